@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build, test and demo zubo.
+# Only missing packages are installed, so running it again is quick and harmless.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  libgc-dev                # the Boehm collector
+  libcurl4-openssl-dev     # the HTTP layer
+  libgtest-dev libgmock-dev
+  libcpp-httplib-dev       # loopback HTTP server for tests and the sample service
+  clang libclang-rt-14-dev # sanitizer builds and libFuzzer
+  libbenchmark-dev curl time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"

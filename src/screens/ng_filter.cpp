@@ -1,0 +1,53 @@
+#include "screens/ng_filter.h"
+
+#include <cstring>
+
+#include "screens/console.h"
+#include "screens/texts.h"
+#include "text/lines.h"
+#include "text/sjis.h"
+
+namespace zubo {
+namespace {
+
+constexpr char kNgWordFile[] = "ngword.txt";
+// Each read takes at most 1,998 bytes of a line; a longer line comes in
+// pieces, each a word of its own.
+constexpr int kNgLineSize = 2000;
+constexpr int kNgReadLimit = 1999;
+
+// Cuts the line end off a word: its last newline, and a CR just before it.
+void cut_line_end(char* word) {
+    char* newline = std::strrchr(word, '\n');
+    if (!newline) return;
+    *newline = '\0';
+    if (newline > word && newline[-1] == '\r') newline[-1] = '\0';
+}
+
+// The word as it is matched: a UTF-8 word typed for the UTF-8 console is
+// matched in its CP932 form.
+const char* word_to_match(const char* word) {
+    if (!console::utf8()) return word;
+    std::size_t size = 0;
+    const char* converted = sjis::from_utf8_strict(word, std::strlen(word), &size);
+    return converted ? converted : word;
+}
+
+}  // namespace
+
+int apply_ng_words(char* line) {
+    File words = open_file(kNgWordFile, "r");
+    if (!words) return 0;
+
+    char word[kNgLineSize];
+    while (std::fgets(word, kNgReadLimit, words.get())) {
+        cut_line_end(word);
+        if (std::strstr(line, word_to_match(word))) {
+            std::memcpy(line, texts::abone_line, kAboneLineSize);
+            return 1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace zubo

@@ -1,0 +1,129 @@
+#include "screens/pager.h"
+
+#include <cstring>
+
+#include "screens/console.h"
+#include "screens/texts.h"
+#include "text/bytes.h"
+
+namespace zubo {
+
+const PagerKind kBoardListPager = {
+    texts::board_page_prompt, texts::board_search_prompt, texts::board_open,
+    texts::board_leave,       ListEnd::kStartOver,        nullptr,
+};
+
+const PagerKind kThreadListPager = {
+    texts::thread_page_prompt, texts::thread_search_prompt, texts::thread_open,
+    nullptr,                   ListEnd::kReturn,            texts::thread_list_end,
+};
+
+namespace {
+
+enum class Next { kGoOn, kLeave };
+
+class Pager {
+public:
+    Pager(const PagerKind& kind, const PagerList& list) : kind_(kind), list_(list) {}
+
+    int run() {
+        if (list_.count < 1) return run_empty();
+        for (;;) {
+            for (int i = 1; i <= list_.count; ++i) {
+                console::print(texts::entry_line, i, label(i));
+                if (prompts_after(i) && prompt(i) == Next::kLeave) return leave();
+            }
+            if (kind_.at_end == ListEnd::kReturn) return finish();
+        }
+    }
+
+private:
+    const char* label(int n) const { return list_.label(list_.context, n); }
+    bool in_range(long long n) const { return n >= 1 && n <= list_.count; }
+
+    // Every twentieth entry; a list that starts over but never reaches a
+    // twentieth entry prompts after its last, or it would loop unattended.
+    bool prompts_after(int i) const {
+        if (i % kPageSize == 0) return true;
+        return kind_.at_end == ListEnd::kStartOver && list_.count < kPageSize && i == list_.count;
+    }
+
+    int run_empty() {
+        if (kind_.at_end == ListEnd::kReturn) return finish();
+        int unused = 0;
+        while (prompt(unused) == Next::kGoOn) {
+        }
+        return leave();
+    }
+
+    int leave() {
+        if (kind_.leave_message) console::write(kind_.leave_message);
+        return 1;
+    }
+
+    int finish() {
+        console::write(kind_.end_message);
+        console::read_byte();
+        return 1;
+    }
+
+    // Reads a command line; end of input counts as leaving.
+    bool read_command() { return console::read_line(command_, sizeof command_); }
+
+    void open_if_in_range(long long n) {
+        if (!in_range(n)) return;
+        int number = static_cast<int>(n);
+        console::print(kind_.open_message, number, label(number));
+        list_.open(list_.context, number);
+    }
+
+    // The prompt after entry i; a jump moves i so the listing goes on at
+    // the target.
+    Next prompt(int& i) {
+        console::print(kind_.page_prompt, list_.count);
+        if (!read_command()) return Next::kLeave;
+        open_if_in_range(parse_decimal(command_));
+
+        switch (fold_lower(static_cast<unsigned char>(command_[0]))) {
+        case 'e':
+            return Next::kLeave;
+        case 'j': {
+            long long target = parse_decimal(command_ + 1);
+            if (in_range(target)) i = static_cast<int>(target) - 1;
+            return Next::kGoOn;
+        }
+        case 's':
+            return search();
+        default:
+            return Next::kGoOn;
+        }
+    }
+
+    Next search() {
+        // The line's last byte is its newline, or the last typed byte when
+        // the line filled the buffer; a last line with neither keeps it.
+        std::size_t len = std::strlen(command_);
+        if (len > 0 && (command_[len - 1] == '\n' || len == sizeof command_ - 1)) {
+            command_[len - 1] = '\0';
+        }
+        const char* pattern = command_ + 1;
+        console::print(texts::search_banner, pattern);
+        for (int k = 1; k <= list_.count; ++k) {
+            if (std::strstr(label(k), pattern)) console::print(texts::entry_line, k, label(k));
+        }
+        console::print(kind_.search_prompt, list_.count);
+        if (!read_command()) return Next::kLeave;
+        open_if_in_range(parse_decimal(command_));
+        return Next::kGoOn;
+    }
+
+    const PagerKind& kind_;
+    const PagerList& list_;
+    char command_[kCommandSize] = {};
+};
+
+}  // namespace
+
+int run_pager(const PagerKind& kind, const PagerList& list) { return Pager(kind, list).run(); }
+
+}  // namespace zubo

@@ -1,0 +1,89 @@
+#include "screens/thread_list.h"
+
+#include <cstring>
+
+#include "net/download.h"
+#include "screens/console.h"
+#include "screens/pager.h"
+#include "screens/texts.h"
+#include "screens/thread_view.h"
+#include "text/bytes.h"
+#include "text/gc_bytes.h"
+#include "text/lines.h"
+
+namespace zubo {
+namespace {
+
+constexpr char kTokenDelimiters[] = "<>\n";
+
+// The next token at or after *p, skipping empty ones; false when none is
+// left.
+bool next_token(const char*& p, const char** start, std::size_t* size) {
+    p += std::strspn(p, kTokenDelimiters);
+    if (!*p) return false;
+    *start = p;
+    *size = std::strcspn(p, kTokenDelimiters);
+    p += *size;
+    return true;
+}
+
+// What the pager hands back: the thread view needs the board's URL too.
+struct Board {
+    const char* url;
+    const ThreadRecord* threads;
+};
+
+const char* thread_title(const void* board, int n) { return static_cast<const Board*>(board)->threads[n].title; }
+
+void open_thread(const void* context, int n) {
+    const Board* board = static_cast<const Board*>(context);
+    const ThreadRecord& thread = board->threads[n];
+    show_thread(board->url, thread.dat_name, thread.title);
+}
+
+}  // namespace
+
+void parse_subject_line(const char* line, ThreadRecord* thread) {
+    const char* token = nullptr;
+    std::size_t size = 0;
+    thread->dat_name[0] = '\0';
+    thread->title[0] = '\0';
+    if (!next_token(line, &token, &size)) return;
+    copy_field(thread->dat_name, kFieldSize, token, size);
+    if (!next_token(line, &token, &size)) return;
+    copy_field(thread->title, kFieldSize, token, size);
+}
+
+ThreadListing parse_subject(std::FILE* f, ThreadRecord* table) {
+    ThreadListing listing;
+    char line[kLineSize];
+    while (read_line(f, line, kLineSize)) {
+        if (listing.count == kThreadTableSize - 1) {
+            listing.over_limit = true;
+            break;
+        }
+        parse_subject_line(line, &table[++listing.count]);
+    }
+    return listing;
+}
+
+int show_thread_list(const char* url) {
+    auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
+    if (!table) return 0;
+
+    console::write(texts::reading_thread_list);
+    if (const char* subject_url = gc::concat(url, "subject.txt")) download_to_file(subject_url, kThreadListFile);
+    console::write(texts::thread_list_banner);
+
+    File f = open_file(kThreadListFile, "r");
+    if (!f) return 0;
+    ThreadListing listing = parse_subject(f.get(), table);
+    f.reset();
+    if (listing.over_limit) console::write(texts::reading_limit);
+
+    Board board{url, table};
+    PagerList list{listing.count, &board, thread_title, open_thread};
+    return run_pager(kThreadListPager, list);
+}
+
+}  // namespace zubo

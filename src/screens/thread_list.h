@@ -1,0 +1,34 @@
+#pragma once
+// The thread list of one board, from its subject.txt.
+
+#include <cstdio>
+
+#include "screens/board_list.h"
+
+namespace zubo {
+
+inline constexpr int kThreadTableSize = 3000;
+inline constexpr char kThreadListFile[] = "surelist.txt";
+
+struct ThreadRecord {
+    char dat_name[kFieldSize];
+    char title[kFieldSize];
+};
+
+struct ThreadListing {
+    int count = 0;
+    bool over_limit = false;  // lines past the table's room were dropped
+};
+
+// Fills a record from one subject.txt line: its first token is the
+// dat_name, its second the title; tokens end at '<', '>' and newline.
+void parse_subject_line(const char* line, ThreadRecord* thread);
+
+// Reads a thread list from f into table (slots 1 to kThreadTableSize - 1).
+ThreadListing parse_subject(std::FILE* f, ThreadRecord* table);
+
+// Shows the threads of the board at url (which ends with '/'). Returns 0
+// when there is no thread-list file to read, else 1.
+int show_thread_list(const char* url);
+
+}  // namespace zubo

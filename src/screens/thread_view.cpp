@@ -1,0 +1,133 @@
+#include "screens/thread_view.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "net/download.h"
+#include "screens/console.h"
+#include "screens/ng_filter.h"
+#include "screens/pager.h"
+#include "screens/texts.h"
+#include "text/bytes.h"
+#include "text/gc_bytes.h"
+#include "text/lines.h"
+
+namespace zubo {
+namespace {
+
+constexpr char kSeparator[] = "<>";
+constexpr char kDatDirectory[] = "dat";
+
+// The local copy, downloaded afresh when the name is safe to use. Null when
+// there is none to read.
+File fetch_thread(const char* url, const char* dat_name) {
+    mkdir(kDatDirectory, 0777);
+    if (!is_plain_file_name(dat_name)) return nullptr;
+
+    const char* path = gc::concat(kDatDirectory, "/", dat_name);
+    const char* dat_url = gc::concat(url, "dat/", dat_name);
+    if (!path || !dat_url) return nullptr;
+    download_to_file(dat_url, path);
+    return open_file(path, "r");
+}
+
+// Asks at a page's end; false when the user goes back (e, or end of input).
+// A valid jump sets *next to its target.
+bool ask_at_page_end(const char* title, int count, int* next) {
+    char command[kCommandSize];
+    console::print(texts::post_prompt, title);
+    if (!console::read_line(command, sizeof command)) return false;
+
+    unsigned char letter = fold_lower(static_cast<unsigned char>(command[0]));
+    if (letter == 'e') return false;
+    if (letter == 'j') {
+        long long target = parse_decimal(command + 1);
+        if (target >= 1 && target <= count) *next = static_cast<int>(target);
+    }
+    return true;
+}
+
+void page_posts(const PostRecord* posts, int count, const char* title) {
+    int page_lines = 0;
+    for (int n = 1; n <= count;) {
+        const PostRecord& post = posts[n];
+        console::print(texts::post, n, post.name, post.mail, post.date, post.body);
+        page_lines += post.lines;
+
+        int next = n + 1;
+        if (next <= count && page_lines + posts[next].lines > kScreenLines) {
+            if (!ask_at_page_end(title, count, &next)) return;
+            page_lines = 0;
+        }
+        n = next;
+    }
+    console::write(texts::thread_end);
+    console::read_byte();
+}
+
+}  // namespace
+
+bool is_plain_file_name(const char* dat_name) {
+    if (!dat_name[0] || std::strcmp(dat_name, ".") == 0 || std::strcmp(dat_name, "..") == 0) return false;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(dat_name); *p; ++p) {
+        if (*p == '/' || *p == '\\' || *p < 0x20) return false;
+    }
+    return true;
+}
+
+int decode_body(char* body) {
+    int breaks = 0;
+    while (replace_first(body, "<br>", "\n\t")) ++breaks;
+    while (replace_first(body, "&lt;", "<")) {
+    }
+    while (replace_first(body, "&gt;", ">")) {
+    }
+    while (replace_first(body, "&quot;", "\"")) {
+    }
+    return breaks;
+}
+
+void parse_thread_line(char* line, PostRecord* post) {
+    apply_ng_words(line);
+    // A field with no separator after it (a short or cut line) is empty.
+    copy_field(post->name, kFieldSize, split_next(line, kSeparator));
+    copy_field(post->mail, kFieldSize, split_next(nullptr, kSeparator));
+    copy_field(post->date, kFieldSize, split_next(nullptr, kSeparator));
+    copy_field(post->body, kBodySize, split_next(nullptr, kSeparator));
+    post->lines = 2 + decode_body(post->body);
+}
+
+ThreadLoad load_thread(std::FILE* f, PostRecord* table) {
+    ThreadLoad load;
+    char line[kLineSize];
+    while (read_line(f, line, kLineSize)) {
+        if (load.count == kPostTableSize - 1) {
+            load.over_limit = true;
+            break;
+        }
+        parse_thread_line(line, &table[++load.count]);
+    }
+    return load;
+}
+
+int show_thread(const char* url, const char* dat_name, const char* title) {
+    auto* table = reinterpret_cast<PostRecord*>(gc::alloc_bytes(sizeof(PostRecord) * kPostTableSize));
+    if (!table) return 0;
+
+    console::write(texts::reading_thread);
+    File f = fetch_thread(url, dat_name);
+    console::write(texts::thread_banner);
+    if (!f) {
+        console::write(texts::dat_open_error);
+        return 0;
+    }
+    ThreadLoad load = load_thread(f.get(), table);
+    f.reset();
+    if (load.over_limit) console::write(texts::reading_limit);
+
+    page_posts(table, load.count, title);
+    return 0;
+}
+
+}  // namespace zubo

@@ -1,0 +1,46 @@
+#pragma once
+// The thread view: one thread's posts, page by page.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "screens/board_list.h"
+
+namespace zubo {
+
+inline constexpr int kPostTableSize = 1002;
+inline constexpr int kBodySize = 32768;
+inline constexpr int kScreenLines = 20;
+
+struct PostRecord {
+    char name[kFieldSize];
+    char mail[kFieldSize];
+    char date[kFieldSize];
+    char body[kBodySize];
+    std::int32_t lines;  // screen lines the post takes when printed
+};
+
+struct ThreadLoad {
+    int count = 0;
+    bool over_limit = false;  // lines past the table's room were dropped
+};
+
+// Whether dat_name may name a local copy: a plain file name in dat/, never
+// a path that leads elsewhere.
+bool is_plain_file_name(const char* dat_name);
+
+// Decodes a body's line breaks and entities in place; returns the number of
+// line breaks.
+int decode_body(char* body);
+
+// Turns one raw thread line (in a line buffer it may overwrite) into a
+// post: NG filter, split into fields, decoded body.
+void parse_thread_line(char* line, PostRecord* post);
+
+// Reads a thread document from f into table (slots 1 to kPostTableSize - 1).
+ThreadLoad load_thread(std::FILE* f, PostRecord* table);
+
+// Shows the thread dat_name of the board at url. Returns 0.
+int show_thread(const char* url, const char* dat_name, const char* title);
+
+}  // namespace zubo

@@ -1,0 +1,23 @@
+#pragma once
+// Local files: an owning handle and the line reader every parser uses.
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+
+namespace zubo {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+inline File open_file(const char* path, const char* mode) { return File(std::fopen(path, mode)); }
+
+// Reads one line into buf: at most size - 1 bytes, the newline included when
+// it fits, zero-terminated. The rest of a longer line is read and dropped,
+// so a long line stays one line. Returns false at end of file. A NUL byte in
+// the line ends its text, as in any zero-terminated string.
+bool read_line(std::FILE* f, char* buf, std::size_t size);
+
+}  // namespace zubo
