@@ -82,7 +82,7 @@ void copy_field(char* field, std::size_t field_size, const char* src, std::size_
 
 void copy_field(char* field, std::size_t field_size, const char* src) {
     if (!src) src = "";
-    copy_field(field, field_size, src, std::strnlen(src, field_size));
+    copy_field(field, field_size, src, strnlen(src, field_size));
 }
 
 }  // namespace zubo

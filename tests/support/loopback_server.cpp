@@ -1,0 +1,73 @@
+#include "support/loopback_server.h"
+
+#include <chrono>
+#include <stdexcept>
+
+namespace zubo::test {
+
+std::string SeenRequest::header(const std::string& name) const {
+    auto it = headers.find(name);
+    return it == headers.end() ? std::string() : it->second;
+}
+
+LoopbackServer::LoopbackServer() {
+    server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { answer(req, res); });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ < 0) throw std::runtime_error("no loopback port");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+LoopbackServer::~LoopbackServer() {
+    server_.stop();
+    thread_.join();
+}
+
+std::string LoopbackServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void LoopbackServer::serve(const std::string& target, const std::string& body, int status) {
+    handle(target, [body, status](const httplib::Request&, httplib::Response& res) {
+        res.status = status;
+        res.set_content(body, "text/plain");
+    });
+}
+
+void LoopbackServer::handle(const std::string& target, Handler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    handlers_[target] = std::move(handler);
+}
+
+void LoopbackServer::forget(const std::string& target) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    handlers_.erase(target);
+}
+
+std::vector<SeenRequest> LoopbackServer::requests() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
+std::size_t LoopbackServer::request_count() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_.size();
+}
+
+void LoopbackServer::answer(const httplib::Request& req, httplib::Response& res) {
+    Handler handler;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        seen_.push_back({req.target, req.headers});
+        auto it = handlers_.find(req.path);
+        if (it != handlers_.end()) handler = it->second;
+    }
+    if (handler) {
+        handler(req, res);
+    } else {
+        res.status = 404;
+        res.set_content("not here", "text/plain");
+    }
+}
+
+}  // namespace zubo::test

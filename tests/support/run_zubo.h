@@ -1,0 +1,30 @@
+#pragma once
+// Runs the built zubo as a user would: a child process in a given working
+// directory, with scripted standard input.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zubo::test {
+
+struct ZuboRun {
+    std::string out;
+    std::string err;
+    bool exited = false;  // false: killed at the time limit, or by a signal
+    int status = -1;      // exit status when exited
+};
+
+struct ZuboOptions {
+    std::vector<std::string> args;
+    std::string input;
+    std::string cwd;
+    // Set in the child's environment; the proxy variables are cleared
+    // first, so only what a test sets here reaches zubo.
+    std::vector<std::pair<std::string, std::string>> env;
+    int timeout_seconds = 60;
+};
+
+ZuboRun run_zubo(const ZuboOptions& options);
+
+}  // namespace zubo::test
