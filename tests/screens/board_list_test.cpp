@@ -1,0 +1,119 @@
+#include "screens/board_list.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/text.h"
+
+namespace zubo {
+namespace {
+
+struct ParsedMenu {
+    BoardMenu menu;
+    std::vector<BoardRecord> boards;  // boards[0] is board number 1
+};
+
+ParsedMenu parse(const std::string& text) {
+    std::FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    EXPECT_NE(f, nullptr);
+    std::vector<BoardRecord> table(kBoardTableSize);
+    ParsedMenu parsed{parse_board_menu(f, table.data()), {}};
+    std::fclose(f);
+    parsed.boards.assign(table.begin() + 1, table.begin() + 1 + parsed.menu.count);
+    return parsed;
+}
+
+TEST(ParseLinkLine, TakesUrlAndNameOfALinkLine) {
+    struct Case {
+        std::string line;
+        bool is_board;
+        std::string url, name;
+    } cases[] = {
+        {"<A HREF=http://host/board/>Name</A><br>\n", true, "http://host/board/", "Name"},
+        {"<A HREF=\"http://host/q/\">Quoted</A>", true, "\"http://host/q/\"", "Quoted"},
+        {"<A HREF=http://ma-na.biz/ TARGET=_blank>Ext</A>", true, "http://ma-na.biz/ TARGET=_blank", "Ext"},
+        {"<A HREF=x>a</A>b</A>", true, "x", "a"},
+        {"<A HREF=x></A>", true, "x", ""},
+        {"<a href=http://host/board/>lower</a>", false, "", ""},
+        {"<A HREF=http://host/board/>no end", false, "", ""},
+        {"<A HREF=no-gt</A>>", false, "", ""},
+        {" <A HREF=x>lead</A>", false, "", ""},
+        {"<B>heading</B>", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        BoardRecord board;
+        ASSERT_EQ(parse_link_line(c.line.c_str(), &board), c.is_board) << c.line;
+        if (!c.is_board) continue;
+        EXPECT_EQ(board.url, c.url) << c.line;
+        EXPECT_EQ(board.name, c.name) << c.line;
+    }
+}
+
+TEST(ParseLinkLine, CutsOverLongFieldsToTheirRoom) {
+    std::string url(5000, 'u'), name(40000, 'n');
+    BoardRecord board;
+    ASSERT_TRUE(parse_link_line(("<A HREF=" + url + ">" + name + "</A>").c_str(), &board));
+    EXPECT_EQ(std::string(board.url), url.substr(0, kFieldSize - 1));
+    EXPECT_EQ(std::string(board.name), name.substr(0, kFieldSize - 1));
+}
+
+TEST(ParseBoardMenu, TakesOnlyLinksAfterTheMarker) {
+    ParsedMenu p = parse(
+        "<A HREF=http://before/>Before</A>\n"
+        "<br><br><B>News</B><br>\n"
+        "<A HREF=http://a/>A</A><br>\n"
+        "\n"
+        "<BR><BR><B>Other</B><BR>\n"
+        "<A HREF=http://b/>B</A>\n"
+        "<a href=http://c/>C</a>\n");
+    ASSERT_TRUE(p.menu.marker_found);
+    ASSERT_EQ(p.menu.count, 2);
+    EXPECT_STREQ(p.boards[0].url, "http://a/");
+    EXPECT_STREQ(p.boards[1].name, "B");
+    EXPECT_FALSE(p.menu.over_limit);
+}
+
+TEST(ParseBoardMenu, NoMarkerMeansNoMenu) {
+    for (const char* text : {"", "<html>error</html>\n<A HREF=http://a/>A</A>\n", "<BR><BR>\n"}) {
+        ParsedMenu p = parse(text);
+        EXPECT_FALSE(p.menu.marker_found) << text;
+        EXPECT_EQ(p.menu.count, 0);
+    }
+}
+
+TEST(ParseBoardMenu, OverLongLineStaysOneLine) {
+    // Its tail looks like a link line, but it is not the start of a line.
+    std::string line = std::string(kLineSize + 10, 'x') + "<A HREF=http://tail/>Tail</A>\n";
+    ParsedMenu p = parse("<BR><BR><B>x</B>\n" + line + "<A HREF=http://a/>A</A>\n");
+    ASSERT_EQ(p.menu.count, 1);
+    EXPECT_STREQ(p.boards[0].url, "http://a/");
+}
+
+TEST(ParseBoardMenu, StopsAtTheTableLimit) {
+    std::string text = "<BR><BR><B>x</B>\n";
+    for (int i = 1; i <= kBoardTableSize + 5; ++i) text += "<A HREF=http://h/" + std::to_string(i) + "/>b</A>\n";
+    ParsedMenu p = parse(text);
+    EXPECT_TRUE(p.menu.over_limit);
+    ASSERT_EQ(p.menu.count, kBoardTableSize - 1);
+    EXPECT_EQ(std::string(p.boards.back().url), "http://h/2999/");
+}
+
+TEST(ParseBoardMenu, RealMenus) {
+    ParsedMenu old_menu = parse(test::real_fixture("bbsmenu-2013.html"));
+    ASSERT_EQ(old_menu.menu.count, 907);
+    EXPECT_STREQ(old_menu.boards[0].url, "http://headline.2ch.net/bbynamazu/");
+    EXPECT_EQ(old_menu.boards[0].name, test::sjis("地震headline"));
+    EXPECT_EQ(old_menu.boards[99].name, test::sjis("エネルギー"));
+
+    ParsedMenu new_menu = parse(test::real_fixture("bbsmenu-2026-style.html"));
+    ASSERT_EQ(new_menu.menu.count, 16);
+    EXPECT_STREQ(new_menu.boards[0].url, "https://headline.5ch.io/bbynamazu/");
+    EXPECT_EQ(new_menu.boards[15].name, test::sjis("数学"));
+    EXPECT_EQ(new_menu.boards[10].name, test::sjis("鉄道総合"));
+}
+
+}  // namespace
+}  // namespace zubo

@@ -1,0 +1,69 @@
+#include "screens/ng_filter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "screens/texts.h"
+#include "support/temp_dir.h"
+#include "support/text.h"
+
+namespace zubo {
+namespace {
+
+const std::string kLine = "Name<>sage<>2009/01/13<>body text " + test::sjis("はにゃん") + " <>title\n";
+
+// Runs the filter over kLine with the given ngword.txt (none when null).
+std::string filtered(const char* words, int* replaced = nullptr) {
+    test::WorkingDir dir;
+    if (words) test::write_file("ngword.txt", words);
+    char line[32768];
+    std::strcpy(line, kLine.c_str());
+    int result = apply_ng_words(line);
+    if (replaced) *replaced = result;
+    return line;
+}
+
+TEST(NgFilter, HidesLinesHoldingAWord) {
+    const std::string hani = test::sjis("はにゃ");
+    struct Case {
+        std::string words;
+        bool hidden;
+    } cases[] = {
+        {"nothing\nelse\n", false},
+        {"Name\n", true},              // in the name field only
+        {"xyz\r\nsage\r\n", true},     // CR LF file: the CR is part of the line end
+        {"zzz\n" + hani, true},        // last word without a newline
+        {"\n", true},                  // an empty word hides every line
+        {"<>title\n", true},           // whatever follows the body counts too
+        {"&lt;\n", false},
+        {std::string(1, hani[1]) + "\n", true},  // a trail byte matches on its own
+    };
+    for (const Case& c : cases) {
+        int replaced = -1;
+        std::string out = filtered(c.words.c_str(), &replaced);
+        EXPECT_EQ(replaced, c.hidden ? 1 : 0) << c.words;
+        EXPECT_EQ(out, c.hidden ? std::string(texts::abone_line) : kLine) << c.words;
+    }
+}
+
+TEST(NgFilter, NoFileChangesNothing) {
+    int replaced = -1;
+    EXPECT_EQ(filtered(nullptr, &replaced), kLine);
+    EXPECT_EQ(replaced, 0);
+}
+
+TEST(NgFilter, LongWordLinesAreReadInPiecesOfAtMost1998Bytes) {
+    // 1,998 bytes of filler, then "Name": the second piece is its own word.
+    std::string long_line = std::string(1998, 'q') + "Name\n";
+    EXPECT_EQ(filtered(long_line.c_str()), texts::abone_line);
+    // A line of 1,999 bytes: its one-byte tail "N" is a word of its own.
+    std::string tail = std::string(1998, 'q') + "N\n";
+    EXPECT_EQ(filtered(tail.c_str()), texts::abone_line);
+    std::string short_tail = std::string(1998, 'q') + "X\n";
+    EXPECT_EQ(filtered(short_tail.c_str()), kLine);
+}
+
+}  // namespace
+}  // namespace zubo

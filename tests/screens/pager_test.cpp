@@ -1,0 +1,196 @@
+#include "screens/pager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "screens/texts.h"
+#include "support/console_capture.h"
+#include "support/text.h"
+
+namespace zubo {
+namespace {
+
+// A list of count entries labelled L1, L2, ... that records what it opens.
+struct FakeList {
+    explicit FakeList(int count) {
+        labels.resize(static_cast<std::size_t>(count) + 1);
+        for (int i = 1; i <= count; ++i) labels[static_cast<std::size_t>(i)] = "L" + std::to_string(i);
+        list = {count, this, label, open};
+    }
+    static const char* label(const void* self, int n) {
+        return static_cast<const FakeList*>(self)->labels[static_cast<std::size_t>(n)].c_str();
+    }
+    static void open(const void* self, int n) { const_cast<FakeList*>(static_cast<const FakeList*>(self))->opened.push_back(n); }
+
+    std::vector<std::string> labels;
+    std::vector<int> opened;
+    PagerList list;
+};
+
+std::string format(const char* text, int n) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, text, n);
+    return buf;
+}
+
+std::string format(const char* text, int n, const std::string& label) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, text, n, label.c_str());
+    return buf;
+}
+
+std::string entries(int from, int to) {
+    std::string out;
+    for (int i = from; i <= to; ++i) out += format(texts::entry_line, i, "L" + std::to_string(i));
+    return out;
+}
+
+std::string search_banner(const std::string& pattern) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, texts::search_banner, pattern.c_str());
+    return buf;
+}
+
+std::string page_prompt(const PagerKind& kind, int count) { return format(kind.page_prompt, count); }
+std::string opening(const PagerKind& kind, int n) { return format(kind.open_message, n, "L" + std::to_string(n)); }
+
+struct PagerRun {
+    std::string out;
+    std::string unread;
+    std::vector<int> opened;
+};
+
+PagerRun run(const PagerKind& kind, int count, const std::string& input) {
+    FakeList fake(count);
+    test::ConsoleCapture console(input);
+    EXPECT_EQ(run_pager(kind, fake.list), 1);
+    return {console.output(), console.unread_input(), fake.opened};
+}
+
+const PagerKind& kBoard = kBoardListPager;
+const PagerKind& kThread = kThreadListPager;
+
+TEST(Pager, PromptsAfterEveryTwentiethEntryAndStartsOver) {
+    PagerRun r = run(kBoard, 45, "\n\n\ne\n");
+    std::string p = page_prompt(kBoard, 45);
+    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + entries(1, 20) + p +
+                         entries(21, 40) + p + texts::board_leave);
+    EXPECT_TRUE(r.opened.empty());
+}
+
+TEST(Pager, ThreadListEndsWithItsMessageAndConsumesOneByte) {
+    PagerRun r = run(kThread, 45, "\n\n5\nrest");
+    std::string p = page_prompt(kThread, 45);
+    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + texts::thread_list_end);
+    EXPECT_EQ(r.unread, "\nrest");
+}
+
+TEST(Pager, JumpContinuesAtTheTargetAndPagesStayOnMultiplesOfTwenty) {
+    PagerRun r = run(kThread, 100, "j45\ne\n");
+    std::string p = page_prompt(kThread, 100);
+    EXPECT_EQ(r.out, entries(1, 20) + p + entries(45, 60) + p);
+}
+
+TEST(Pager, JumpsOutOfRangeChangeNothing) {
+    std::string p = page_prompt(kThread, 100);
+    for (const char* jump : {"j0\n", "j\n", "j101\n", "j-3\n", "j4294967297\n"}) {
+        PagerRun r = run(kThread, 100, std::string(jump) + "e\n");
+        EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p) << jump;
+    }
+}
+
+TEST(Pager, CommandLettersFoldCase) {
+    PagerRun upper_e = run(kBoard, 40, "E\n");
+    EXPECT_EQ(upper_e.out, entries(1, 20) + page_prompt(kBoard, 40) + texts::board_leave);
+
+    PagerRun upper_j = run(kThread, 40, "J12\ne\n");
+    std::string p = page_prompt(kThread, 40);
+    EXPECT_EQ(upper_j.out, entries(1, 20) + p + entries(12, 20) + p);
+}
+
+TEST(Pager, NumberOpensItsEntryThenTheListingGoesOn) {
+    PagerRun r = run(kThread, 45, "12\ne\n");
+    std::string p = page_prompt(kThread, 45);
+    EXPECT_EQ(r.out, entries(1, 20) + p + opening(kThread, 12) + entries(21, 40) + p);
+    EXPECT_EQ(r.opened, std::vector<int>{12});
+}
+
+TEST(Pager, LeadingLetterMakesTheNumberZero) {
+    PagerRun r = run(kBoard, 20, "e12\n");
+    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kBoard, 20) + texts::board_leave);
+    EXPECT_TRUE(r.opened.empty());
+}
+
+TEST(Pager, SearchListsHitsAndOpensFromItsOwnPrompt) {
+    std::string p = page_prompt(kThread, 25);
+    // Labels holding "L2": 2 and 20 to 25.
+    PagerRun r = run(kThread, 25, "sL2\n21\n\n");
+    std::string hits = format(texts::entry_line, 2, "L2") + entries(20, 25);
+    EXPECT_EQ(r.out, entries(1, 20) + p + search_banner("L2") + hits + format(kThread.search_prompt, 25) +
+                         opening(kThread, 21) + entries(21, 25) + texts::thread_list_end);
+    EXPECT_EQ(r.opened, std::vector<int>{21});
+}
+
+TEST(Pager, BareSearchMatchesEveryLabel) {
+    PagerRun r = run(kThread, 20, "s\nx\n\n");
+    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kThread, 20) + search_banner("") +
+                         entries(1, 20) + format(kThread.search_prompt, 20) + texts::thread_list_end);
+}
+
+TEST(Pager, SearchOnALastLineWithoutNewlineKeepsEveryByte) {
+    PagerRun r = run(kThread, 20, "sL13");
+    EXPECT_NE(r.out.find(format(texts::entry_line, 13, "L13") + format(kThread.search_prompt, 20)),
+              std::string::npos);
+}
+
+TEST(Pager, ShortThreadListOffersNoPrompt) {
+    PagerRun r = run(kThread, 3, "5\n");
+    EXPECT_EQ(r.out, entries(1, 3) + texts::thread_list_end);
+    EXPECT_EQ(r.unread, "\n");
+
+    PagerRun empty = run(kThread, 0, "");
+    EXPECT_EQ(empty.out, texts::thread_list_end);
+}
+
+TEST(Pager, ShortBoardListPromptsAfterItsLastEntryEachTimeRound) {
+    std::string p = page_prompt(kBoard, 3);
+    PagerRun r = run(kBoard, 3, "\n2\ne\n");
+    EXPECT_EQ(r.out, entries(1, 3) + p + entries(1, 3) + p + opening(kBoard, 2) + entries(1, 3) + p +
+                         texts::board_leave);
+    EXPECT_EQ(r.opened, std::vector<int>{2});
+}
+
+TEST(Pager, EmptyBoardListPromptsAtOnce) {
+    PagerRun r = run(kBoard, 0, "1\n\ne\n");
+    std::string p = test::sjis("■--スレッド一覧番号入力?(1-0 j[");
+    ASSERT_EQ(r.out.substr(0, p.size()), p);
+    EXPECT_EQ(r.out, page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + texts::board_leave);
+    EXPECT_TRUE(r.opened.empty());
+}
+
+TEST(Pager, EndOfInputLeavesAsEDoes) {
+    PagerRun board = run(kBoard, 45, "\n");
+    std::string p = page_prompt(kBoard, 45);
+    EXPECT_EQ(board.out, entries(1, 20) + p + entries(21, 40) + p + texts::board_leave);
+
+    PagerRun at_search = run(kBoard, 20, "s1\n");
+    EXPECT_EQ(at_search.out.substr(at_search.out.size() - std::string(texts::board_leave).size()),
+              texts::board_leave);
+
+    PagerRun thread = run(kThread, 30, "");
+    EXPECT_EQ(thread.out, entries(1, 20) + page_prompt(kThread, 30));
+}
+
+TEST(Pager, LabelsArePrintedAsTextNotFormats) {
+    FakeList fake(1);
+    fake.labels[1] = "%s%n%d";
+    test::ConsoleCapture console("");
+    run_pager(kThread, fake.list);
+    EXPECT_EQ(console.output(), std::string("1 : %s%n%d\n") + texts::thread_list_end);
+}
+
+}  // namespace
+}  // namespace zubo

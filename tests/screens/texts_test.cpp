@@ -1,0 +1,42 @@
+#include "screens/texts.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "screens/ng_filter.h"
+#include "support/text.h"
+
+namespace zubo {
+namespace {
+
+TEST(Texts, EveryTextIsTheCp932FormOfItsSpelling) {
+    ASSERT_GT(texts::kAllCount, 20u);
+    for (std::size_t i = 0; i < texts::kAllCount; ++i) {
+        const texts::Spelled& t = texts::kAll[i];
+        std::string bytes(t.cp932, t.cp932_size);
+        EXPECT_EQ(bytes.size(), std::strlen(t.cp932)) << t.name << " holds a NUL";
+        EXPECT_EQ(test::utf8(bytes), t.utf8) << t.name;
+    }
+}
+
+TEST(Texts, AboneLineIsSixAbonesOfSixtyBytes) {
+    const std::string abone = "\x82\xa0\x82\xda\x81\x60\x82\xf1";
+    std::string expected;
+    for (int i = 0; i < 6; ++i) expected += (i ? "<>" : "") + abone;
+    expected += "\n";
+    EXPECT_EQ(std::string(texts::abone_line), expected);
+    EXPECT_EQ(expected.size() + 1, static_cast<std::size_t>(kAboneLineSize));
+}
+
+TEST(Texts, MessagesStartWithTheSquareMark) {
+    const std::string square = "\x81\xa1";
+    for (const char* t : {texts::downloading_menu, texts::menu_strange, texts::board_page_prompt,
+                          texts::thread_page_prompt, texts::post_prompt, texts::thread_end}) {
+        EXPECT_EQ(std::string(t).substr(0, 2), square) << test::utf8(t);
+    }
+}
+
+}  // namespace
+}  // namespace zubo

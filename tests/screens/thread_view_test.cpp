@@ -1,0 +1,229 @@
+#include "screens/thread_view.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "screens/texts.h"
+#include "support/console_capture.h"
+#include "support/temp_dir.h"
+#include "support/text.h"
+
+namespace zubo {
+namespace {
+
+// No server listens on port 1: every download fails at once and the thread
+// view reads the local copy.
+constexpr char kUnreachableBoard[] = "http://127.0.0.1:1/board/";
+
+std::vector<PostRecord> load(const std::string& text) {
+    std::FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+    std::vector<PostRecord> table(kPostTableSize);
+    int count = text.empty() ? 0 : load_thread(f, table.data()).count;
+    if (f) std::fclose(f);
+    return {table.begin() + 1, table.begin() + 1 + count};
+}
+
+PostRecord parse(const std::string& line) {
+    std::vector<char> buf(kLineSize);
+    std::memcpy(buf.data(), line.c_str(), line.size() + 1);
+    PostRecord post;
+    parse_thread_line(buf.data(), &post);
+    return post;
+}
+
+TEST(DecodeBody, BreaksFirstThenEntities) {
+    struct Case {
+        std::string body, decoded;
+        int breaks;
+    } cases[] = {
+        {"a<br>b<br>c", "a\n\tb\n\tc", 2},
+        {" &amp;lt; ", " &amp;lt; ", 0},
+        {"&lt;br&gt;", "<br>", 0},
+        {"&quot;q&quot; &gt;&gt;2", "\"q\" >>2", 0},
+        {"<br><br>", "\n\t\n\t", 2},
+        {"&lt", "&lt", 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<char> body(c.body.begin(), c.body.end());
+        body.push_back('\0');
+        EXPECT_EQ(decode_body(body.data()), c.breaks) << c.body;
+        EXPECT_EQ(std::string(body.data()), c.decoded) << c.body;
+    }
+}
+
+TEST(ParseThreadLine, SplitsFourFieldsAndCountsLines) {
+    PostRecord post = parse("N<>M<>D<>x<br>y<br>z<>title\n");
+    EXPECT_STREQ(post.name, "N");
+    EXPECT_STREQ(post.mail, "M");
+    EXPECT_STREQ(post.date, "D");
+    EXPECT_STREQ(post.body, "x\n\ty\n\tz");
+    EXPECT_EQ(post.lines, 4);
+}
+
+TEST(ParseThreadLine, ShortAndOverLongLinesStayInTheirFields) {
+    PostRecord page = parse("<html><body>500 Internal Server Error</body></html>\n");
+    EXPECT_STREQ(page.name, "");
+    EXPECT_STREQ(page.body, "");
+    EXPECT_EQ(page.lines, 2);
+
+    PostRecord two = parse("N<>M<>rest\n");
+    EXPECT_STREQ(two.name, "N");
+    EXPECT_STREQ(two.mail, "M");
+    EXPECT_STREQ(two.date, "");
+
+    std::string big(400, 'n');
+    PostRecord wide = parse(big + "<>" + big + "<>" + big + "<>b<>\n");
+    EXPECT_EQ(std::string(wide.name), big.substr(0, 259));
+    EXPECT_EQ(std::string(wide.date), big.substr(0, 259));
+    EXPECT_STREQ(wide.body, "b");
+}
+
+TEST(ParseThreadLine, NgWordGivesTheAboneFields) {
+    test::WorkingDir dir;
+    test::write_file("ngword.txt", "secret\n");
+    PostRecord post = parse("N<>M<>D<>a secret<br>b<>\n");
+    const std::string abone = test::sjis("あぼ～ん");
+    EXPECT_EQ(post.name, abone);
+    EXPECT_EQ(post.mail, abone);
+    EXPECT_EQ(post.date, abone);
+    EXPECT_EQ(post.body, abone);
+    EXPECT_EQ(post.lines, 2);
+}
+
+TEST(LoadThread, OneRecordPerLineUpToTheLimit) {
+    std::string text;
+    for (int i = 1; i <= kPostTableSize + 3; ++i) text += "n" + std::to_string(i) + "<>m<>d<>b<>\n";
+    std::FILE* f = fmemopen(text.data(), text.size(), "r");
+    std::vector<PostRecord> table(kPostTableSize);
+    ThreadLoad result = load_thread(f, table.data());
+    std::fclose(f);
+    EXPECT_EQ(result.count, 1001);
+    EXPECT_TRUE(result.over_limit);
+    EXPECT_STREQ(table[1001].name, "n1001");
+
+    // A line longer than the line buffer is one post, not several.
+    std::vector<PostRecord> posts = load("a<>b<>c<>" + std::string(40000, 'x') + "<>\nnext<>m<>d<>b<>\n");
+    ASSERT_EQ(posts.size(), 2u);
+    EXPECT_STREQ(posts[0].date, "c");
+    EXPECT_STREQ(posts[0].body, "");  // cut before its separator
+    EXPECT_STREQ(posts[1].name, "next");
+}
+
+TEST(LoadThread, RealThreads) {
+    std::vector<PostRecord> cc = load(test::real_fixture("1231808850.dat"));
+    ASSERT_EQ(cc.size(), 27u);
+    EXPECT_EQ(cc[0].name, test::sjis("CC名無したん"));
+    EXPECT_EQ(cc[0].date, test::sjis("2009/01/13(火) 10:07:30 ID:fQ0FFwOR0"));
+    EXPECT_EQ(cc[0].body, test::sjis(" はにゃ～ん☆ "));
+    std::vector<int> lines;
+    for (const PostRecord& p : cc) lines.push_back(p.lines);
+    EXPECT_EQ(lines, (std::vector<int>{2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 4, 2, 2, 2, 10, 2, 11, 2, 2, 2, 2, 13, 2,
+                                       10, 2}));
+
+    std::vector<PostRecord> stema = load(test::real_fixture("stema.dat"));
+    ASSERT_EQ(stema.size(), 10u);
+    EXPECT_EQ(stema[0].lines, 12);
+    EXPECT_EQ(stema[1].lines, 18);
+}
+
+TEST(IsPlainFileName, RefusesAnythingThatLeavesDat) {
+    for (const char* ok : {"123.dat", "1231808850.dat", "a b", "..dat"}) EXPECT_TRUE(is_plain_file_name(ok)) << ok;
+    for (const char* bad : {"", ".", "..", "../evil.dat", "a/b", "a\\b", "x\x1b", "\t"}) {
+        EXPECT_FALSE(is_plain_file_name(bad)) << bad;
+    }
+}
+
+// Paging, through the local copy of a thread and scripted input.
+class ThreadPaging : public ::testing::Test {
+protected:
+    std::string show(const std::string& document, const std::string& input, const char* title = "T") {
+        test::write_file("dat/1.dat", document);
+        test::ConsoleCapture console(input);
+        EXPECT_EQ(show_thread(kUnreachableBoard, "1.dat", title), 0);
+        unread_ = console.unread_input();
+        return console.output();
+    }
+
+    static std::string doc(int posts, const std::string& body = "b") {
+        std::string text;
+        for (int i = 1; i <= posts; ++i) text += "n" + std::to_string(i) + "<>m<>d<>" + body + "<>\n";
+        return text;
+    }
+
+    static std::string posts(int from, int to, const std::string& body = "b") {
+        std::string out;
+        for (int i = from; i <= to; ++i) out += std::to_string(i) + " : n" + std::to_string(i) + " [m] d\n\t" + body + "\n";
+        return out;
+    }
+
+    static std::string head() { return std::string(texts::reading_thread) + texts::thread_banner; }
+    static std::string prompt(const std::string& title = "T") {
+        return test::sjis("■--[") + title + test::sjis("]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
+    }
+    static std::string end() { return texts::thread_end; }
+
+    test::WorkingDir dir_;
+    std::string unread_;
+
+    void SetUp() override { ASSERT_EQ(mkdir("dat", 0777), 0); }
+};
+
+TEST_F(ThreadPaging, TenPlainPostsFillAPage) {
+    EXPECT_EQ(show(doc(25), "\n\nx"), head() + posts(1, 10) + prompt() + posts(11, 20) + prompt() + posts(21, 25) + end());
+    EXPECT_EQ(unread_, "");
+}
+
+TEST_F(ThreadPaging, LongPostPrintsWholeThenPrompts) {
+    std::string tall;
+    for (int i = 0; i < 24; ++i) tall += "l<br>";
+    std::string document = "a<>m<>d<>x<>\n" "b<>m<>d<>" + tall + "<>\n" "c<>m<>d<>y<>\n";
+    std::string tall_out;
+    for (int i = 0; i < 24; ++i) tall_out += "l\n\t";
+    EXPECT_EQ(show(document, "\n\n"), head() + "1 : a [m] d\n\tx\n" + prompt() + "2 : b [m] d\n\t" + tall_out + "\n" +
+                                          prompt() + "3 : c [m] d\n\ty\n" + end());
+}
+
+TEST_F(ThreadPaging, JumpRestartsThePageAtItsTarget) {
+    EXPECT_EQ(show(doc(30), "j5\nJ29\n\n"),
+              head() + posts(1, 10) + prompt() + posts(5, 14) + prompt() + posts(29, 30) + end());
+}
+
+TEST_F(ThreadPaging, BadJumpsGoOnWithTheNextPost) {
+    EXPECT_EQ(show(doc(20), "j0\n"), head() + posts(1, 10) + prompt() + posts(11, 20) + end());
+    EXPECT_EQ(show(doc(20), "j21\n"), head() + posts(1, 10) + prompt() + posts(11, 20) + end());
+}
+
+TEST_F(ThreadPaging, EAndEndOfInputGoBack) {
+    EXPECT_EQ(show(doc(30), "E\nrest"), head() + posts(1, 10) + prompt());
+    EXPECT_EQ(unread_, "rest");
+    EXPECT_EQ(show(doc(30), ""), head() + posts(1, 10) + prompt());
+}
+
+TEST_F(ThreadPaging, ShortAndEmptyThreads) {
+    EXPECT_EQ(show(doc(1), "5\n"), head() + posts(1, 1) + end());
+    EXPECT_EQ(unread_, "\n");
+    EXPECT_EQ(show("", ""), head() + end());
+}
+
+TEST_F(ThreadPaging, TitleAndPostsPrintAsTextWithoutControlBytes) {
+    std::string out = show("n<>m<>d<>\x1b[2Jx%s%n<>\n" + doc(11), "e\n", "%s%n\x1b]0;t\x07");
+    EXPECT_EQ(out.find('\x1b'), std::string::npos);
+    EXPECT_NE(out.find("1 : n [m] d\n\t[2Jx%s%n\n"), std::string::npos);
+    EXPECT_NE(out.find(prompt("%s%n]0;t")), std::string::npos);
+}
+
+TEST_F(ThreadPaging, MissingOrUnsafeCopyIsAnOpenError) {
+    test::ConsoleCapture console("");
+    EXPECT_EQ(show_thread(kUnreachableBoard, "2.dat", "T"), 0);
+    EXPECT_EQ(show_thread(kUnreachableBoard, "../italist.txt", "T"), 0);
+    std::string once = head() + texts::dat_open_error;
+    EXPECT_EQ(console.output(), once + once);
+}
+
+}  // namespace
+}  // namespace zubo
