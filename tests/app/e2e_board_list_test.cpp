@@ -1,0 +1,151 @@
+// The built zubo from its start to the board list, as a user runs it: the
+// options, the menu cache and its download, and leaving.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/e2e.h"
+#include "support/loopback_server.h"
+#include "support/run_zubo.h"
+#include "support/temp_dir.h"
+#include "support/text.h"
+
+namespace zubo::test {
+namespace {
+
+constexpr char kMenuUrl[] = "http://menu.5ch.io/bbsmenu.html";
+
+const std::vector<MenuBoard> kBoards = {
+    {"http://news.example.invalid/news/", "ニュース速報"},
+    {"http://game.example.invalid/game/", "ゲーム"},
+    {"http://life.example.invalid/life/", "生活全般"},
+};
+
+std::string usage() {
+    return sjis("zubo (varsion 0.04) ２ちゃんねるブラウザ\n-h : ヘルプ(これ)\n-n : 板リスト更新\n");
+}
+std::string downloading() { return sjis("■板リストファイルをダウンロードしています...\nok\n"); }
+std::string leaving() { return sjis("■終了します。\n"); }
+
+int closed_port() {
+    LoopbackServer gone;
+    return gone.port();
+}
+
+class E2eBoardList : public ::testing::Test {
+protected:
+    TempDir dir_;
+    LoopbackServer proxy_;
+    std::string cache_ = dir_.file("italist.txt");
+
+    ZuboRun run(std::vector<std::string> args, const std::string& input, std::string proxy = "") {
+        ZuboOptions options;
+        options.args = std::move(args);
+        options.input = input;
+        options.cwd = dir_.path();
+        options.env = {{"http_proxy", proxy.empty() ? proxy_.url("") : proxy}};
+        options.timeout_seconds = 10;
+        return run_zubo(options);
+    }
+};
+
+TEST_F(E2eBoardList, HelpPrintsUsageAndEnds) {
+    struct Case {
+        std::vector<std::string> args;
+        bool cache_kept;
+    } cases[] = {
+        {{"-h"}, true},
+        {{"/H"}, true},
+        {{"-help", "-n"}, true},
+        {{"-n", "-h"}, false},
+    };
+    const std::string menu = board_menu(kBoards);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+        write_file(cache_, menu);
+        ZuboRun r = run(c.args, "e\n");
+        expect_clean_exit(r);
+        EXPECT_EQ(r.out, usage());
+        EXPECT_EQ(file_exists(cache_), c.cache_kept);
+        EXPECT_EQ(proxy_.request_count(), 0u);
+    }
+}
+
+TEST_F(E2eBoardList, MissingCacheIsDownloadedThroughTheProxy) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        bool stale_cache;
+    } cases[] = {
+        {"first start", {}, false},
+        {"x -n refreshes", {"x", "-n"}, true},
+    };
+    const std::string menu = board_menu(kBoards);
+    proxy_.serve(kMenuUrl, menu);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::size_t before = proxy_.request_count();
+        if (c.stale_cache) write_file(cache_, board_menu({{"http://old.example.invalid/old/", "古い板"}}));
+
+        ZuboRun r = run(c.args, "e\n");
+        expect_clean_exit(r);
+        EXPECT_EQ(r.out, downloading() + board_list_page(kBoards) + leaving());
+        ASSERT_EQ(proxy_.request_count(), before + 1);
+        EXPECT_EQ(proxy_.requests().back().target, kMenuUrl);
+        EXPECT_EQ(read_file(cache_), menu);
+    }
+}
+
+TEST_F(E2eBoardList, ExistingCacheIsUsedWithoutARequest) {
+    write_file(cache_, board_menu(kBoards));
+    for (std::vector<std::string> args : {std::vector<std::string>{}, {"-"}, {"-x", "n"}}) {
+        ZuboRun r = run(args, "e\n");
+        expect_clean_exit(r);
+        EXPECT_EQ(r.out, board_list_page(kBoards) + leaving());
+    }
+    EXPECT_EQ(proxy_.request_count(), 0u);
+}
+
+TEST_F(E2eBoardList, EndOfInputAtThePromptLeaves) {
+    write_file(cache_, board_menu(kBoards));
+    ZuboRun r = run({}, "");
+    expect_clean_exit(r);
+    EXPECT_EQ(r.out, board_list_page(kBoards) + leaving());
+}
+
+TEST_F(E2eBoardList, MenuWithoutMarkerIsStrange) {
+    const std::string no_marker = sjis("<HTML><BODY>\n<A HREF=http://news.example.invalid/news/>ニュース</A><br>\n"
+                                       "</BODY></HTML>\n");
+    const std::string strange = sjis("■ファイルが変です。\n");
+
+    write_file(cache_, no_marker);
+    ZuboRun cached = run({}, "e\n");
+    expect_clean_exit(cached);
+    EXPECT_EQ(cached.out, strange);
+
+    proxy_.serve(kMenuUrl, no_marker);
+    ZuboRun downloaded = run({"-n"}, "e\n");
+    expect_clean_exit(downloaded);
+    EXPECT_EQ(downloaded.out, downloading() + strange);
+    EXPECT_EQ(read_file(cache_), no_marker);
+}
+
+TEST_F(E2eBoardList, MenuThatCannotBeDownloadedEndsTheProgram) {
+    proxy_.serve(kMenuUrl, "<html>404 Not Found</html>", 404);
+    const std::pair<const char*, std::string> proxies[] = {
+        {"proxy not listening", "http://127.0.0.1:" + std::to_string(closed_port())},
+        {"menu answers 404", proxy_.url("")},
+    };
+    for (const auto& [name, proxy] : proxies) {
+        SCOPED_TRACE(name);
+        ZuboRun r = run({}, "1\ne\n", proxy);
+        expect_clean_exit(r);
+        EXPECT_EQ(r.out, downloading() + sjis("■板リストファイルを開けません。終了します。\n"));
+        EXPECT_FALSE(file_exists(cache_));
+    }
+}
+
+}  // namespace
+}  // namespace zubo::test
