@@ -20,7 +20,8 @@ constexpr char kLinkPrefix[] = "<A HREF=";
 constexpr std::size_t kLinkPrefixSize = sizeof kLinkPrefix - 1;
 constexpr char kLinkEnd[] = "</A>";
 
-bool skip_to_marker(std::FILE* f, char* line) {
+bool skip_to_marker(std::FILE* f) {
+    char line[kLineSize];
     while (read_line(f, line, kLineSize)) {
         if (starts_with_nocase(line, kMarker)) return true;
     }
@@ -61,21 +62,8 @@ bool parse_link_line(const char* line, BoardRecord* board) {
 }
 
 BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table) {
-    BoardMenu menu;
-    char line[kLineSize];
-    if (!skip_to_marker(f, line)) return menu;
-    menu.marker_found = true;
-
-    BoardRecord candidate;
-    while (read_line(f, line, kLineSize)) {
-        if (!parse_link_line(line, &candidate)) continue;
-        if (menu.count == kBoardTableSize - 1) {
-            menu.over_limit = true;
-            break;
-        }
-        table[++menu.count] = candidate;
-    }
-    return menu;
+    if (!skip_to_marker(f)) return BoardMenu{};
+    return BoardMenu{read_table(f, table, kBoardTableSize, parse_link_line), true};
 }
 
 int show_board_list() {

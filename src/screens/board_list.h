@@ -3,11 +3,10 @@
 
 #include <cstdio>
 
+#include "screens/table_reader.h"
+
 namespace zubo {
 
-inline constexpr int kFieldSize = 260;
-inline constexpr int kLineSize = 32768;
-// Slot 0 of every table is unused: entries are numbered from 1.
 inline constexpr int kBoardTableSize = 3000;
 
 inline constexpr char kBoardMenuUrl[] = "http://menu.5ch.io/bbsmenu.html";
@@ -18,10 +17,8 @@ struct BoardRecord {
     char name[kFieldSize];
 };
 
-struct BoardMenu {
+struct BoardMenu : TableFill {
     bool marker_found = false;
-    int count = 0;
-    bool over_limit = false;  // link lines past the table's room were dropped
 };
 
 // Takes one menu line as a link line: true and the record filled when it

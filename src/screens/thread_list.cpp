@@ -55,16 +55,11 @@ void parse_subject_line(const char* line, ThreadRecord* thread) {
 }
 
 ThreadListing parse_subject(std::FILE* f, ThreadRecord* table) {
-    ThreadListing listing;
-    char line[kLineSize];
-    while (read_line(f, line, kLineSize)) {
-        if (listing.count == kThreadTableSize - 1) {
-            listing.over_limit = true;
-            break;
-        }
-        parse_subject_line(line, &table[++listing.count]);
-    }
-    return listing;
+    // Every line is a thread, an empty one too.
+    return read_table(f, table, kThreadTableSize, [](const char* line, ThreadRecord* thread) {
+        parse_subject_line(line, thread);
+        return true;
+    });
 }
 
 int show_thread_list(const char* url) {

@@ -15,10 +15,7 @@ struct ThreadRecord {
     char title[kFieldSize];
 };
 
-struct ThreadListing {
-    int count = 0;
-    bool over_limit = false;  // lines past the table's room were dropped
-};
+using ThreadListing = TableFill;
 
 // Fills a record from one subject.txt line: its first token is the
 // dat_name, its second the title; tokens end at '<', '>' and newline.

@@ -99,16 +99,11 @@ void parse_thread_line(char* line, PostRecord* post) {
 }
 
 ThreadLoad load_thread(std::FILE* f, PostRecord* table) {
-    ThreadLoad load;
-    char line[kLineSize];
-    while (read_line(f, line, kLineSize)) {
-        if (load.count == kPostTableSize - 1) {
-            load.over_limit = true;
-            break;
-        }
-        parse_thread_line(line, &table[++load.count]);
-    }
-    return load;
+    // Every line is a post; the filter and the splitter may overwrite it.
+    return read_table(f, table, kPostTableSize, [](char* line, PostRecord* post) {
+        parse_thread_line(line, post);
+        return true;
+    });
 }
 
 int show_thread(const char* url, const char* dat_name, const char* title) {

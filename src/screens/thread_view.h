@@ -20,10 +20,7 @@ struct PostRecord {
     std::int32_t lines;  // screen lines the post takes when printed
 };
 
-struct ThreadLoad {
-    int count = 0;
-    bool over_limit = false;  // lines past the table's room were dropped
-};
+using ThreadLoad = TableFill;
 
 // Whether dat_name may name a local copy: a plain file name in dat/, never
 // a path that leads elsewhere.

@@ -1,0 +1,41 @@
+#pragma once
+// Filling a screen's table from a local file, one line an entry.
+
+#include <cstdio>
+
+#include "text/lines.h"
+
+namespace zubo {
+
+// A record field: at most 259 bytes of text and the terminating zero.
+inline constexpr int kFieldSize = 260;
+// A file line is read up to 32,767 bytes.
+inline constexpr int kLineSize = 32768;
+
+struct TableFill {
+    int count = 0;
+    bool over_limit = false;  // entries past the table's room were dropped
+};
+
+// Reads f line by line into table slots 1, 2, ... (slot 0 is never used,
+// so entries are numbered from 1). take(line, record) fills a record from a
+// line and says whether the line is an entry at all. An entry that finds
+// the table full ends the reading.
+template <typename Record, typename Take>
+TableFill read_table(std::FILE* f, Record* table, int slots, Take take) {
+    TableFill fill;
+    char line[kLineSize];
+    Record spare;
+    while (read_line(f, line, sizeof line)) {
+        bool room = fill.count < slots - 1;
+        if (!take(line, room ? &table[fill.count + 1] : &spare)) continue;
+        if (!room) {
+            fill.over_limit = true;
+            break;
+        }
+        ++fill.count;
+    }
+    return fill;
+}
+
+}  // namespace zubo
