@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/parse_text.h"
 #include "support/text.h"
 
 namespace zubo {
@@ -17,13 +18,8 @@ struct ParsedMenu {
 };
 
 ParsedMenu parse(const std::string& text) {
-    std::FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    EXPECT_NE(f, nullptr);
-    std::vector<BoardRecord> table(kBoardTableSize);
-    ParsedMenu parsed{parse_board_menu(f, table.data()), {}};
-    std::fclose(f);
-    parsed.boards.assign(table.begin() + 1, table.begin() + 1 + parsed.menu.count);
-    return parsed;
+    auto parsed = test::parse_text<BoardRecord>(text, kBoardTableSize, parse_board_menu);
+    return {parsed.result, parsed.records};
 }
 
 TEST(ParseLinkLine, TakesUrlAndNameOfALinkLine) {

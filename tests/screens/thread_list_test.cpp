@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/parse_text.h"
 #include "support/text.h"
 
 namespace zubo {
@@ -16,12 +17,8 @@ struct ParsedList {
 };
 
 ParsedList parse(const std::string& text) {
-    std::FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    std::vector<ThreadRecord> table(kThreadTableSize);
-    ParsedList parsed{text.empty() ? ThreadListing{} : parse_subject(f, table.data()), {}};
-    if (f) std::fclose(f);
-    parsed.threads.assign(table.begin() + 1, table.begin() + 1 + parsed.listing.count);
-    return parsed;
+    auto parsed = test::parse_text<ThreadRecord>(text, kThreadTableSize, parse_subject);
+    return {parsed.result, parsed.records};
 }
 
 TEST(ParseSubjectLine, FirstTwoTokensAreNameAndTitle) {

@@ -11,6 +11,7 @@
 #include "screens/texts.h"
 #include "support/console_capture.h"
 #include "support/temp_dir.h"
+#include "support/parse_text.h"
 #include "support/text.h"
 
 namespace zubo {
@@ -21,11 +22,7 @@ namespace {
 constexpr char kUnreachableBoard[] = "http://127.0.0.1:1/board/";
 
 std::vector<PostRecord> load(const std::string& text) {
-    std::FILE* f = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
-    std::vector<PostRecord> table(kPostTableSize);
-    int count = text.empty() ? 0 : load_thread(f, table.data()).count;
-    if (f) std::fclose(f);
-    return {table.begin() + 1, table.begin() + 1 + count};
+    return test::parse_text<PostRecord>(text, kPostTableSize, load_thread).records;
 }
 
 PostRecord parse(const std::string& line) {
@@ -98,13 +95,10 @@ TEST(ParseThreadLine, NgWordGivesTheAboneFields) {
 TEST(LoadThread, OneRecordPerLineUpToTheLimit) {
     std::string text;
     for (int i = 1; i <= kPostTableSize + 3; ++i) text += "n" + std::to_string(i) + "<>m<>d<>b<>\n";
-    std::FILE* f = fmemopen(text.data(), text.size(), "r");
-    std::vector<PostRecord> table(kPostTableSize);
-    ThreadLoad result = load_thread(f, table.data());
-    std::fclose(f);
-    EXPECT_EQ(result.count, 1001);
-    EXPECT_TRUE(result.over_limit);
-    EXPECT_STREQ(table[1001].name, "n1001");
+    auto full = test::parse_text<PostRecord>(text, kPostTableSize, load_thread);
+    EXPECT_EQ(full.result.count, 1001);
+    EXPECT_TRUE(full.result.over_limit);
+    EXPECT_STREQ(full.records.back().name, "n1001");
 
     // A line longer than the line buffer is one post, not several.
     std::vector<PostRecord> posts = load("a<>b<>c<>" + std::string(40000, 'x') + "<>\nnext<>m<>d<>b<>\n");
