@@ -1,0 +1,90 @@
+// zubo_sample_service: serves the sample boards on 127.0.0.1, so zubo can be
+// tried without the network. Prints "port N" once it listens.
+//
+//   zubo_sample_service [--port N]
+//
+// Requests in the proxy form (GET http://menu.5ch.io/bbsmenu.html) are
+// answered by their path too, so zubo reaches the sample menu through
+// http_proxy=http://127.0.0.1:N.
+
+#include <httplib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <string>
+
+#include "sample_board.h"
+
+namespace {
+
+// The port asked for with --port N or --port=N; 0 for any free one, -1 for
+// a bad command line.
+int requested_port(int argc, char** argv) {
+    int port = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* value = nullptr;
+        if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
+            value = argv[++i];
+        } else if (std::strncmp(argv[i], "--port=", 7) == 0) {
+            value = argv[i] + 7;
+        } else {
+            return -1;
+        }
+        char* end = nullptr;
+        long n = std::strtol(value, &end, 10);
+        if (*end != '\0' || n < 0 || n > 65535) return -1;
+        port = static_cast<int>(n);
+    }
+    return port;
+}
+
+const char* content_type(const std::string& path) {
+    return path.size() > 5 && path.compare(path.size() - 5, 5, ".html") == 0 ? "text/html; charset=Shift_JIS"
+                                                                            : "text/plain; charset=Shift_JIS";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int port = requested_port(argc, argv);
+    if (port < 0) {
+        std::fprintf(stderr, "usage: %s [--port N]\n", argv[0]);
+        return 2;
+    }
+
+    httplib::Server server;
+    if (port == 0) {
+        port = server.bind_to_any_port("127.0.0.1");
+    } else if (!server.bind_to_port("127.0.0.1", port)) {
+        port = -1;
+    }
+    if (port < 0) {
+        std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
+        return 1;
+    }
+
+    std::map<std::string, std::string> docs;
+    try {
+        docs = zubo::sample::documents("http://127.0.0.1:" + std::to_string(port));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "sample data: %s\n", e.what());
+        return 1;
+    }
+    server.Get(".*", [&docs](const httplib::Request& req, httplib::Response& res) {
+        std::string path = zubo::sample::path_of(req.path);
+        auto it = docs.find(path);
+        if (it == docs.end()) {
+            res.status = 404;
+            res.set_content("404 Not Found\n", "text/plain");
+            return;
+        }
+        res.set_content(it->second, content_type(path));
+    });
+
+    std::printf("port %d\n", port);
+    std::fflush(stdout);
+    return server.listen_after_bind() ? 0 : 1;
+}

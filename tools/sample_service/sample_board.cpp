@@ -1,0 +1,238 @@
+#include "sample_board.h"
+
+#include <iconv.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+namespace zubo::sample {
+namespace {
+
+// "2026/01/05(月) 12:34:56.00 ID:Smpl0005": a post date on day `day` of
+// January 2026 (the 1st was a Thursday), `second` seconds after noon.
+std::string date(int day, int second) {
+    static const char* const kWeekdays[] = {"木", "金", "土", "日", "月", "火", "水"};
+    char text[96];
+    std::snprintf(text, sizeof text, "2026/01/%02d(%s) %02d:%02d:%02d.00 ID:Smpl%04d", day, kWeekdays[(day - 1) % 7],
+                  12 + second / 3600, second / 60 % 60, second % 60, (day * 37 + second) % 10000);
+    return text;
+}
+
+// One line of a thread document: name<>mail<>date<>body<>, the body with
+// the spaces the service puts around it.
+std::string post(const std::string& name, const std::string& mail, const std::string& when,
+                 const std::string& body) {
+    return name + "<>" + mail + "<>" + when + "<> " + body + " <>";
+}
+
+const char kNanashi[] = "名無しさん";
+
+// A thread whose first line carries the title after its last separator.
+Thread thread(long key, const std::string& title, std::vector<std::string> lines) {
+    if (!lines.empty()) lines.front() += title;
+    return {std::to_string(key) + ".dat", title, std::move(lines)};
+}
+
+// A short thread of ordinary chatter about its title.
+Thread chatter(long key, int day, const std::string& title, int posts) {
+    std::vector<std::string> lines;
+    for (int n = 1; n <= posts; ++n) {
+        std::string body = n == 1 ? "「" + title + "」について語りましょう。"
+                                  : "&gt;&gt;" + std::to_string(n - 1) + " " + std::to_string(n) + "番目の書き込みです。";
+        lines.push_back(post(kNanashi, n % 2 ? "" : "sage", date(day, n * 97), body));
+    }
+    return thread(key, title, lines);
+}
+
+// The welcome thread: line breaks, entities, an advert to hide with an NG
+// word, and a post longer than a page.
+Thread welcome_thread() {
+    std::string long_body = "長文失礼します。ページより長い書き込みは、まとめて一度に表示されます。";
+    for (int n = 1; n <= 24; ++n) {
+        long_body += " <br> 第" + std::to_string(n) + "段落：zubo は二十行ごとに止まりますが、一つの書き込みは分けません。";
+    }
+    return thread(1767225600, "zuboへようこそ、サンプルスレです",
+                  {
+                      post("案内人★", "", date(1, 0),
+                           "ようこそ。ここは zubo のサンプル板です。 <br> 番号で開いて、j[数値]で飛び、eで戻ります。"
+                           " <br> 書き込みは &quot;読むだけ&quot; です。"),
+                      post(kNanashi, "sage", date(1, 61),
+                           "&gt;&gt;1 乙です。 <br> タグは &lt;b&gt;太字&lt;/b&gt; のように見えます。"
+                           " <br> 記号 &amp; はそのまま出ます。"),
+                      post("儲け話", "", date(1, 122),
+                           "【広告】今すぐ儲かる話があります！ <br> ngword.txt に「儲かる」と書けば、あぼ～んで隠れます。"),
+                      post(kNanashi, "sage", date(1, 183), long_body),
+                      post(kNanashi, "", date(1, 244), "&lt;br&gt; と書くと改行にならず、そのまま出ます。"),
+                      post(kNanashi, "sage", date(1, 305), "～ の字も化けずに出ますか？"),
+                      post("案内人★", "", date(1, 366), "&gt;&gt;6 出ます。 <br> 最後まで読むとスレッド一覧に戻ります。"),
+                  });
+}
+
+// A thread that reached the limit: 1000 posts and the closing one.
+Thread full_thread() {
+    std::vector<std::string> lines;
+    for (int n = 1; n <= 1000; ++n) {
+        lines.push_back(post(kNanashi, "", date(2, n * 7), std::to_string(n) + "番目の書き込みです。"));
+    }
+    lines.push_back(post("１００１", "", "Over 1000 Thread",
+                         "このスレッドは１０００を超えました。 <br> もう書けないので、新しいスレッドを立ててください。"));
+    return thread(1767312000, "1001までいったスレ", lines);
+}
+
+std::vector<Thread> news_threads() {
+    static const char* const kTitles[] = {
+        "今日の天気を語るスレ", "昼ご飯なに食べた？",     "通勤電車の話 その3",     "最近読んだ本",
+        "おすすめの散歩道",     "寒い日の過ごし方",       "朝型と夜型どっち？",     "好きな駅弁を書くスレ",
+        "眠れない人が集うスレ", "今年の目標",             "近所の猫の話",           "コーヒー派？紅茶派？",
+        "雨の日の楽しみ",       "初めての自炊",           "懐かしいゲーム",         "冬の星座を見よう",
+        "部屋の片付け",         "自転車通勤スレ",         "日記帳 その12",          "なんでも質問スレ",
+        "深夜のラジオ",         "週末の予定",             "自由に雑談するスレ",
+    };
+    std::vector<Thread> threads{welcome_thread()};
+    long key = 1767229200;
+    int day = 3;
+    for (const char* title : kTitles) {
+        threads.push_back(chatter(key, day, title, 3 + day % 5));
+        key += 3600;
+        day = day % 28 + 1;
+    }
+    return threads;
+}
+
+std::vector<Thread> shogi_threads() {
+    return {
+        chatter(1767398400, 4, "詰将棋を出し合うスレ", 5),
+        chatter(1767402000, 4, "チェスと将棋、どっちが難しい？", 4),
+        chatter(1767405600, 5, "初心者の質問スレ part3", 6),
+    };
+}
+
+std::vector<Thread> prog_threads() {
+    static const char* const kTitles[] = {
+        "C++の質問スレ Part42",      "&lt;template&gt; がわからない", "Rustを語るスレ",         "シェル芸人の集い",
+        "正規表現を書くスレ",        "文字コードの話 Shift_JIS編",    "Makefile の書き方",      "テストを書こう",
+        "コンパイラを作るスレ",      "アルゴリズム勉強会",            "デバッガの使い方",       "エディタ戦争 その99",
+        "Linux で日本語を使う",      "ネットワークの基礎",            "古いコードを読むスレ",   "設計について語る",
+        "初心者プログラマの質問箱",  "趣味のプログラミング",          "ライブラリ紹介スレ",     "今日書いたコード",
+    };
+    std::vector<Thread> threads{full_thread()};
+    long key = 1767315600;
+    int day = 6;
+    for (const char* title : kTitles) {
+        threads.push_back(chatter(key, day, title, 2 + day % 4));
+        key += 3600;
+        day = day % 28 + 1;
+    }
+    return threads;
+}
+
+// A board without a thread list of its own.
+Board plain(const char* dir, const char* name) { return {dir, name, false, {}}; }
+
+std::vector<Category> build_catalogue() {
+    return {
+        {"ニュース",
+         {{"news", "ニュース速報", true, news_threads()}, plain("newsplus", "ニュース速報+"),
+          plain("bizplus", "ビジネスニュース+")}},
+        {"趣味",
+         {{"shogi", "将棋・チェス", true, shogi_threads()}, plain("rail", "鉄道総合"),
+          {"cook", "料理", true, {}}, plain("igo", "囲碁"), plain("sky", "天文・気象"), plain("math", "数学")}},
+        {"PC等",
+         {{"prog", "プログラム", true, prog_threads()}, plain("linux", "Linux"), plain("unix", "UNIX"),
+          plain("tech", "プログラマー"), plain("win", "Windows"), plain("mac", "Mac")}},
+        {"生活",
+         {plain("kankon", "家庭"), plain("money", "家計"), plain("travel", "旅行"), plain("food", "食べ物"),
+          plain("sake", "お酒"), plain("pet", "ペット")}},
+        {"雑談", {plain("zatsudan", "雑談"), plain("jikkyo", "実況"), plain("owarai", "お笑い")}},
+    };
+}
+
+std::string subject(const Board& board) {
+    std::string text;
+    for (const Thread& t : board.threads) {
+        text += t.key + "<>" + t.title + " (" + std::to_string(t.lines.size()) + ")\n";
+    }
+    return text;
+}
+
+std::string document(const Thread& thread) {
+    std::string text;
+    for (const std::string& line : thread.lines) text += line + "\n";
+    return text;
+}
+
+}  // namespace
+
+const std::vector<Category>& catalogue() {
+    static const std::vector<Category> categories = build_catalogue();
+    return categories;
+}
+
+std::vector<const Board*> boards_in_order() {
+    std::vector<const Board*> boards;
+    for (const Category& c : catalogue()) {
+        for (const Board& b : c.boards) boards.push_back(&b);
+    }
+    return boards;
+}
+
+std::string board_menu(const std::string& base_url) {
+    // Before the first heading: the page head, links that are not boards,
+    // a search form; the first heading line is the marker zubo looks for.
+    std::string page =
+        "<HTML>\n<HEAD>\n<META http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\n"
+        "<TITLE>BBS MENU for zubo sample</TITLE>\n</HEAD>\n<BODY TEXT=\"#CC3300\" BGCOLOR=\"#FFFFFF\">\n"
+        "<font size=2>\n<A HREF=" + base_url + "/ TARGET=\"_top\">サンプル掲示板</A><br>\n"
+        "<A HREF=" + base_url + "/guide/>案内</A><br>\n"
+        "<form action=\"" + base_url + "/search\" method=get><input name=q size=10></form>\n"
+        "更新日 2026/01/01\n";
+    for (const Category& c : catalogue()) {
+        page += "\n<br><br><B>" + c.heading + "</B><br>\n";
+        for (const Board& b : c.boards) page += "<A HREF=" + base_url + "/" + b.dir + "/>" + b.name + "</A><br>\n";
+    }
+    page += "\n<br><br><B>他のサイト</B><br>\n<a href=" + base_url + "/about/>このサンプルについて</a>\n"
+            "</font></BODY></HTML>\n";
+    return page;
+}
+
+std::map<std::string, std::string> documents(const std::string& base_url) {
+    std::map<std::string, std::string> docs;
+    docs["/bbsmenu.html"] = to_cp932(board_menu(base_url));
+    for (const Board* b : boards_in_order()) {
+        if (!b->served) continue;
+        std::string dir = "/" + b->dir + "/";
+        docs[dir + "subject.txt"] = to_cp932(subject(*b));
+        for (const Thread& t : b->threads) docs[dir + "dat/" + t.key] = to_cp932(document(t));
+    }
+    return docs;
+}
+
+std::string path_of(const std::string& target) {
+    std::string::size_type scheme = target.find("://");
+    if (target.empty() || target[0] == '/' || scheme == std::string::npos) return target;
+    std::string::size_type slash = target.find('/', scheme + 3);
+    return slash == std::string::npos ? "/" : target.substr(slash);
+}
+
+std::string to_cp932(const std::string& utf8) {
+    struct Closer {
+        void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
+    };
+    iconv_t opened = iconv_open("CP932", "UTF-8");
+    if (opened == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv has no CP932");
+    std::unique_ptr<void, Closer> cd(opened);
+
+    std::string out(utf8.size() + 1, '\0');
+    char* src = const_cast<char*>(utf8.data());
+    std::size_t src_left = utf8.size();
+    char* dst = out.data();
+    std::size_t dst_left = out.size();
+    if (iconv(opened, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) {
+        throw std::runtime_error("no CP932 form for: " + utf8.substr(utf8.size() - src_left, 40));
+    }
+    out.resize(out.size() - dst_left);
+    return out;
+}
+
+}  // namespace zubo::sample
