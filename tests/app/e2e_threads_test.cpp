@@ -1,0 +1,296 @@
+// The built zubo on the whole road: board list, thread list, thread view and
+// back, against a loopback server holding a board and its threads.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/e2e.h"
+#include "support/loopback_server.h"
+#include "support/run_zubo.h"
+#include "support/temp_dir.h"
+#include "support/text.h"
+
+namespace zubo::test {
+namespace {
+
+// A post as the document holds it (raw) and as zubo shows its body.
+struct Post {
+    std::string name, mail, date, body, shown;
+};
+
+std::string dat_line(const Post& p) { return sjis(p.name + "<>" + p.mail + "<>" + p.date + "<>" + p.body + "<>") + "\n"; }
+
+std::string dat_document(const std::vector<Post>& posts) {
+    std::string doc;
+    for (const Post& p : posts) doc += dat_line(p);
+    return doc;
+}
+
+Post plain_post(int n) {
+    std::string body = "本文" + std::to_string(n);
+    return {"名無しさん", "sage", "2026/01/01(木) 00:00:" + std::to_string(10 + n) + " ID:zubo" + std::to_string(n),
+            " " + body + " ", " " + body + " "};
+}
+
+std::string printed(int n, const Post& p) {
+    return std::to_string(n) + " : " + sjis(p.name + " [" + p.mail + "] " + p.date + "\n\t" + p.shown) + "\n";
+}
+
+std::string printed(const std::vector<Post>& posts, int from, int to) {
+    std::string out;
+    for (int n = from; n <= to; ++n) out += printed(n, posts[static_cast<std::size_t>(n - 1)]);
+    return out;
+}
+
+std::string dat_name(int n) { return std::to_string(1000000000 + n) + ".dat"; }
+
+// subject.txt of titles[0..]: thread k is <dat_name(k)>.
+std::string subject(const std::vector<std::string>& titles) {
+    std::string doc;
+    for (std::size_t i = 0; i < titles.size(); ++i) doc += dat_name(static_cast<int>(i + 1)) + "<>" + sjis(titles[i]) + "\n";
+    return doc;
+}
+
+std::vector<std::string> numbered_titles(const std::string& stem, int count) {
+    std::vector<std::string> titles;
+    for (int k = 1; k <= count; ++k) titles.push_back(stem + std::to_string(k) + " (" + std::to_string(k) + ")");
+    return titles;
+}
+
+std::string entries(const std::vector<std::string>& titles, int from, int to) {
+    std::string out;
+    for (int k = from; k <= to; ++k) out += std::to_string(k) + " : " + sjis(titles[static_cast<std::size_t>(k - 1)]) + "\n";
+    return out;
+}
+
+std::string thread_prompt(int count) {
+    return sjis("■--スレッド番号を入力?(1-" + std::to_string(count) + ":開く j[数値]:ジャンプ s:検索 e:板一覧)--");
+}
+std::string board_opened(int n, const std::string& name) {
+    return sjis("■スレッド[" + std::to_string(n) + " : " + name + "]を開きます\n") +
+           sjis("■スレッド一覧を読み込んでいます...OK.\n■------スレッド一覧を表示------\n");
+}
+std::string thread_opened(int n, const std::string& title) {
+    return sjis("■ファイル[" + std::to_string(n) + " : " + title + "]を開きます\n") +
+           sjis("■スレッドを読み込んでいます...OK.\n■------スレッドを表示------\n");
+}
+std::string post_prompt(const std::string& title) {
+    return sjis("■--[" + title + "]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
+}
+std::string thread_end() { return sjis("■スレッド一覧に戻ります"); }
+std::string dat_open_error() { return sjis("■datオープンエラー\n"); }
+std::string leaving() { return sjis("■終了します。\n"); }
+
+std::set<std::string> names_in(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+// Working directory with italist.txt naming two boards of the loopback
+// server; the first, "/news/", is the one the tests visit.
+class E2eThreads : public ::testing::Test {
+protected:
+    TempDir dir_;
+    std::unique_ptr<LoopbackServer> server_;
+    std::vector<MenuBoard> boards_;
+    std::vector<std::string> titles_ = numbered_titles("スレッド", 45);
+
+    void SetUp() override { start_server(); }
+
+    // A fresh server (on a new port) named by italist.txt, serving the board.
+    void start_server() {
+        server_ = std::make_unique<LoopbackServer>();
+        boards_ = {{server_->url("/news/"), "ニュース速報"}, {server_->url("/game/"), "ゲーム"}};
+        write_file(dir_.file("italist.txt"), board_menu(boards_));
+        server_->serve("/news/subject.txt", subject(titles_));
+    }
+
+    ZuboRun run(const std::string& input) {
+        ZuboOptions options;
+        options.input = input;
+        options.cwd = dir_.path();
+        options.timeout_seconds = 10;
+        ZuboRun r = run_zubo(options);
+        expect_clean_exit(r);
+        return r;
+    }
+
+    std::size_t requests_for(const std::string& target) const {
+        std::size_t n = 0;
+        for (const SeenRequest& seen : server_->requests()) n += seen.target == target;
+        return n;
+    }
+
+    // Board 1, then thread `thread` from the prompt after entry 20: what is
+    // printed up to the thread view's banner.
+    std::string up_to_thread(int thread, const std::string& title) const {
+        return board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(titles_, 1, 20) +
+               thread_prompt(static_cast<int>(titles_.size())) + thread_opened(thread, title);
+    }
+    // After the thread view: the thread list goes on to its next prompt,
+    // e there, and e in the board list, which has started over.
+    std::string back_and_out() const {
+        return entries(titles_, 21, 40) + thread_prompt(static_cast<int>(titles_.size())) + board_list_page(boards_) +
+               leaving();
+    }
+};
+
+TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
+    std::vector<Post> posts;
+    for (int n = 1; n <= 30; ++n) posts.push_back(plain_post(n));
+    posts[0].body += "<>スレッド3";  // the first line carries the thread's title after the body
+    posts[1].body = " 一行目 <br> 二行目 <br> 三行目 ";
+    posts[1].shown = " 一行目 \n\t 二行目 \n\t 三行目 ";
+    posts[2].body = " &lt;a&gt; &amp;lt; &quot;引用&quot; ";
+    posts[2].shown = " <a> &amp;lt; \"引用\" ";
+    posts[3].body = " &lt;br&gt;は改行しない ";
+    posts[3].shown = " <br>は改行しない ";
+    const std::string document = dat_document(posts);
+    server_->serve("/news/dat/" + dat_name(3), document);
+
+    // Board 1, thread 3, next page, jump to post 28, the end's one byte,
+    // then e in the thread list and e in the board list.
+    ZuboRun r = run("1\n3\n\nj28\n\ne\ne\n");
+
+    const std::string title = "スレッド3 (3)";
+    // Posts 1 to 9 take 2 + 4 + 7 * 2 = 20 lines; 10 to 19 another 20.
+    EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(title) + printed(posts, 10, 19) +
+                         post_prompt(title) + printed(posts, 28, 30) + thread_end() + back_and_out());
+    EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(3))), document);
+    EXPECT_EQ(read_file(dir_.file("surelist.txt")), subject(titles_));
+}
+
+TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
+    const std::vector<std::string> later = numbered_titles("新しいスレッド", 45);
+    std::atomic<int> visits{0};
+    server_->handle("/news/subject.txt", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(subject(++visits == 1 ? titles_ : later), "text/plain");
+    });
+
+    // Board 1, e in its thread list, board 1 again, e, e.
+    ZuboRun r = run("1\ne\n1\ne\ne\n");
+
+    EXPECT_EQ(requests_for("/news/subject.txt"), 2u);
+    const std::string prompt = thread_prompt(45);
+    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(titles_, 1, 20) + prompt +
+                         board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(later, 1, 20) + prompt +
+                         board_list_page(boards_) + leaving());
+}
+
+TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
+    const std::vector<Post> posts = {plain_post(1), plain_post(2), plain_post(3)};
+    const std::string document = dat_document(posts);
+    const std::string dat_path = "/news/dat/" + dat_name(1);
+    const std::string input = "1\n1\n\ne\ne\n";
+    const std::string expected = up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_end() + back_and_out();
+
+    for (bool server_down : {false, true}) {
+        SCOPED_TRACE(server_down ? "server down" : "thread answers 404");
+        start_server();
+        std::filesystem::remove_all(dir_.file("dat"));
+        server_->serve(dat_path, document);
+
+        ZuboRun first = run(input);
+        EXPECT_EQ(first.out, expected);
+
+        if (server_down) server_.reset();
+        else server_->serve(dat_path, "<html><body>404 Not Found</body></html>", 404);
+        ZuboRun again = run(input);
+        EXPECT_EQ(again.out, expected);
+        EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), document);
+    }
+}
+
+TEST_F(E2eThreads, NoLocalCopyAndNoServerIsADatOpenError) {
+    write_file(dir_.file("surelist.txt"), subject(titles_));
+    server_.reset();
+
+    ZuboRun r = run("1\n1\ne\ne\n");
+
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + dat_open_error() + back_and_out());
+    EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{});
+}
+
+TEST_F(E2eThreads, DatNameOutsideDatIsNeitherRequestedNorWritten) {
+    titles_[0] = "悪いスレ (1)";
+    std::string document = subject(titles_);
+    document.replace(0, dat_name(1).size(), "../evil.dat");
+    server_->serve("/news/subject.txt", document);
+    const std::string evil = dat_line(plain_post(1));
+    server_->serve("/news/evil.dat", evil);
+    server_->serve("/news/dat/../evil.dat", evil);
+
+    ZuboRun r = run("1\n1\ne\ne\n");
+
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + dat_open_error() + back_and_out());
+    for (const SeenRequest& seen : server_->requests()) EXPECT_EQ(seen.target.find("evil"), std::string::npos) << seen.target;
+    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "surelist.txt", "dat"}));
+    EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{});
+}
+
+TEST_F(E2eThreads, ControlBytesFromTheServerNeverReachTheTerminal) {
+    titles_[0] = "\x1b[2J消える\x07スレ (1)";
+    server_->serve("/news/subject.txt", subject(titles_));
+    Post post = plain_post(1);
+    post.name = "\x1b]0;乗っ取り\x07名無し";
+    post.body = " \x1b[31m赤\x1b[0m<br>\x1b[H戻る ";
+    const std::string document = dat_line(post);
+    server_->serve("/news/dat/" + dat_name(1), document);
+
+    ZuboRun r = run("1\n1\n\ne\ne\n");
+
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.out.find('\x07'), std::string::npos);
+    titles_[0] = "[2J消えるスレ (1)";
+    post.name = "]0;乗っ取り名無し";
+    post.shown = " [31m赤[0m\n\t[H戻る ";
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(1, post) + thread_end() + back_and_out());
+    // Only the output is cleaned: the local copy is as the server sent it.
+    EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), document);
+}
+
+TEST_F(E2eThreads, FormatDirectivesInTextPrintAsTyped) {
+    titles_[0] = "%s%n%d%%スレ (1)";
+    server_->serve("/news/subject.txt", subject(titles_));
+    std::vector<Post> posts;
+    for (int n = 1; n <= 11; ++n) posts.push_back(plain_post(n));
+    posts[0].name = "%n%n名無し";
+    posts[0].body = posts[0].shown = " 100%s%p ";
+    server_->serve("/news/dat/" + dat_name(1), dat_document(posts));
+
+    // The thread's prompt after ten posts carries the title; e goes back.
+    ZuboRun r = run("1\n1\ne\ne\ne\n");
+
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 10) + post_prompt(titles_[0]) + back_and_out());
+}
+
+TEST_F(E2eThreads, RealBoardAndThreadOfTheService) {
+    const std::string board = real_fixture("subject-2013.txt");
+    const std::string thread = real_fixture("1231808850.dat");
+    server_->serve("/news/subject.txt", board);
+    // The board's first thread is 1302924333.dat; it answers with the real
+    // thread document.
+    server_->serve("/news/dat/1302924333.dat", thread);
+
+    ZuboRun r = run("1\n1\ne\ne\ne\n");
+
+    const std::string first_title = "【ハム太郎】春名ヒロ子ちゃんのスレ【ロコちゃん】 (23)";
+    const std::string listing = board_opened(1, "ニュース速報") + sjis("1 : " + first_title + "\n");
+    EXPECT_NE(r.out.find(listing), std::string::npos);
+    EXPECT_NE(r.out.find(thread_prompt(714)), std::string::npos);
+    const std::string first_post =
+        thread_opened(1, first_title) + sjis("1 : CC名無したん [] 2009/01/13(火) 10:07:30 ID:fQ0FFwOR0\n\t はにゃ～ん☆ \n");
+    EXPECT_NE(r.out.find(first_post), std::string::npos);
+    EXPECT_NE(r.out.find(post_prompt(first_title)), std::string::npos);
+    EXPECT_EQ(read_file(dir_.file("dat/1302924333.dat")), thread);
+}
+
+}  // namespace
+}  // namespace zubo::test
