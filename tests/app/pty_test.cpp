@@ -1,0 +1,325 @@
+// zubo through a pseudo-terminal, as a user meets it: every prompt must be
+// on the screen before zubo waits for the line that answers it, or the
+// test, which types only after seeing the prompt, times out.
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "sample_board.h"
+#include "screens/board_list.h"
+#include "support/loopback_server.h"
+#include "support/temp_dir.h"
+#include "support/text.h"
+
+extern char** environ;
+
+namespace zubo {
+namespace {
+
+using Env = std::vector<std::pair<std::string, std::string>>;
+
+bool is_proxy_variable(const char* entry) {
+    static const char* const kNames[] = {"http_proxy=", "HTTP_PROXY=", "https_proxy=", "HTTPS_PROXY=",
+                                         "all_proxy=",  "ALL_PROXY=",  "no_proxy=",    "NO_PROXY="};
+    for (const char* name : kNames) {
+        if (std::strncmp(entry, name, std::strlen(name)) == 0) return true;
+    }
+    return false;
+}
+
+class Terminal {
+public:
+    Terminal(const std::vector<std::string>& args, const std::string& cwd, const Env& env) {
+        // Everything the child needs is built before the fork: the test
+        // process has server threads, so the child only calls exec.
+        std::vector<std::string> env_strings;
+        for (char** e = environ; *e; ++e) {
+            if (!is_proxy_variable(*e)) env_strings.push_back(*e);
+        }
+        for (const auto& [name, value] : env) env_strings.push_back(name + "=" + value);
+        std::vector<char*> envp;
+        for (std::string& s : env_strings) envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::vector<std::string> arg_strings{ZUBO_BINARY};
+        arg_strings.insert(arg_strings.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& s : arg_strings) argv.push_back(s.data());
+        argv.push_back(nullptr);
+
+        winsize size{};
+        size.ws_row = 40;
+        size.ws_col = 120;
+        pid_ = forkpty(&master_, nullptr, nullptr, &size);
+        if (pid_ == 0) {
+            if (chdir(cwd.c_str()) != 0) _exit(126);
+            execve(ZUBO_BINARY, argv.data(), envp.data());
+            _exit(127);
+        }
+    }
+
+    ~Terminal() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (master_ >= 0) close(master_);
+    }
+
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    bool started() const { return pid_ > 0; }
+
+    // Reads until text appears after what earlier waits matched.
+    ::testing::AssertionResult shows(const std::string& text, int seconds = 5) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        for (;;) {
+            std::string::size_type at = screen_.find(text, seen_);
+            if (at != std::string::npos) {
+                seen_ = at + text.size();
+                return ::testing::AssertionSuccess();
+            }
+            if (!read_some(deadline)) {
+                return ::testing::AssertionFailure()
+                       << "never shown: [" << text << "]\nafter: [" << screen_.substr(seen_) << "]";
+            }
+        }
+    }
+
+    void type(const std::string& line) {
+        ASSERT_EQ(write(master_, line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    }
+
+    // The exit status once zubo has ended, or -1 at the time limit.
+    int exit_status(int seconds = 5) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (read_some(deadline)) {
+        }
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            usleep(10000);
+        }
+        return -1;
+    }
+
+    // Everything shown so far; the terminal's CR before each LF is removed
+    // (zubo itself never prints a CR).
+    const std::string& screen() const { return screen_; }
+
+private:
+    // Appends what the terminal shows; false at the deadline or when the
+    // child has closed the terminal.
+    bool read_some(std::chrono::steady_clock::time_point deadline) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd fd{master_, POLLIN, 0};
+        if (poll(&fd, 1, static_cast<int>(left.count())) <= 0) return false;
+        char chunk[4096];
+        ssize_t n = read(master_, chunk, sizeof chunk);
+        if (n <= 0) return false;
+        for (ssize_t i = 0; i < n; ++i) {
+            if (chunk[i] != '\r') screen_ += chunk[i];
+        }
+        return true;
+    }
+
+    pid_t pid_ = -1;
+    int master_ = -1;
+    bool exited_ = false;
+    std::string screen_;
+    std::string::size_type seen_ = 0;
+};
+
+// The position of the first byte that breaks UTF-8, or npos.
+std::string::size_type invalid_utf8_at(const std::string& s) {
+    for (std::string::size_type i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        int follow = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xE ? 2 : (c >> 3) == 0x1E ? 3 : -1;
+        if (follow < 0 || c == 0xC0 || c == 0xC1 || c > 0xF4 || i + follow >= s.size()) return i;
+        for (int k = 1; k <= follow; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return i;
+        }
+        i += static_cast<std::string::size_type>(follow) + 1;
+    }
+    return std::string::npos;
+}
+
+// The sample boards on a loopback server; the board menu is reached only
+// through the proxy form, as zubo asks for it with http_proxy set.
+class PtyTest : public ::testing::Test {
+protected:
+    PtyTest() {
+        for (const auto& [path, body] : docs_) {
+            if (path == "/bbsmenu.html") {
+                server_.serve(kBoardMenuUrl, body);
+            } else {
+                server_.serve(path, body);
+            }
+        }
+    }
+
+    // A text as zubo shows it in the mode under test.
+    std::string shown(const std::string& utf8_text) const { return utf8_ ? utf8_text : test::sjis(utf8_text); }
+
+    Terminal start() {
+        std::vector<std::string> args;
+        if (utf8_) args.push_back("-u");
+        return Terminal(args, dir_.path(), {{"http_proxy", server_.url("")}, {"no_proxy", "127.0.0.1"}});
+    }
+
+    std::string board_prompt() const {
+        return "■--スレッド一覧番号入力?(1-" + std::to_string(boards_.size()) + " j[数値]:ジャンプ s:検索 e:終わり)--";
+    }
+    static std::string thread_prompt(const sample::Board& b) {
+        return "■--スレッド番号を入力?(1-" + std::to_string(b.threads.size()) + ":開く j[数値]:ジャンプ s:検索 e:板一覧)--";
+    }
+    // A thread's label in the list: its title and post count, as subject.txt
+    // gives them.
+    static std::string label(const sample::Thread& t) {
+        return t.title + " (" + std::to_string(t.lines.size()) + ")";
+    }
+    static std::string post_prompt(const sample::Thread& t) {
+        return "■--[" + label(t) + "]--(j[数値]:ジャンプ e:スレ一覧に戻る)";
+    }
+
+    void expect_valid_utf8(const std::string& screen) {
+        auto at = invalid_utf8_at(screen);
+        EXPECT_EQ(at, std::string::npos) << "invalid UTF-8 after: " << screen.substr(at < 200 ? 0 : at - 200, 200);
+    }
+
+    bool utf8_ = true;
+    test::LoopbackServer server_;
+    const std::map<std::string, std::string> docs_ = sample::documents(server_.url(""));
+    test::TempDir dir_;
+    const std::vector<const sample::Board*> boards_ = sample::boards_in_order();
+};
+
+class PtyModeTest : public PtyTest, public ::testing::WithParamInterface<bool> {
+protected:
+    PtyModeTest() { utf8_ = GetParam(); }
+};
+
+TEST_P(PtyModeTest, TypicalRoadFromTheFirstStartToTheEnd) {
+    const sample::Board& board = *boards_[0];
+    const sample::Thread& thread = board.threads[0];
+    ASSERT_GT(boards_.size(), 20u);
+    ASSERT_GT(board.threads.size(), 20u);
+
+    Terminal term = start();
+    ASSERT_TRUE(term.started());
+    ASSERT_TRUE(term.shows(shown("■板リストファイルをダウンロードしています...\nok\n1 : " + board.name + "\n")));
+    ASSERT_TRUE(term.shows(shown("20 : " + boards_[19]->name + "\n" + board_prompt())));
+    term.type("1\n");
+
+    ASSERT_TRUE(term.shows(shown("■スレッド[1 : " + board.name + "]を開きます\n")));
+    ASSERT_TRUE(term.shows(shown("■スレッド一覧を読み込んでいます...OK.\n■------スレッド一覧を表示------\n1 : " +
+                                 label(thread) + "\n")));
+    ASSERT_TRUE(term.shows(shown(thread_prompt(board))));
+    term.type("1\n");
+
+    ASSERT_TRUE(term.shows(shown("■ファイル[1 : " + label(thread) + "]を開きます\n")));
+    ASSERT_TRUE(term.shows(shown("■スレッドを読み込んでいます...OK.\n■------スレッドを表示------\n1 : ")));
+    // Line breaks and entities decoded, &amp; left as it is.
+    ASSERT_TRUE(term.shows(shown("\n\t 書き込みは \"読むだけ\" です。 \n2 : ")));
+    ASSERT_TRUE(term.shows(shown("\t タグは <b>太字</b> のように見えます。 \n\t 記号 &amp; はそのまま出ます。")));
+    ASSERT_TRUE(term.shows(shown(post_prompt(thread))));
+    term.type("e\n");
+
+    // The thread list goes on after the entry where its prompt stood.
+    const sample::Thread& last = board.threads.back();
+    ASSERT_TRUE(term.shows(shown("21 : " + label(board.threads[20]) + "\n")));
+    ASSERT_TRUE(term.shows(shown(std::to_string(board.threads.size()) + " : " + label(last) + "\n■板一覧に戻ります\n")));
+    term.type("\n");
+
+    // So does the board list, round to its next prompt.
+    ASSERT_TRUE(term.shows(shown("21 : " + boards_[20]->name + "\n")));
+    ASSERT_TRUE(term.shows(shown("1 : " + board.name + "\n")));
+    ASSERT_TRUE(term.shows(shown(board_prompt())));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows(shown("■終了します。\n")));
+    EXPECT_EQ(term.exit_status(), 0);
+
+    if (utf8_) {
+        expect_valid_utf8(term.screen());
+    } else {
+        EXPECT_FALSE(test::utf8(term.screen()).empty());  // fails the test unless all of it is CP932
+    }
+    std::vector<test::SeenRequest> requests = server_.requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(requests[0].target, kBoardMenuUrl);
+    // Files keep the bytes as served, whatever the console shows.
+    EXPECT_EQ(test::read_file(dir_.file("italist.txt")), docs_.at("/bbsmenu.html"));
+    EXPECT_EQ(test::read_file(dir_.file("dat/" + thread.key)), docs_.at("/" + board.dir + "/dat/" + thread.key));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, PtyModeTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Utf8" : "Cp932"; });
+
+// With -u: a search typed in UTF-8, a jump to post 1001 and a UTF-8 NG
+// word.
+TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
+    test::write_file(dir_.file("ngword.txt"), "儲かる\n");
+    Terminal term = start();
+    ASSERT_TRUE(term.started());
+    ASSERT_TRUE(term.shows(board_prompt()));
+
+    const std::string pattern = "プログラム";
+    std::string hits;
+    int prog = 0;
+    for (std::size_t i = 0; i < boards_.size(); ++i) {
+        if (boards_[i]->name.find(pattern) == std::string::npos) continue;
+        hits += std::to_string(i + 1) + " : " + boards_[i]->name + "\n";
+        if (!boards_[i]->threads.empty() && !prog) prog = static_cast<int>(i + 1);
+    }
+    ASSERT_GT(prog, 0);
+    term.type("s" + pattern + "\n");
+    ASSERT_TRUE(term.shows("■" + pattern + "を検索...\n" + hits + "■検索結果は以上です。読みたい板番号を入力?(1-" +
+                           std::to_string(boards_.size()) + ")"));
+    term.type(std::to_string(prog) + "\n");
+
+    const sample::Board& board = *boards_[prog - 1];
+    const sample::Thread& full = board.threads[0];
+    ASSERT_EQ(full.lines.size(), 1001u);
+    ASSERT_TRUE(term.shows(thread_prompt(board)));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows(post_prompt(full)));
+    term.type("j1001\n");
+    ASSERT_TRUE(term.shows("\n1001 : １００１ [] Over 1000 Thread\n\t このスレッドは１０００を超えました。 \n"));
+    ASSERT_TRUE(term.shows("■スレッド一覧に戻ります"));
+    term.type("\n");
+    ASSERT_TRUE(term.shows("■板一覧に戻ります\n"));
+    term.type("\n");
+
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows(thread_prompt(*boards_[0])));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows("\n3 : あぼ～ん [あぼ～ん] あぼ～ん\n\tあぼ～ん\n" + post_prompt(boards_[0]->threads[0])));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows("■板一覧に戻ります\n"));
+    term.type("\n");
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows("■終了します。\n"));
+    EXPECT_EQ(term.exit_status(), 0);
+    expect_valid_utf8(term.screen());
+    EXPECT_EQ(term.screen().find("儲かる話"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zubo
