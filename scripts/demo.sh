@@ -63,7 +63,7 @@ printf '儲かる\n' >"$workdir/ngword.txt"
 cat <<MSG
 zubo demo: sample boards on 127.0.0.1:$port, working directory $workdir
   type a number and Enter to open, j[number] to jump, s[text] to search, e to go back.
-  Boards 1, 4, 6 and 10 have threads; ngword.txt hides a post of the first thread.
+  Boards 1, 4 and 10 have threads; ngword.txt hides a post of the first thread.
 
 MSG
 cd "$workdir"
