@@ -107,6 +107,10 @@ ThreadLoad load_thread(std::FILE* f, PostRecord* table) {
 }
 
 int show_thread(const char* url, const char* dat_name, const char* title) {
+    // The post table of the thread read last is garbage by now; reclaiming
+    // it first lets the new table take its place, so the pages in use stay
+    // the same however many threads are opened.
+    gc::collect();
     auto* table = reinterpret_cast<PostRecord*>(gc::alloc_bytes(sizeof(PostRecord) * kPostTableSize));
     if (!table) return 0;
 

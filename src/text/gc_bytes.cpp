@@ -27,4 +27,6 @@ char* concat(const char* a, const char* b, const char* c) {
     return joined;
 }
 
+void collect() { GC_gcollect(); }
+
 }  // namespace zubo::gc

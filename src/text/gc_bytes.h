@@ -16,4 +16,8 @@ char* copy_bytes(const char* bytes, std::size_t size);
 // their length: URLs and paths are built with this, never cut.
 char* concat(const char* a, const char* b, const char* c = nullptr);
 
+// Runs a full collection now, so the blocks of screens that have returned
+// are free before a large block is asked for.
+void collect();
+
 }  // namespace zubo::gc
