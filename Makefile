@@ -101,3 +101,13 @@ fuzz-short: fuzz-build
 
 fuzz: fuzz-build
 	$(call run_fuzzers,$(FUZZ_SECONDS))
+
+# Times zubo on loopback and prints the table shown in the README.
+BENCH_DIR ?= build-bench
+BENCH_RUNS ?= 7
+
+.PHONY: bench
+bench: deps
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DZUBO_WERROR=$(WERROR) -DZUBO_BENCH=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target zubo zubo_bench
+	$(BENCH_DIR)/bench/zubo_bench $(BENCH_RUNS)
