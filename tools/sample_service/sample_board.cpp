@@ -80,6 +80,17 @@ Thread full_thread() {
     return thread(1767312000, "1001までいったスレ", lines);
 }
 
+// Appends a chatter thread for each title, an hour apart from key on, one
+// day after another from day on, of min_posts or a few more posts.
+template <std::size_t N>
+void add_chatter(std::vector<Thread>& threads, const char* const (&titles)[N], long key, int day, int min_posts) {
+    for (const char* title : titles) {
+        threads.push_back(chatter(key, day, title, min_posts + day % 4));
+        key += 3600;
+        day = day % 28 + 1;
+    }
+}
+
 std::vector<Thread> news_threads() {
     static const char* const kTitles[] = {
         "今日の天気を語るスレ", "昼ご飯なに食べた？",     "通勤電車の話 その3",     "最近読んだ本",
@@ -90,13 +101,7 @@ std::vector<Thread> news_threads() {
         "深夜のラジオ",         "週末の予定",             "自由に雑談するスレ",
     };
     std::vector<Thread> threads{welcome_thread()};
-    long key = 1767229200;
-    int day = 3;
-    for (const char* title : kTitles) {
-        threads.push_back(chatter(key, day, title, 3 + day % 5));
-        key += 3600;
-        day = day % 28 + 1;
-    }
+    add_chatter(threads, kTitles, 1767229200, 3, 3);
     return threads;
 }
 
@@ -117,13 +122,7 @@ std::vector<Thread> prog_threads() {
         "初心者プログラマの質問箱",  "趣味のプログラミング",          "ライブラリ紹介スレ",     "今日書いたコード",
     };
     std::vector<Thread> threads{full_thread()};
-    long key = 1767315600;
-    int day = 6;
-    for (const char* title : kTitles) {
-        threads.push_back(chatter(key, day, title, 2 + day % 4));
-        key += 3600;
-        day = day % 28 + 1;
-    }
+    add_chatter(threads, kTitles, 1767315600, 6, 2);
     return threads;
 }
 
