@@ -99,7 +99,7 @@ void parse_thread_line(char* line, PostRecord* post) {
 }
 
 ThreadLoad load_thread(std::FILE* f, PostRecord* table) {
-    // Every line is a post; the filter and the splitter may overwrite it.
+    // Every line is a post; the NG filter may overwrite the line buffer.
     return read_table(f, table, kPostTableSize, [](char* line, PostRecord* post) {
         parse_thread_line(line, post);
         return true;
