@@ -1,7 +1,6 @@
 // The board-menu parser over any bytes: no overrun, and the table holds
 // only well-formed records.
 
-#include <memory>
 #include <vector>
 
 #include "fuzz_input.h"
@@ -13,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A heap block of exactly the table's size, so the sanitizer sees its
     // bounds.
     static std::vector<BoardRecord> table(zubo::kBoardTableSize);
-    std::unique_ptr<std::FILE, zubo::fuzz::InputCloser> in(zubo::fuzz::open_input(data, size));
+    zubo::File in(zubo::fuzz::open_input(data, size));
     if (!in) return 0;
 
     zubo::BoardMenu menu = zubo::parse_board_menu(in.get(), table.data());

@@ -1,13 +1,15 @@
 #pragma once
-// Shared by the harnesses: the fuzz input as a read-only stream, and a
-// check that aborts (so libFuzzer records the input) when an invariant
-// fails.
+// Shared by the harnesses: the fuzz input as a read-only stream (held in a
+// zubo::File), and a check that aborts (so libFuzzer records the input)
+// when an invariant fails.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "text/lines.h"
 
 namespace zubo::fuzz {
 
@@ -17,12 +19,6 @@ inline std::FILE* open_input(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return fmemopen(empty, 0, "r");
     return fmemopen(const_cast<std::uint8_t*>(data), size, "r");
 }
-
-struct InputCloser {
-    void operator()(std::FILE* f) const {
-        if (f) std::fclose(f);
-    }
-};
 
 // A field must end within its slot.
 inline bool terminated(const char* field, std::size_t size) { return std::memchr(field, '\0', size) != nullptr; }

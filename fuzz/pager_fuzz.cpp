@@ -3,7 +3,6 @@
 // Every prompt reads at least one byte, so each run ends with its input.
 
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         list.labels[static_cast<std::size_t>(n)] = (n % 3 ? "board \x83\x58" : "thread \x1b[2J") + std::to_string(n);
     }
 
-    std::unique_ptr<std::FILE, zubo::fuzz::InputCloser> in(zubo::fuzz::open_input(data + 1, size - 1));
+    zubo::File in(zubo::fuzz::open_input(data + 1, size - 1));
     static std::FILE* sink = std::fopen("/dev/null", "w");
     if (!in || !sink) return 0;
     zubo::console::set_streams(in.get(), sink);

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // them so the sanitizer sees its end.
     constexpr int kPosts = 64;
     static std::vector<PostRecord> table(kPosts + 1);
-    std::unique_ptr<std::FILE, zubo::fuzz::InputCloser> in(zubo::fuzz::open_input(data, size));
+    zubo::File in(zubo::fuzz::open_input(data, size));
     if (!in) return 0;
 
     static std::vector<char> line(zubo::kLineSize);

@@ -1,7 +1,6 @@
 // The thread-list parser over any bytes: no overrun, and every field is a
 // token, free of the delimiters that end tokens.
 
-#include <memory>
 #include <vector>
 
 #include "fuzz_input.h"
@@ -11,7 +10,7 @@ using zubo::ThreadRecord;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static std::vector<ThreadRecord> table(zubo::kThreadTableSize);
-    std::unique_ptr<std::FILE, zubo::fuzz::InputCloser> in(zubo::fuzz::open_input(data, size));
+    zubo::File in(zubo::fuzz::open_input(data, size));
     if (!in) return 0;
 
     zubo::ThreadListing listing = zubo::parse_subject(in.get(), table.data());
