@@ -11,7 +11,7 @@ JOBS ?= $(shell nproc)
 DATA_DIR ?= data
 ARGS ?= -u
 
-.PHONY: deps build run demo test install clean
+.PHONY: deps build run demo test test-slow install clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -27,15 +27,23 @@ run: build
 	cd $(DATA_DIR) && $(abspath $(BUILD_DIR))/zubo $(ARGS)
 
 # Runs zubo -u against the bundled sample board service, in a fresh
-# temporary directory (scripts/demo.sh); needs no network.
+# temporary directory (scripts/demo.sh); needs no network. The build talks
+# only when it fails, so the demo's banner is the first thing on screen.
+DEMO_LOG = $(BUILD_DIR)/demo-build.log
 demo: deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DZUBO_WERROR=$(WERROR) \
-	      -DCMAKE_INSTALL_PREFIX=$(PREFIX)
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target zubo zubo_sample_service
+	@mkdir -p $(BUILD_DIR)
+	@{ cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DZUBO_WERROR=$(WERROR) \
+	        -DCMAKE_INSTALL_PREFIX=$(PREFIX) && \
+	   cmake --build $(BUILD_DIR) -j $(JOBS) --target zubo zubo_sample_service; } > $(DEMO_LOG) 2>&1 || \
+	 { cat $(DEMO_LOG); echo "demo: the build failed (log: $(DEMO_LOG))"; exit 1; }
 	@bash scripts/demo.sh $(BUILD_DIR)
 
+# Every test but those that wait out a real time limit (label slow).
 test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -LE slow
+
+test-slow: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L slow
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR)
@@ -62,19 +70,20 @@ test-sanitize: deps
 	      -DZUBO_SANITIZE=ON -DCMAKE_CXX_COMPILER=$(SANITIZE_CXX)
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=$(SANITIZE_ASAN_OPTIONS) UBSAN_OPTIONS=$(SANITIZE_UBSAN_OPTIONS) \
-	    ctest --output-on-failure -j $(JOBS)
+	    ctest --output-on-failure -j $(JOBS) -LE slow
 
-# libFuzzer harnesses (fuzz/). Seeds are read where they lie: the test
-# fixtures, the service's real documents beside the project and fuzz/seeds.
+# libFuzzer harnesses (fuzz/). Seeds are read where they lie: fuzz/seeds
+# and, when it is there, the folder of the service's real documents beside
+# the project.
 # New corpus entries and crash inputs stay in $(FUZZ_DIR).
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_SHORT_SECONDS ?= 20
 FUZZ_HARNESSES := board_menu thread_list thread_line pager
-FUZZ_SEED_DIRS := $(CURDIR)/tests/fixtures $(abspath $(CURDIR)/../shared/fixtures/real)
+FUZZ_SEED_DIRS := $(abspath $(CURDIR)/../shared/fixtures/real)
 # The pager reads commands, not documents: its own seeds and short inputs.
 FUZZ_MAX_LEN = $(if $(filter pager,$(1)),4096,65536)
-FUZZ_SEEDS = $(if $(filter pager,$(1)),,$(FUZZ_SEED_DIRS)) $(CURDIR)/fuzz/seeds/$(1)
+FUZZ_SEEDS = $(if $(filter pager,$(1)),,$(FUZZ_SEED_DIRS) $(CURDIR)/fuzz/seeds/documents) $(CURDIR)/fuzz/seeds/$(1)
 
 .PHONY: fuzz-build fuzz fuzz-short
 fuzz-build: deps

@@ -5,7 +5,6 @@
 // Usage: zubo_bench [runs]   (the median of `runs` runs is shown; default 7)
 
 #include <fcntl.h>
-#include <httplib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,10 +15,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "loopback_server.h"
 
 namespace {
 
@@ -58,36 +57,11 @@ void write_file(const fs::path& path, const std::string& bytes) {
     out << bytes;
 }
 
-class Server {
-public:
-    Server() {
-        // Served as binary so the server spends no time compressing: the
-        // figures are zubo's, not the test server's.
-        server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
-            auto it = docs_.find(req.path);
-            if (it == docs_.end()) {
-                res.status = 404;
-                return;
-            }
-            res.set_content(it->second, "application/octet-stream");
-        });
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~Server() {
-        server_.stop();
-        thread_.join();
-    }
-    void serve(const std::string& path, std::string body) { docs_[path] = std::move(body); }
-    std::string url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
-
-private:
-    httplib::Server server_;
-    std::map<std::string, std::string> docs_;
-    int port_ = -1;
-    std::thread thread_;
-};
+// Served as binary so the server spends no time compressing: the figures
+// are zubo's, not the test server's.
+void serve(zubo::LoopbackServer& server, const std::string& path, const std::string& body) {
+    server.serve(path, body, 200, "application/octet-stream");
+}
 
 // Runs argv in cwd with input from a file and standard output read through
 // a pipe (zubo flushes every write, so output to a terminal-like sink is
@@ -157,11 +131,11 @@ int main(int argc, char** argv) {
     if (!mkdtemp(dir_template)) return 1;
     const fs::path dir = dir_template;
 
-    Server server;
+    zubo::LoopbackServer server;
     const std::string doc = thread_document(1001);
     const std::string dat_path = "/news/dat/1000000001.dat";
-    server.serve("/news/subject.txt", subject_document());
-    server.serve(dat_path, doc);
+    serve(server, "/news/subject.txt", subject_document());
+    serve(server, dat_path, doc);
     std::vector<std::string> boards(3000);
     for (std::size_t i = 0; i < boards.size(); ++i) boards[i] = server.url("/b" + std::to_string(i + 1) + "/");
     const std::string big_menu = menu(boards);

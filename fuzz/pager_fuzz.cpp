@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "console/console.h"
 #include "fuzz_input.h"
-#include "screens/console.h"
 #include "screens/pager.h"
 
 namespace {

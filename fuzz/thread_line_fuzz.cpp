@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     static std::vector<char> line(zubo::kLineSize);
     int count = 0;
-    while (count < kPosts && zubo::read_line(in.get(), line.data(), line.size())) {
+    while (count < kPosts && zubo::read_line_cut(in.get(), line.data(), line.size())) {
         PostRecord& post = table[++count];
         std::string raw(line.data());
         zubo::parse_thread_line(line.data(), &post);

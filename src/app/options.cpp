@@ -1,11 +1,5 @@
 #include "app/options.h"
 
-#include <cstdio>
-#include <cstdlib>
-
-#include "screens/board_list.h"
-#include "screens/console.h"
-#include "screens/texts.h"
 #include "text/bytes.h"
 
 namespace zubo {
@@ -21,24 +15,6 @@ Option classify_option(const char* arg) {
         return Option::kUtf8;
     default:
         return Option::kNone;
-    }
-}
-
-void apply_options(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        switch (classify_option(argv[i])) {
-        case Option::kHelp:
-            console::print(texts::usage, texts::kVersion);
-            std::exit(0);
-        case Option::kRefresh:
-            std::remove(kBoardMenuFile);
-            break;
-        case Option::kUtf8:
-            console::set_utf8(true);
-            break;
-        case Option::kNone:
-            break;
-        }
     }
 }
 

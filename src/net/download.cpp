@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "screens/texts.h"
+#include "net/version.h"
 #include "text/gc_bytes.h"
 
 namespace zubo {
@@ -81,7 +81,7 @@ size_t write_body(char* data, size_t size, size_t count, void* file) {
 bool configure(CURL* curl, const char* url, curl_slist* headers, std::FILE* body,
                const DownloadLimits& limits) {
     return curl_easy_setopt(curl, CURLOPT_URL, url) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_USERAGENT, texts::kVersion) == CURLE_OK &&
+           curl_easy_setopt(curl, CURLOPT_USERAGENT, kVersion) == CURLE_OK &&
            // Both headers, so that neither an HTTP/1.1 nor an HTTP/1.0 proxy
            // answers from its cache.
            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&

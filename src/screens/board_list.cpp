@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "console/console.h"
+#include "console/messages.h"
 #include "net/download.h"
-#include "screens/console.h"
+#include "screens/files.h"
 #include "screens/pager.h"
-#include "screens/texts.h"
 #include "screens/thread_list.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
@@ -22,7 +23,7 @@ constexpr char kLinkEnd[] = "</A>";
 
 bool skip_to_marker(std::FILE* f) {
     char line[kLineSize];
-    while (read_line(f, line, kLineSize)) {
+    while (read_line_cut(f, line, kLineSize)) {
         if (starts_with_nocase(line, kMarker)) return true;
     }
     return false;
@@ -33,11 +34,11 @@ bool skip_to_marker(std::FILE* f) {
 File open_board_menu() {
     File f = open_file(kBoardMenuFile, "r");
     if (f) return f;
-    console::write(texts::downloading_menu);
+    console::write(messages::downloading_menu);
     download_to_file(kBoardMenuUrl, kBoardMenuFile);
-    console::write(texts::download_ok);
+    console::write(messages::download_ok);
     f = open_file(kBoardMenuFile, "r");
-    if (!f) console::write(texts::menu_unopenable);
+    if (!f) console::write(messages::menu_unopenable);
     return f;
 }
 
@@ -66,22 +67,22 @@ BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table) {
     return BoardMenu{read_table(f, table, kBoardTableSize, parse_link_line), true};
 }
 
-int show_board_list() {
+void show_board_list() {
     auto* table = reinterpret_cast<BoardRecord*>(gc::alloc_bytes(sizeof(BoardRecord) * kBoardTableSize));
-    if (!table) return 0;
+    if (!table) return;
 
     File f = open_board_menu();
-    if (!f) return 0;
+    if (!f) return;
     BoardMenu menu = parse_board_menu(f.get(), table);
     f.reset();
     if (!menu.marker_found) {
-        console::write(texts::menu_strange);
-        return 0;
+        console::write(messages::menu_strange);
+        return;
     }
-    if (menu.over_limit) console::write(texts::reading_limit);
+    if (menu.over_limit) console::write(messages::reading_limit);
 
     PagerList list{menu.count, table, board_name, open_board};
-    return run_pager(kBoardListPager, list);
+    run_pager(kBoardListPager, list);
 }
 
 }  // namespace zubo

@@ -3,14 +3,12 @@
 
 #include <cstdio>
 
-#include "screens/table_reader.h"
+#include "screens/tables.h"
 
 namespace zubo {
 
-inline constexpr int kBoardTableSize = 3000;
-
+// Where the board menu is downloaded from when there is no copy.
 inline constexpr char kBoardMenuUrl[] = "http://menu.5ch.io/bbsmenu.html";
-inline constexpr char kBoardMenuFile[] = "italist.txt";
 
 struct BoardRecord {
     char url[kFieldSize];
@@ -28,8 +26,8 @@ bool parse_link_line(const char* line, BoardRecord* board);
 // Reads the board menu from f into table (slots 1 to kBoardTableSize - 1).
 BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table);
 
-// Shows the board list. Returns 0 when the menu can't be read, 1 when the
-// user leaves.
-int show_board_list();
+// Shows the board list until the user leaves it, or says why there is none
+// when the menu can't be read.
+void show_board_list();
 
 }  // namespace zubo

@@ -2,15 +2,15 @@
 
 #include <cstring>
 
-#include "screens/console.h"
-#include "screens/texts.h"
+#include "console/console.h"
+#include "console/messages.h"
+#include "screens/files.h"
 #include "text/lines.h"
 #include "text/sjis.h"
 
 namespace zubo {
 namespace {
 
-constexpr char kNgWordFile[] = "ngword.txt";
 // Each read takes at most 1,998 bytes of a line; a longer line comes in
 // pieces, each a word of its own.
 constexpr int kNgLineSize = 2000;
@@ -43,7 +43,7 @@ int apply_ng_words(char* line) {
     while (std::fgets(word, kNgReadLimit, words.get())) {
         cut_line_end(word);
         if (std::strstr(line, word_to_match(word))) {
-            std::memcpy(line, texts::abone_line, kAboneLineSize);
+            std::memcpy(line, messages::abone_line, kAboneLineSize);
             return 1;
         }
     }

@@ -2,20 +2,21 @@
 
 #include <cstring>
 
-#include "screens/console.h"
-#include "screens/texts.h"
+#include "console/console.h"
+#include "console/messages.h"
+#include "screens/tables.h"
 #include "text/bytes.h"
 
 namespace zubo {
 
 const PagerKind kBoardListPager = {
-    texts::board_page_prompt, texts::board_search_prompt, texts::board_open,
-    texts::board_leave,       ListEnd::kStartOver,        nullptr,
+    messages::board_page_prompt, messages::board_search_prompt, messages::board_open,
+    messages::board_leave,       ListEnd::kStartOver,        nullptr,
 };
 
 const PagerKind kThreadListPager = {
-    texts::thread_page_prompt, texts::thread_search_prompt, texts::thread_open,
-    nullptr,                   ListEnd::kReturn,            texts::thread_list_end,
+    messages::thread_page_prompt, messages::thread_search_prompt, messages::thread_open,
+    nullptr,                   ListEnd::kReturn,            messages::thread_list_end,
 };
 
 namespace {
@@ -26,11 +27,11 @@ class Pager {
 public:
     Pager(const PagerKind& kind, const PagerList& list) : kind_(kind), list_(list) {}
 
-    int run() {
+    void run() {
         if (list_.count < 1) return run_empty();
         for (;;) {
             for (int i = 1; i <= list_.count; ++i) {
-                console::print(texts::entry_line, i, label(i));
+                console::print(messages::entry_line, i, label(i));
                 if (prompts_after(i) && prompt(i) == Next::kLeave) return leave();
             }
             if (kind_.at_end == ListEnd::kReturn) return finish();
@@ -48,7 +49,7 @@ private:
         return kind_.at_end == ListEnd::kStartOver && list_.count < kPageSize && i == list_.count;
     }
 
-    int run_empty() {
+    void run_empty() {
         if (kind_.at_end == ListEnd::kReturn) return finish();
         int unused = 0;
         while (prompt(unused) == Next::kGoOn) {
@@ -56,19 +57,17 @@ private:
         return leave();
     }
 
-    int leave() {
+    void leave() {
         if (kind_.leave_message) console::write(kind_.leave_message);
-        return 1;
     }
 
-    int finish() {
+    void finish() {
         console::write(kind_.end_message);
         console::read_byte();
-        return 1;
     }
 
     // Reads a command line; end of input counts as leaving.
-    bool read_command() { return console::read_line(command_, sizeof command_); }
+    bool read_command() { return console::read_line_piece(command_, sizeof command_); }
 
     void open_if_in_range(long long n) {
         if (!in_range(n)) return;
@@ -107,9 +106,9 @@ private:
             command_[len - 1] = '\0';
         }
         const char* pattern = command_ + 1;
-        console::print(texts::search_banner, pattern);
+        console::print(messages::search_banner, pattern);
         for (int k = 1; k <= list_.count; ++k) {
-            if (std::strstr(label(k), pattern)) console::print(texts::entry_line, k, label(k));
+            if (std::strstr(label(k), pattern)) console::print(messages::entry_line, k, label(k));
         }
         console::print(kind_.search_prompt, list_.count);
         if (!read_command()) return Next::kLeave;
@@ -124,6 +123,6 @@ private:
 
 }  // namespace
 
-int run_pager(const PagerKind& kind, const PagerList& list) { return Pager(kind, list).run(); }
+void run_pager(const PagerKind& kind, const PagerList& list) { Pager(kind, list).run(); }
 
 }  // namespace zubo

@@ -32,11 +32,10 @@ struct PagerList {
     void (*open)(const void* context, int number);
 };
 
+// Entries between two prompts.
 inline constexpr int kPageSize = 20;
-inline constexpr int kCommandSize = 320;
 
 // Runs the pager until the user leaves (or the list ends, for kReturn).
-// Returns 1.
-int run_pager(const PagerKind& kind, const PagerList& list);
+void run_pager(const PagerKind& kind, const PagerList& list);
 
 }  // namespace zubo

@@ -2,10 +2,11 @@
 
 #include <cstring>
 
+#include "console/console.h"
+#include "console/messages.h"
 #include "net/download.h"
-#include "screens/console.h"
+#include "screens/files.h"
 #include "screens/pager.h"
-#include "screens/texts.h"
 #include "screens/thread_view.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
@@ -62,23 +63,23 @@ ThreadListing parse_subject(std::FILE* f, ThreadRecord* table) {
     });
 }
 
-int show_thread_list(const char* url) {
+void show_thread_list(const char* url) {
     auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
-    if (!table) return 0;
+    if (!table) return;
 
-    console::write(texts::reading_thread_list);
+    console::write(messages::reading_thread_list);
     if (const char* subject_url = gc::concat(url, "subject.txt")) download_to_file(subject_url, kThreadListFile);
-    console::write(texts::thread_list_banner);
+    console::write(messages::thread_list_banner);
 
     File f = open_file(kThreadListFile, "r");
-    if (!f) return 0;
+    if (!f) return;
     ThreadListing listing = parse_subject(f.get(), table);
     f.reset();
-    if (listing.over_limit) console::write(texts::reading_limit);
+    if (listing.over_limit) console::write(messages::reading_limit);
 
     Board board{url, table};
     PagerList list{listing.count, &board, thread_title, open_thread};
-    return run_pager(kThreadListPager, list);
+    run_pager(kThreadListPager, list);
 }
 
 }  // namespace zubo

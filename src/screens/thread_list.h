@@ -3,12 +3,9 @@
 
 #include <cstdio>
 
-#include "screens/board_list.h"
+#include "screens/tables.h"
 
 namespace zubo {
-
-inline constexpr int kThreadTableSize = 3000;
-inline constexpr char kThreadListFile[] = "surelist.txt";
 
 struct ThreadRecord {
     char dat_name[kFieldSize];
@@ -24,8 +21,8 @@ void parse_subject_line(const char* line, ThreadRecord* thread);
 // Reads a thread list from f into table (slots 1 to kThreadTableSize - 1).
 ThreadListing parse_subject(std::FILE* f, ThreadRecord* table);
 
-// Shows the threads of the board at url (which ends with '/'). Returns 0
-// when there is no thread-list file to read, else 1.
-int show_thread_list(const char* url);
+// Shows the threads of the board at url (which ends with '/'), or nothing
+// when there is no thread-list file to read.
+void show_thread_list(const char* url);
 
 }  // namespace zubo

@@ -4,11 +4,11 @@
 
 #include <cstring>
 
+#include "console/console.h"
+#include "console/messages.h"
 #include "net/download.h"
-#include "screens/console.h"
+#include "screens/files.h"
 #include "screens/ng_filter.h"
-#include "screens/pager.h"
-#include "screens/texts.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
@@ -17,7 +17,6 @@ namespace zubo {
 namespace {
 
 constexpr char kSeparator[] = "<>";
-constexpr char kDatDirectory[] = "dat";
 
 // The local copy, downloaded afresh when the name is safe to use. Null when
 // there is none to read.
@@ -36,8 +35,8 @@ File fetch_thread(const char* url, const char* dat_name) {
 // A valid jump sets *next to its target.
 bool ask_at_page_end(const char* title, int count, int* next) {
     char command[kCommandSize];
-    console::print(texts::post_prompt, title);
-    if (!console::read_line(command, sizeof command)) return false;
+    console::print(messages::post_prompt, title);
+    if (!console::read_line_piece(command, sizeof command)) return false;
 
     unsigned char letter = fold_lower(static_cast<unsigned char>(command[0]));
     if (letter == 'e') return false;
@@ -52,7 +51,7 @@ void page_posts(const PostRecord* posts, int count, const char* title) {
     int page_lines = 0;
     for (int n = 1; n <= count;) {
         const PostRecord& post = posts[n];
-        console::print(texts::post, n, post.name, post.mail, post.date, post.body);
+        console::print(messages::post, n, post.name, post.mail, post.date, post.body);
         page_lines += post.lines;
 
         int next = n + 1;
@@ -62,7 +61,7 @@ void page_posts(const PostRecord* posts, int count, const char* title) {
         }
         n = next;
     }
-    console::write(texts::thread_end);
+    console::write(messages::thread_end);
     console::read_byte();
 }
 
@@ -106,27 +105,26 @@ ThreadLoad load_thread(std::FILE* f, PostRecord* table) {
     });
 }
 
-int show_thread(const char* url, const char* dat_name, const char* title) {
+void show_thread(const char* url, const char* dat_name, const char* title) {
     // The post table of the thread read last is garbage by now; reclaiming
     // it first lets the new table take its place, so the pages in use stay
     // the same however many threads are opened.
     gc::collect();
     auto* table = reinterpret_cast<PostRecord*>(gc::alloc_bytes(sizeof(PostRecord) * kPostTableSize));
-    if (!table) return 0;
+    if (!table) return;
 
-    console::write(texts::reading_thread);
+    console::write(messages::reading_thread);
     File f = fetch_thread(url, dat_name);
-    console::write(texts::thread_banner);
+    console::write(messages::thread_banner);
     if (!f) {
-        console::write(texts::dat_open_error);
-        return 0;
+        console::write(messages::dat_open_error);
+        return;
     }
     ThreadLoad load = load_thread(f.get(), table);
     f.reset();
-    if (load.over_limit) console::write(texts::reading_limit);
+    if (load.over_limit) console::write(messages::reading_limit);
 
     page_posts(table, load.count, title);
-    return 0;
 }
 
 }  // namespace zubo

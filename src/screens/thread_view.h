@@ -4,12 +4,11 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "screens/board_list.h"
+#include "screens/tables.h"
 
 namespace zubo {
 
-inline constexpr int kPostTableSize = 1002;
-inline constexpr int kBodySize = 32768;
+// A page of posts ends before it would take more screen lines than this.
 inline constexpr int kScreenLines = 20;
 
 struct PostRecord {
@@ -37,7 +36,7 @@ void parse_thread_line(char* line, PostRecord* post);
 // Reads a thread document from f into table (slots 1 to kPostTableSize - 1).
 ThreadLoad load_thread(std::FILE* f, PostRecord* table);
 
-// Shows the thread dat_name of the board at url. Returns 0.
-int show_thread(const char* url, const char* dat_name, const char* title);
+// Shows the thread dat_name of the board at url.
+void show_thread(const char* url, const char* dat_name, const char* title);
 
 }  // namespace zubo

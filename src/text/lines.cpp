@@ -2,7 +2,7 @@
 
 namespace zubo {
 
-bool read_line(std::FILE* f, char* buf, std::size_t size) {
+bool read_line_cut(std::FILE* f, char* buf, std::size_t size) {
     std::size_t len = 0;
     int c = EOF;
     while (len + 1 < size && (c = getc_unlocked(f)) != EOF) {

@@ -18,6 +18,6 @@ inline File open_file(const char* path, const char* mode) { return File(std::fop
 // it fits, zero-terminated. The rest of a longer line is read and dropped,
 // so a long line stays one line. Returns false at end of file. A NUL byte in
 // the line ends its text, as in any zero-terminated string.
-bool read_line(std::FILE* f, char* buf, std::size_t size);
+bool read_line_cut(std::FILE* f, char* buf, std::size_t size);
 
 }  // namespace zubo

@@ -83,4 +83,8 @@ const char* from_utf8_strict(const char* utf8, std::size_t size, std::size_t* si
     return from_utf8_converter().run(utf8, size, size_out, true);
 }
 
+const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* size_out) {
+    return to_utf8_converter().run(cp932, size, size_out, true);
+}
+
 }  // namespace zubo::sjis

@@ -1,6 +1,7 @@
 #pragma once
-// Conversion between CP932 and UTF-8 for the UTF-8 console mode. Bytes that
-// don't convert become '?': the output goes on, nothing after them is lost.
+// Conversion between CP932 and UTF-8: the program's one iconv wrapper. In
+// the lenient forms, bytes that don't convert become '?', so the output goes
+// on and nothing after them is lost.
 
 #include <cstddef>
 
@@ -11,8 +12,9 @@ namespace zubo::sjis {
 const char* to_utf8(const char* cp932, std::size_t size, std::size_t* size_out);
 const char* from_utf8(const char* utf8, std::size_t size, std::size_t* size_out);
 
-// Converts a word to CP932 only when it is valid UTF-8 as a whole;
-// otherwise returns nullptr and the caller keeps the word as it stands.
+// The strict forms convert only a text that converts as a whole; otherwise
+// they return nullptr and the caller keeps the text as it stands.
 const char* from_utf8_strict(const char* utf8, std::size_t size, std::size_t* size_out);
+const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* size_out);
 
 }  // namespace zubo::sjis

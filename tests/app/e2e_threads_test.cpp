@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "support/e2e.h"
-#include "support/loopback_server.h"
+#include "support/encoding.h"
+#include "support/files.h"
+#include "loopback_server.h"
 #include "support/run_zubo.h"
 #include "support/temp_dir.h"
-#include "support/text.h"
 
 namespace zubo::test {
 namespace {
@@ -272,6 +273,7 @@ TEST_F(E2eThreads, FormatDirectivesInTextPrintAsTyped) {
 }
 
 TEST_F(E2eThreads, RealBoardAndThreadOfTheService) {
+    ZUBO_NEED_REAL_FIXTURES();
     const std::string board = real_fixture("subject-2013.txt");
     const std::string thread = real_fixture("1231808850.dat");
     server_->serve("/news/subject.txt", board);

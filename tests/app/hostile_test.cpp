@@ -18,10 +18,11 @@
 
 #include "net/download.h"
 #include "support/e2e.h"
-#include "support/loopback_server.h"
+#include "support/encoding.h"
+#include "support/files.h"
+#include "loopback_server.h"
 #include "support/run_zubo.h"
 #include "support/temp_dir.h"
-#include "support/text.h"
 
 namespace zubo::test {
 namespace {

@@ -18,9 +18,10 @@
 
 #include "sample_board.h"
 #include "screens/board_list.h"
-#include "support/loopback_server.h"
+#include "support/encoding.h"
+#include "support/files.h"
+#include "loopback_server.h"
 #include "support/temp_dir.h"
-#include "support/text.h"
 
 extern char** environ;
 
@@ -203,7 +204,7 @@ protected:
     }
 
     bool utf8_ = true;
-    test::LoopbackServer server_;
+    LoopbackServer server_;
     const std::map<std::string, std::string> docs_ = sample::documents(server_.url(""));
     test::TempDir dir_;
     const std::vector<const sample::Board*> boards_ = sample::boards_in_order();
@@ -259,7 +260,7 @@ TEST_P(PtyModeTest, TypicalRoadFromTheFirstStartToTheEnd) {
     } else {
         EXPECT_FALSE(test::utf8(term.screen()).empty());  // fails the test unless all of it is CP932
     }
-    std::vector<test::SeenRequest> requests = server_.requests();
+    std::vector<SeenRequest> requests = server_.requests();
     ASSERT_FALSE(requests.empty());
     EXPECT_EQ(requests[0].target, kBoardMenuUrl);
     // Files keep the bytes as served, whatever the console shows.

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "sample_board.h"
+#include "support/files.h"
 #include "support/run_zubo.h"
 #include "support/temp_dir.h"
-#include "support/text.h"
 
 namespace zubo {
 namespace {

@@ -12,15 +12,14 @@
 #include <utility>
 #include <vector>
 
-#include "support/loopback_server.h"
+#include "support/files.h"
+#include "loopback_server.h"
 #include "support/temp_dir.h"
-#include "support/text.h"
 
 namespace zubo {
 namespace {
 
 using test::file_exists;
-using test::LoopbackServer;
 using test::read_file;
 using test::TempDir;
 using test::write_file;
@@ -101,7 +100,7 @@ TEST_F(Download, AsksWithoutCacheUnderTheVersionName) {
     ASSERT_EQ(fetch("/board/subject.txt"), 1);
 
     ASSERT_EQ(server_.request_count(), 1u);
-    test::SeenRequest seen = server_.requests()[0];
+    SeenRequest seen = server_.requests()[0];
     EXPECT_EQ(seen.target, "/board/subject.txt");
     EXPECT_EQ(seen.header("User-Agent"), "zubo (varsion 0.04)");
     EXPECT_EQ(seen.header("Cache-Control"), "no-cache");

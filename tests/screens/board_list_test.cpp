@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "support/encoding.h"
+#include "support/files.h"
 #include "support/parse_text.h"
-#include "support/text.h"
 
 namespace zubo {
 namespace {
@@ -98,6 +99,7 @@ TEST(ParseBoardMenu, StopsAtTheTableLimit) {
 }
 
 TEST(ParseBoardMenu, RealMenus) {
+    ZUBO_NEED_REAL_FIXTURES();
     ParsedMenu old_menu = parse(test::real_fixture("bbsmenu-2013.html"));
     ASSERT_EQ(old_menu.menu.count, 907);
     EXPECT_STREQ(old_menu.boards[0].url, "http://headline.2ch.net/bbynamazu/");

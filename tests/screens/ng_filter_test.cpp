@@ -5,9 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "screens/texts.h"
+#include "console/messages.h"
+#include "support/console_capture.h"
+#include "support/encoding.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
-#include "support/text.h"
 
 namespace zubo {
 namespace {
@@ -44,7 +46,7 @@ TEST(NgFilter, HidesLinesHoldingAWord) {
         int replaced = -1;
         std::string out = filtered(c.words.c_str(), &replaced);
         EXPECT_EQ(replaced, c.hidden ? 1 : 0) << c.words;
-        EXPECT_EQ(out, c.hidden ? std::string(texts::abone_line) : kLine) << c.words;
+        EXPECT_EQ(out, c.hidden ? std::string(messages::abone_line) : kLine) << c.words;
     }
 }
 
@@ -57,12 +59,39 @@ TEST(NgFilter, NoFileChangesNothing) {
 TEST(NgFilter, LongWordLinesAreReadInPiecesOfAtMost1998Bytes) {
     // 1,998 bytes of filler, then "Name": the second piece is its own word.
     std::string long_line = std::string(1998, 'q') + "Name\n";
-    EXPECT_EQ(filtered(long_line.c_str()), texts::abone_line);
+    EXPECT_EQ(filtered(long_line.c_str()), messages::abone_line);
     // A line of 1,999 bytes: its one-byte tail "N" is a word of its own.
     std::string tail = std::string(1998, 'q') + "N\n";
-    EXPECT_EQ(filtered(tail.c_str()), texts::abone_line);
+    EXPECT_EQ(filtered(tail.c_str()), messages::abone_line);
     std::string short_tail = std::string(1998, 'q') + "X\n";
     EXPECT_EQ(filtered(short_tail.c_str()), kLine);
+}
+
+class NgWordsUtf8 : public ::testing::Test {
+protected:
+    // Runs a CP932 thread line through the filter; true when it was hidden.
+    bool hidden(const std::string& line, bool utf8) {
+        test::ConsoleCapture console("", utf8);
+        char buffer[256] = {};
+        std::memcpy(buffer, line.data(), line.size());
+        return apply_ng_words(buffer) == 1;
+    }
+
+    test::WorkingDir dir_;
+    const std::string line_ = test::sjis("名無し<><>2026/01/01<> 今すぐ儲かる話 <>\n");
+};
+
+TEST_F(NgWordsUtf8, Utf8WordMatchesCp932LineOnlyInUtf8Mode) {
+    test::write_file("ngword.txt", "関係ない\n儲かる\r\n");
+    EXPECT_TRUE(hidden(line_, true));
+    EXPECT_FALSE(hidden(line_, false));
+}
+
+TEST_F(NgWordsUtf8, Cp932WordIsUsedAsItStands) {
+    test::write_file("ngword.txt", test::sjis("儲かる") + "\n");
+    EXPECT_TRUE(hidden(line_, true));
+    EXPECT_TRUE(hidden(line_, false));
+    EXPECT_FALSE(hidden(test::sjis("名無し<><>2026/01/01<> 平和な話 <>\n"), true));
 }
 
 }  // namespace

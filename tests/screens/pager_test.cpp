@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "screens/texts.h"
+#include "console/messages.h"
 #include "support/console_capture.h"
-#include "support/text.h"
+#include "support/encoding.h"
 
 namespace zubo {
 namespace {
@@ -44,13 +44,13 @@ std::string format(const char* text, int n, const std::string& label) {
 
 std::string entries(int from, int to) {
     std::string out;
-    for (int i = from; i <= to; ++i) out += format(texts::entry_line, i, "L" + std::to_string(i));
+    for (int i = from; i <= to; ++i) out += format(messages::entry_line, i, "L" + std::to_string(i));
     return out;
 }
 
 std::string search_banner(const std::string& pattern) {
     char buf[512];
-    std::snprintf(buf, sizeof buf, texts::search_banner, pattern.c_str());
+    std::snprintf(buf, sizeof buf, messages::search_banner, pattern.c_str());
     return buf;
 }
 
@@ -66,7 +66,7 @@ struct PagerRun {
 PagerRun run(const PagerKind& kind, int count, const std::string& input) {
     FakeList fake(count);
     test::ConsoleCapture console(input);
-    EXPECT_EQ(run_pager(kind, fake.list), 1);
+    run_pager(kind, fake.list);
     return {console.output(), console.unread_input(), fake.opened};
 }
 
@@ -77,14 +77,14 @@ TEST(Pager, PromptsAfterEveryTwentiethEntryAndStartsOver) {
     PagerRun r = run(kBoard, 45, "\n\n\ne\n");
     std::string p = page_prompt(kBoard, 45);
     EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + entries(1, 20) + p +
-                         entries(21, 40) + p + texts::board_leave);
+                         entries(21, 40) + p + messages::board_leave);
     EXPECT_TRUE(r.opened.empty());
 }
 
 TEST(Pager, ThreadListEndsWithItsMessageAndConsumesOneByte) {
     PagerRun r = run(kThread, 45, "\n\n5\nrest");
     std::string p = page_prompt(kThread, 45);
-    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + texts::thread_list_end);
+    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + messages::thread_list_end);
     EXPECT_EQ(r.unread, "\nrest");
 }
 
@@ -104,7 +104,7 @@ TEST(Pager, JumpsOutOfRangeChangeNothing) {
 
 TEST(Pager, CommandLettersFoldCase) {
     PagerRun upper_e = run(kBoard, 40, "E\n");
-    EXPECT_EQ(upper_e.out, entries(1, 20) + page_prompt(kBoard, 40) + texts::board_leave);
+    EXPECT_EQ(upper_e.out, entries(1, 20) + page_prompt(kBoard, 40) + messages::board_leave);
 
     PagerRun upper_j = run(kThread, 40, "J12\ne\n");
     std::string p = page_prompt(kThread, 40);
@@ -120,7 +120,7 @@ TEST(Pager, NumberOpensItsEntryThenTheListingGoesOn) {
 
 TEST(Pager, LeadingLetterMakesTheNumberZero) {
     PagerRun r = run(kBoard, 20, "e12\n");
-    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kBoard, 20) + texts::board_leave);
+    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kBoard, 20) + messages::board_leave);
     EXPECT_TRUE(r.opened.empty());
 }
 
@@ -128,38 +128,38 @@ TEST(Pager, SearchListsHitsAndOpensFromItsOwnPrompt) {
     std::string p = page_prompt(kThread, 25);
     // Labels holding "L2": 2 and 20 to 25.
     PagerRun r = run(kThread, 25, "sL2\n21\n\n");
-    std::string hits = format(texts::entry_line, 2, "L2") + entries(20, 25);
+    std::string hits = format(messages::entry_line, 2, "L2") + entries(20, 25);
     EXPECT_EQ(r.out, entries(1, 20) + p + search_banner("L2") + hits + format(kThread.search_prompt, 25) +
-                         opening(kThread, 21) + entries(21, 25) + texts::thread_list_end);
+                         opening(kThread, 21) + entries(21, 25) + messages::thread_list_end);
     EXPECT_EQ(r.opened, std::vector<int>{21});
 }
 
 TEST(Pager, BareSearchMatchesEveryLabel) {
     PagerRun r = run(kThread, 20, "s\nx\n\n");
     EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kThread, 20) + search_banner("") +
-                         entries(1, 20) + format(kThread.search_prompt, 20) + texts::thread_list_end);
+                         entries(1, 20) + format(kThread.search_prompt, 20) + messages::thread_list_end);
 }
 
 TEST(Pager, SearchOnALastLineWithoutNewlineKeepsEveryByte) {
     PagerRun r = run(kThread, 20, "sL13");
-    EXPECT_NE(r.out.find(format(texts::entry_line, 13, "L13") + format(kThread.search_prompt, 20)),
+    EXPECT_NE(r.out.find(format(messages::entry_line, 13, "L13") + format(kThread.search_prompt, 20)),
               std::string::npos);
 }
 
 TEST(Pager, ShortThreadListOffersNoPrompt) {
     PagerRun r = run(kThread, 3, "5\n");
-    EXPECT_EQ(r.out, entries(1, 3) + texts::thread_list_end);
+    EXPECT_EQ(r.out, entries(1, 3) + messages::thread_list_end);
     EXPECT_EQ(r.unread, "\n");
 
     PagerRun empty = run(kThread, 0, "");
-    EXPECT_EQ(empty.out, texts::thread_list_end);
+    EXPECT_EQ(empty.out, messages::thread_list_end);
 }
 
 TEST(Pager, ShortBoardListPromptsAfterItsLastEntryEachTimeRound) {
     std::string p = page_prompt(kBoard, 3);
     PagerRun r = run(kBoard, 3, "\n2\ne\n");
     EXPECT_EQ(r.out, entries(1, 3) + p + entries(1, 3) + p + opening(kBoard, 2) + entries(1, 3) + p +
-                         texts::board_leave);
+                         messages::board_leave);
     EXPECT_EQ(r.opened, std::vector<int>{2});
 }
 
@@ -167,18 +167,18 @@ TEST(Pager, EmptyBoardListPromptsAtOnce) {
     PagerRun r = run(kBoard, 0, "1\n\ne\n");
     std::string p = test::sjis("■--スレッド一覧番号入力?(1-0 j[");
     ASSERT_EQ(r.out.substr(0, p.size()), p);
-    EXPECT_EQ(r.out, page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + texts::board_leave);
+    EXPECT_EQ(r.out, page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + messages::board_leave);
     EXPECT_TRUE(r.opened.empty());
 }
 
 TEST(Pager, EndOfInputLeavesAsEDoes) {
     PagerRun board = run(kBoard, 45, "\n");
     std::string p = page_prompt(kBoard, 45);
-    EXPECT_EQ(board.out, entries(1, 20) + p + entries(21, 40) + p + texts::board_leave);
+    EXPECT_EQ(board.out, entries(1, 20) + p + entries(21, 40) + p + messages::board_leave);
 
     PagerRun at_search = run(kBoard, 20, "s1\n");
-    EXPECT_EQ(at_search.out.substr(at_search.out.size() - std::string(texts::board_leave).size()),
-              texts::board_leave);
+    EXPECT_EQ(at_search.out.substr(at_search.out.size() - std::string(messages::board_leave).size()),
+              messages::board_leave);
 
     PagerRun thread = run(kThread, 30, "");
     EXPECT_EQ(thread.out, entries(1, 20) + page_prompt(kThread, 30));
@@ -189,7 +189,25 @@ TEST(Pager, LabelsArePrintedAsTextNotFormats) {
     fake.labels[1] = "%s%n%d";
     test::ConsoleCapture console("");
     run_pager(kThread, fake.list);
-    EXPECT_EQ(console.output(), std::string("1 : %s%n%d\n") + texts::thread_list_end);
+    EXPECT_EQ(console.output(), std::string("1 : %s%n%d\n") + messages::thread_list_end);
+}
+
+const char* const kTitles[] = {"", "雑談スレッド", "質問", "スレッド立て依頼"};
+
+const char* title_label(const void* titles, int n) { return static_cast<const std::string*>(titles)[n].c_str(); }
+void open_nothing(const void*, int) {}
+
+TEST(Pager, SearchTypedInUtf8FindsCp932Labels) {
+    std::string titles[4];
+    for (int i = 0; i < 4; ++i) titles[i] = test::sjis(kTitles[i]);
+    PagerList list{3, titles, title_label, open_nothing};
+
+    test::ConsoleCapture console("sスレッド\n\ne\n", true);
+    run_pager(kBoardListPager, list);
+    std::string shown = console.output();
+    EXPECT_NE(shown.find("■スレッドを検索...\n1 : 雑談スレッド\n3 : スレッド立て依頼\n■検索結果は以上です。"),
+              std::string::npos)
+        << shown;
 }
 
 }  // namespace

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "support/encoding.h"
+#include "support/files.h"
 #include "support/parse_text.h"
-#include "support/text.h"
 
 namespace zubo {
 namespace {
@@ -64,6 +65,7 @@ TEST(ParseSubject, EveryLineTakesANumberUpToTheLimit) {
 }
 
 TEST(ParseSubject, RealThreadLists) {
+    ZUBO_NEED_REAL_FIXTURES();
     ParsedList recent = parse(test::real_fixture("subject-2013.txt"));
     ASSERT_EQ(recent.listing.count, 714);
     EXPECT_STREQ(recent.threads[0].dat_name, "1302924333.dat");

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "screens/texts.h"
+#include "console/messages.h"
 #include "support/console_capture.h"
-#include "support/temp_dir.h"
+#include "support/encoding.h"
+#include "support/files.h"
 #include "support/parse_text.h"
-#include "support/text.h"
+#include "support/temp_dir.h"
 
 namespace zubo {
 namespace {
@@ -109,6 +110,7 @@ TEST(LoadThread, OneRecordPerLineUpToTheLimit) {
 }
 
 TEST(LoadThread, RealThreads) {
+    ZUBO_NEED_REAL_FIXTURES();
     std::vector<PostRecord> cc = load(test::real_fixture("1231808850.dat"));
     ASSERT_EQ(cc.size(), 27u);
     EXPECT_EQ(cc[0].name, test::sjis("CC名無したん"));
@@ -138,7 +140,7 @@ protected:
     std::string show(const std::string& document, const std::string& input, const char* title = "T") {
         test::write_file("dat/1.dat", document);
         test::ConsoleCapture console(input);
-        EXPECT_EQ(show_thread(kUnreachableBoard, "1.dat", title), 0);
+        show_thread(kUnreachableBoard, "1.dat", title);
         unread_ = console.unread_input();
         return console.output();
     }
@@ -155,11 +157,11 @@ protected:
         return out;
     }
 
-    static std::string head() { return std::string(texts::reading_thread) + texts::thread_banner; }
+    static std::string head() { return std::string(messages::reading_thread) + messages::thread_banner; }
     static std::string prompt(const std::string& title = "T") {
         return test::sjis("■--[") + title + test::sjis("]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
     }
-    static std::string end() { return texts::thread_end; }
+    static std::string end() { return messages::thread_end; }
 
     test::WorkingDir dir_;
     std::string unread_;
@@ -213,9 +215,9 @@ TEST_F(ThreadPaging, TitleAndPostsPrintAsTextWithoutControlBytes) {
 
 TEST_F(ThreadPaging, MissingOrUnsafeCopyIsAnOpenError) {
     test::ConsoleCapture console("");
-    EXPECT_EQ(show_thread(kUnreachableBoard, "2.dat", "T"), 0);
-    EXPECT_EQ(show_thread(kUnreachableBoard, "../italist.txt", "T"), 0);
-    std::string once = head() + texts::dat_open_error;
+    show_thread(kUnreachableBoard, "2.dat", "T");
+    show_thread(kUnreachableBoard, "../italist.txt", "T");
+    std::string once = head() + messages::dat_open_error;
     EXPECT_EQ(console.output(), once + once);
 }
 

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "screens/console.h"
+#include "console/console.h"
 
 namespace zubo::test {
 

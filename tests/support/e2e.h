@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/encoding.h"
 #include "support/run_zubo.h"
-#include "support/text.h"
 
 namespace zubo::test {
 

@@ -12,12 +12,12 @@ std::vector<std::string> lines_of(const std::string& bytes, std::size_t buffer_s
     std::FILE* f = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "r");
     std::vector<std::string> lines;
     std::vector<char> buf(buffer_size);
-    while (read_line(f, buf.data(), buf.size())) lines.emplace_back(buf.data());
+    while (read_line_cut(f, buf.data(), buf.size())) lines.emplace_back(buf.data());
     std::fclose(f);
     return lines;
 }
 
-TEST(ReadLine, SplitsAtNewlinesAndKeepsThem) {
+TEST(ReadLineCut, SplitsAtNewlinesAndKeepsThem) {
     struct Case {
         std::string bytes;
         std::vector<std::string> lines;

@@ -7,15 +7,15 @@
 // answered by their path too, so zubo reaches the sample menu through
 // http_proxy=http://127.0.0.1:N.
 
-#include <httplib.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <map>
+#include <memory>
 #include <string>
 
+#include "loopback_server.h"
 #include "sample_board.h"
 
 namespace {
@@ -55,25 +55,16 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    httplib::Server server;
-    if (port == 0) {
-        port = server.bind_to_any_port("127.0.0.1");
-    } else if (!server.bind_to_port("127.0.0.1", port)) {
-        port = -1;
-    }
-    if (port < 0) {
-        std::fprintf(stderr, "cannot listen on 127.0.0.1\n");
-        return 1;
-    }
-
+    std::unique_ptr<zubo::LoopbackServer> server;
     std::map<std::string, std::string> docs;
     try {
-        docs = zubo::sample::documents("http://127.0.0.1:" + std::to_string(port));
+        server = std::make_unique<zubo::LoopbackServer>(port);
+        docs = zubo::sample::documents(server->url(""));
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "sample data: %s\n", e.what());
+        std::fprintf(stderr, "sample service: %s\n", e.what());
         return 1;
     }
-    server.Get(".*", [&docs](const httplib::Request& req, httplib::Response& res) {
+    server->handle_others([&docs](const httplib::Request& req, httplib::Response& res) {
         std::string path = zubo::sample::path_of(req.path);
         auto it = docs.find(path);
         if (it == docs.end()) {
@@ -84,7 +75,8 @@ int main(int argc, char** argv) {
         res.set_content(it->second, content_type(path));
     });
 
-    std::printf("port %d\n", port);
+    std::printf("port %d\n", server->port());
     std::fflush(stdout);
-    return server.listen_after_bind() ? 0 : 1;
+    server->wait();
+    return 0;
 }

@@ -1,10 +1,9 @@
 #include "sample_board.h"
 
-#include <iconv.h>
-
 #include <cstdio>
-#include <memory>
 #include <stdexcept>
+
+#include "text/sjis.h"
 
 namespace zubo::sample {
 namespace {
@@ -215,23 +214,10 @@ std::string path_of(const std::string& target) {
 }
 
 std::string to_cp932(const std::string& utf8) {
-    struct Closer {
-        void operator()(void* cd) const { iconv_close(static_cast<iconv_t>(cd)); }
-    };
-    iconv_t opened = iconv_open("CP932", "UTF-8");
-    if (opened == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv has no CP932");
-    std::unique_ptr<void, Closer> cd(opened);
-
-    std::string out(utf8.size() + 1, '\0');
-    char* src = const_cast<char*>(utf8.data());
-    std::size_t src_left = utf8.size();
-    char* dst = out.data();
-    std::size_t dst_left = out.size();
-    if (iconv(opened, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) {
-        throw std::runtime_error("no CP932 form for: " + utf8.substr(utf8.size() - src_left, 40));
-    }
-    out.resize(out.size() - dst_left);
-    return out;
+    std::size_t size = 0;
+    const char* cp932 = sjis::from_utf8_strict(utf8.data(), utf8.size(), &size);
+    if (!cp932) throw std::runtime_error("no CP932 form for: " + utf8.substr(0, 40));
+    return std::string(cp932, size);
 }
 
 }  // namespace zubo::sample

@@ -1,4 +1,4 @@
-#include "screens/texts.h"
+#include "console/messages.h"
 
 #include <gtest/gtest.h>
 
@@ -6,15 +6,15 @@
 #include <string>
 
 #include "screens/ng_filter.h"
-#include "support/text.h"
+#include "support/encoding.h"
 
 namespace zubo {
 namespace {
 
 TEST(Texts, EveryTextIsTheCp932FormOfItsSpelling) {
-    ASSERT_GT(texts::kAllCount, 20u);
-    for (std::size_t i = 0; i < texts::kAllCount; ++i) {
-        const texts::Spelled& t = texts::kAll[i];
+    ASSERT_GT(messages::kAllCount, 20u);
+    for (std::size_t i = 0; i < messages::kAllCount; ++i) {
+        const messages::Spelled& t = messages::kAll[i];
         std::string bytes(t.cp932, t.cp932_size);
         EXPECT_EQ(bytes.size(), std::strlen(t.cp932)) << t.name << " holds a NUL";
         EXPECT_EQ(test::utf8(bytes), t.utf8) << t.name;
@@ -26,14 +26,14 @@ TEST(Texts, AboneLineIsSixAbonesOfSixtyBytes) {
     std::string expected;
     for (int i = 0; i < 6; ++i) expected += (i ? "<>" : "") + abone;
     expected += "\n";
-    EXPECT_EQ(std::string(texts::abone_line), expected);
+    EXPECT_EQ(std::string(messages::abone_line), expected);
     EXPECT_EQ(expected.size() + 1, static_cast<std::size_t>(kAboneLineSize));
 }
 
 TEST(Texts, MessagesStartWithTheSquareMark) {
     const std::string square = "\x81\xa1";
-    for (const char* t : {texts::downloading_menu, texts::menu_strange, texts::board_page_prompt,
-                          texts::thread_page_prompt, texts::post_prompt, texts::thread_end}) {
+    for (const char* t : {messages::downloading_menu, messages::menu_strange, messages::board_page_prompt,
+                          messages::thread_page_prompt, messages::post_prompt, messages::thread_end}) {
         EXPECT_EQ(std::string(t).substr(0, 2), square) << test::utf8(t);
     }
 }

@@ -22,10 +22,10 @@ void write(const char* text);
 // the network) and writes the result as write() does.
 void print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Reads one line as fgets does: at most size - 1 bytes, the newline
-// included when it fits. Returns false at end of input, leaving buf as it
-// was.
-bool read_line(char* buf, std::size_t size);
+// Reads one line, or the next piece of a longer one, as fgets does: at most
+// size - 1 bytes, the newline included when it fits. Returns false at end
+// of input, leaving buf as it was.
+bool read_line_piece(char* buf, std::size_t size);
 
 // Reads one byte; returns EOF at end of input.
 int read_byte();

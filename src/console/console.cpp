@@ -1,4 +1,4 @@
-#include "screens/console.h"
+#include "console/console.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -77,7 +77,7 @@ void print(const char* format, ...) {
     emit(text, strip_controls(text, static_cast<std::size_t>(needed)));
 }
 
-bool read_line(char* buf, std::size_t size) {
+bool read_line_piece(char* buf, std::size_t size) {
     if (!g_utf8) return std::fgets(buf, static_cast<int>(size), in()) != nullptr;
 
     // A UTF-8 line takes more bytes than its CP932 form: read up to four

@@ -1,36 +1,41 @@
-#include "support/loopback_server.h"
+#include "loopback_server.h"
 
 #include <chrono>
 #include <stdexcept>
 
-namespace zubo::test {
+namespace zubo {
 
 std::string SeenRequest::header(const std::string& name) const {
     auto it = headers.find(name);
     return it == headers.end() ? std::string() : it->second;
 }
 
-LoopbackServer::LoopbackServer() {
+LoopbackServer::LoopbackServer(int port) {
     server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { answer(req, res); });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    if (port_ < 0) throw std::runtime_error("no loopback port");
+    if (port == 0) {
+        port_ = server_.bind_to_any_port("127.0.0.1");
+    } else if (server_.bind_to_port("127.0.0.1", port)) {
+        port_ = port;
+    }
+    if (port_ < 0) throw std::runtime_error("cannot listen on 127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
     while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 LoopbackServer::~LoopbackServer() {
     server_.stop();
-    thread_.join();
+    if (thread_.joinable()) thread_.join();
 }
 
 std::string LoopbackServer::url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
-void LoopbackServer::serve(const std::string& target, const std::string& body, int status) {
-    handle(target, [body, status](const httplib::Request&, httplib::Response& res) {
+void LoopbackServer::serve(const std::string& target, const std::string& body, int status,
+                           const std::string& content_type) {
+    handle(target, [body, status, content_type](const httplib::Request&, httplib::Response& res) {
         res.status = status;
-        res.set_content(body, "text/plain");
+        res.set_content(body, content_type);
     });
 }
 
@@ -44,6 +49,11 @@ void LoopbackServer::forget(const std::string& target) {
     handlers_.erase(target);
 }
 
+void LoopbackServer::handle_others(Handler handler) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    others_ = std::move(handler);
+}
+
 std::vector<SeenRequest> LoopbackServer::requests() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return seen_;
@@ -54,13 +64,17 @@ std::size_t LoopbackServer::request_count() const {
     return seen_.size();
 }
 
+void LoopbackServer::wait() {
+    if (thread_.joinable()) thread_.join();
+}
+
 void LoopbackServer::answer(const httplib::Request& req, httplib::Response& res) {
     Handler handler;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         seen_.push_back({req.target, req.headers});
         auto it = handlers_.find(req.path);
-        if (it != handlers_.end()) handler = it->second;
+        handler = it != handlers_.end() ? it->second : others_;
     }
     if (handler) {
         handler(req, res);
@@ -70,4 +84,4 @@ void LoopbackServer::answer(const httplib::Request& req, httplib::Response& res)
     }
 }
 
-}  // namespace zubo::test
+}  // namespace zubo

@@ -1,0 +1,117 @@
+#include "console/console.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "support/console_capture.h"
+#include "support/encoding.h"
+
+namespace zubo {
+namespace {
+
+TEST(Console, ReadsLinesAsFgetsAndSingleBytes) {
+    test::ConsoleCapture capture("12\nabc");
+    char buf[8] = "keep";
+    ASSERT_TRUE(console::read_line_piece(buf, sizeof buf));
+    EXPECT_STREQ(buf, "12\n");
+    EXPECT_EQ(console::read_byte(), 'a');
+    ASSERT_TRUE(console::read_line_piece(buf, sizeof buf));
+    EXPECT_STREQ(buf, "bc");
+    EXPECT_FALSE(console::read_line_piece(buf, sizeof buf));
+    EXPECT_STREQ(buf, "bc");
+    EXPECT_EQ(console::read_byte(), EOF);
+}
+
+TEST(Console, LongInputLineIsReadInBufferSizedPieces) {
+    test::ConsoleCapture capture(std::string(10, 'x') + "\n");
+    char buf[4];
+    std::string pieces;
+    while (console::read_line_piece(buf, sizeof buf)) pieces += std::string(buf) + "|";
+    EXPECT_EQ(pieces, "xxx|xxx|xxx|x\n|");
+}
+
+TEST(ConsoleUtf8, OutputIsConvertedAndBadBytesBecomeQuestionMarks) {
+    struct Case {
+        const char* what;
+        std::string cp932;
+        std::string shown;
+    } cases[] = {
+        {"81 60 is the full-width tilde", test::sjis("あぼ") + "\x81\x60" + test::sjis("ん"), "あぼ～ん"},
+        {"half-width katakana", "\xb1\xb2\xb3", "ｱｲｳ"},
+        {"unmapped single bytes", "a\x80z\xa0\xfd\n", "a?z??\n"},
+        {"lead byte before a newline", "abc\x82\n" + test::sjis("続き"), "abc?\n続き"},
+        {"lead byte with a bad trail byte", "\x81 " + test::sjis("■"), "? ■"},
+        {"lead byte at the very end", test::sjis("終") + "\x82", "終?"},
+    };
+    for (const Case& c : cases) {
+        test::ConsoleCapture console("", true);
+        console::write(c.cp932.c_str());
+        console::print("[%s]", c.cp932.c_str());
+        EXPECT_EQ(console.output(), c.shown + "[" + c.shown + "]") << c.what;
+    }
+}
+
+TEST(ConsoleUtf8, LongFormattedOutputComesOutWhole) {
+    std::string many;
+    std::string shown;
+    for (int i = 0; i < 1500; ++i) {
+        many += test::sjis("あ");
+        shown += "あ";
+    }
+    test::ConsoleCapture console("", true);
+    console::print("%d : %s\n", 7, many.c_str());
+    EXPECT_EQ(console.output(), "7 : " + shown + "\n");
+}
+
+TEST(ConsoleUtf8, WithoutTheModeOutputStaysCp932) {
+    std::string text = test::sjis("あぼ") + "\x81\x60" + "\x80\n";
+    test::ConsoleCapture console;
+    console::write(text.c_str());
+    EXPECT_EQ(console.output(), text);
+}
+
+TEST(ConsoleUtf8, ControlBytesAreDroppedInBothModes) {
+    const char* text = "a\x1b[31mb\x07\x08\r\x7f\tc\n";
+    for (bool utf8 : {false, true}) {
+        test::ConsoleCapture console("", utf8);
+        console::write(text);
+        console::print("%s|", text);
+        EXPECT_EQ(console.output(), "a[31mb\tc\na[31mb\tc\n|") << "utf8=" << utf8;
+    }
+}
+
+TEST(ConsoleUtf8, InputLinesAreConvertedToCp932) {
+    test::ConsoleCapture console("sスレッド\n\xff" "ab\nj12", true);
+    char line[320];
+    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    EXPECT_EQ(std::string(line), "s" + test::sjis("スレッド") + "\n");
+    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    EXPECT_EQ(std::string(line), "?ab\n");
+    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    EXPECT_STREQ(line, "j12");
+    EXPECT_FALSE(console::read_line_piece(line, sizeof line));
+    EXPECT_STREQ(line, "j12");
+}
+
+TEST(ConsoleUtf8, InputLineIsCutToTheBuffer) {
+    std::string typed;
+    for (int i = 0; i < 10; ++i) typed += "漢";
+    test::ConsoleCapture console(typed + "\n", true);
+    char line[8];
+    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    EXPECT_EQ(std::strlen(line), sizeof line - 1);
+    EXPECT_EQ(std::string(line).substr(0, 6), test::sjis("漢漢漢"));
+}
+
+TEST(ConsoleUtf8, WithoutTheModeInputStaysAsTyped) {
+    std::string typed = "s" + test::sjis("スレ") + "\n";
+    test::ConsoleCapture console(typed);
+    char line[320];
+    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    EXPECT_EQ(std::string(line), typed);
+}
+
+}  // namespace
+}  // namespace zubo

@@ -1,0 +1,38 @@
+#include "support/files.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace zubo::test {
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(out.good()) << path;
+}
+
+bool file_exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+bool real_fixtures_present() { return file_exists(ZUBO_REAL_FIXTURES); }
+
+std::string real_fixture_path(const std::string& name) { return std::string(ZUBO_REAL_FIXTURES) + "/" + name; }
+
+std::string real_fixture(const std::string& name) {
+    std::string path = real_fixture_path(name);
+    EXPECT_TRUE(file_exists(path)) << path;
+    return read_file(path);
+}
+
+}  // namespace zubo::test
