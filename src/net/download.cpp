@@ -104,35 +104,78 @@ bool configure(CURL* curl, const char* url, curl_slist* headers, std::FILE* body
            curl_easy_setopt(curl, CURLOPT_WRITEDATA, body) == CURLE_OK;
 }
 
-bool transfer_succeeded(CURL* curl, CURLcode result) {
-    if (result != CURLE_OK) return false;
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    return status < 400;
+DownloadFailure classify(CURLcode code) {
+    switch (code) {
+    case CURLE_OK:
+        return DownloadFailure::kNone;
+    case CURLE_HTTP_RETURNED_ERROR:
+        return DownloadFailure::kHttpStatus;
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+        return DownloadFailure::kCannotConnect;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+        return DownloadFailure::kSecureChannel;
+    case CURLE_OPERATION_TIMEDOUT:
+        return DownloadFailure::kTimedOut;
+    case CURLE_TOO_MANY_REDIRECTS:
+        return DownloadFailure::kRedirect;
+    case CURLE_PARTIAL_FILE:
+    case CURLE_GOT_NOTHING:
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_BAD_CONTENT_ENCODING:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+        return DownloadFailure::kInterrupted;
+    case CURLE_WRITE_ERROR:
+        return DownloadFailure::kLocalFile;
+    default:
+        return DownloadFailure::kOther;
+    }
+}
+
+DownloadResult failed(DownloadFailure failure) {
+    DownloadResult result;
+    result.failure = failure;
+    return result;
 }
 
 }  // namespace
 
-int download_to_file(const char* url, const char* path) { return download_to_file(url, path, DownloadLimits{}); }
+DownloadResult download_to_file(const char* url, const char* path) {
+    return download_to_file(url, path, DownloadLimits{});
+}
 
-int download_to_file(const char* url, const char* path, const DownloadLimits& limits) {
+DownloadResult download_to_file(const char* url, const char* path, const DownloadLimits& limits) {
     static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    if (!initialised) return 0;
+    // Null when the caller could not build them (the heap is exhausted).
+    if (!initialised || !url || !path) return failed(DownloadFailure::kOther);
 
     Curl curl(curl_easy_init());
-    if (!curl) return 0;
+    if (!curl) return failed(DownloadFailure::kOther);
     HeaderList headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
-    if (!headers) return 0;
+    if (!headers) return failed(DownloadFailure::kOther);
     curl_slist* with_pragma = curl_slist_append(headers.get(), "Pragma: no-cache");
-    if (!with_pragma) return 0;
+    if (!with_pragma) return failed(DownloadFailure::kOther);
 
     PendingFile pending(path);
-    if (!pending.file()) return 0;
-    if (!configure(curl.get(), url, headers.get(), pending.file(), limits)) return 0;
+    if (!pending.file()) return failed(DownloadFailure::kLocalFile);
+    if (!configure(curl.get(), url, headers.get(), pending.file(), limits)) return failed(DownloadFailure::kOther);
 
-    CURLcode result = curl_easy_perform(curl.get());
-    if (!transfer_succeeded(curl.get(), result)) return 0;
-    return pending.commit() ? 1 : 0;
+    CURLcode code = curl_easy_perform(curl.get());
+    DownloadResult result;
+    result.curl_code = code;
+    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &result.status);
+    result.failure = classify(code);
+    if (result.ok() && result.status >= 400) result.failure = DownloadFailure::kHttpStatus;
+    if (result.ok() && !pending.commit()) result.failure = DownloadFailure::kLocalFile;
+    return result;
 }
 
 }  // namespace zubo

@@ -4,7 +4,7 @@
 
 #include "console/console.h"
 #include "console/messages.h"
-#include "net/download.h"
+#include "screens/download_report.h"
 #include "screens/files.h"
 #include "screens/pager.h"
 #include "screens/thread_list.h"
@@ -35,8 +35,7 @@ File open_board_menu() {
     File f = open_file(kBoardMenuFile, "r");
     if (f) return f;
     console::write(messages::downloading_menu);
-    download_to_file(kBoardMenuUrl, kBoardMenuFile);
-    console::write(messages::download_ok);
+    report_download(download_to_file(kBoardMenuUrl, kBoardMenuFile), messages::download_ok);
     f = open_file(kBoardMenuFile, "r");
     if (!f) console::write(messages::menu_unopenable);
     return f;

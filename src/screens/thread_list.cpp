@@ -4,7 +4,7 @@
 
 #include "console/console.h"
 #include "console/messages.h"
-#include "net/download.h"
+#include "screens/download_report.h"
 #include "screens/files.h"
 #include "screens/pager.h"
 #include "screens/thread_view.h"
@@ -68,7 +68,7 @@ void show_thread_list(const char* url) {
     if (!table) return;
 
     console::write(messages::reading_thread_list);
-    if (const char* subject_url = gc::concat(url, "subject.txt")) download_to_file(subject_url, kThreadListFile);
+    report_download(download_to_file(gc::concat(url, "subject.txt"), kThreadListFile), messages::download_ok_dot);
     console::write(messages::thread_list_banner);
 
     File f = open_file(kThreadListFile, "r");

@@ -6,7 +6,7 @@
 
 #include "console/console.h"
 #include "console/messages.h"
-#include "net/download.h"
+#include "screens/download_report.h"
 #include "screens/files.h"
 #include "screens/ng_filter.h"
 #include "text/bytes.h"
@@ -18,16 +18,16 @@ namespace {
 
 constexpr char kSeparator[] = "<>";
 
-// The local copy, downloaded afresh when the name is safe to use. Null when
-// there is none to read.
+// The local copy, downloaded afresh when the name is safe to use, with the
+// download's outcome on the line. Null when there is none to read.
 File fetch_thread(const char* url, const char* dat_name) {
     mkdir(kDatDirectory, 0777);
-    if (!is_plain_file_name(dat_name)) return nullptr;
-
+    if (!is_plain_file_name(dat_name)) {
+        console::write(messages::failed_unsafe_name);
+        return nullptr;
+    }
     const char* path = gc::concat(kDatDirectory, "/", dat_name);
-    const char* dat_url = gc::concat(url, "dat/", dat_name);
-    if (!path || !dat_url) return nullptr;
-    download_to_file(dat_url, path);
+    report_download(download_to_file(gc::concat(url, "dat/", dat_name), path), messages::download_ok_dot);
     return open_file(path, "r");
 }
 

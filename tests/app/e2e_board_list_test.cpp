@@ -28,7 +28,9 @@ const std::vector<MenuBoard> kBoards = {
 std::string usage() {
     return sjis("zubo (varsion 0.04) ２ちゃんねるブラウザ\n-h : ヘルプ(これ)\n-n : 板リスト更新\n");
 }
-std::string downloading() { return sjis("■板リストファイルをダウンロードしています...\nok\n"); }
+std::string downloading(const std::string& outcome = "ok\n") {
+    return sjis("■板リストファイルをダウンロードしています...\n" + outcome);
+}
 std::string leaving() { return sjis("■終了します。\n"); }
 
 int closed_port() {
@@ -136,15 +138,19 @@ TEST_F(E2eBoardList, MenuWithoutMarkerIsStrange) {
 
 TEST_F(E2eBoardList, MenuThatCannotBeDownloadedEndsTheProgram) {
     proxy_.serve(kMenuUrl, "<html>404 Not Found</html>", 404);
-    const std::pair<const char*, std::string> proxies[] = {
-        {"proxy not listening", "http://127.0.0.1:" + std::to_string(closed_port())},
-        {"menu answers 404", proxy_.url("")},
+    struct Case {
+        const char* name;
+        std::string proxy;
+        std::string outcome;
+    } cases[] = {
+        {"proxy not listening", "http://127.0.0.1:" + std::to_string(closed_port()), "失敗 (接続できません)\n"},
+        {"menu answers 404", proxy_.url(""), "失敗 (HTTP 404)\n"},
     };
-    for (const auto& [name, proxy] : proxies) {
-        SCOPED_TRACE(name);
-        ZuboRun r = run({}, "1\ne\n", proxy);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ZuboRun r = run({}, "1\ne\n", c.proxy);
         expect_clean_exit(r);
-        EXPECT_EQ(r.out, downloading() + sjis("■板リストファイルを開けません。終了します。\n"));
+        EXPECT_EQ(r.out, downloading(c.outcome) + sjis("■板リストファイルを開けません。終了します。\n"));
         // Neither the cache nor a temporary file of the failed download.
         EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
     }

@@ -73,13 +73,17 @@ std::string entries(const std::vector<std::string>& titles, int from, int to) {
 std::string thread_prompt(int count) {
     return sjis("■--スレッド番号を入力?(1-" + std::to_string(count) + ":開く j[数値]:ジャンプ s:検索 e:板一覧)--");
 }
-std::string board_opened(int n, const std::string& name) {
+// The download's outcome stands between the screen's loading line and its
+// banner: "OK." or "失敗 (reason)".
+const std::string kOk = "OK.\n";
+const std::string kCannotConnect = "失敗 (接続できません)\n";
+std::string board_opened(int n, const std::string& name, const std::string& outcome = kOk) {
     return sjis("■スレッド[" + std::to_string(n) + " : " + name + "]を開きます\n") +
-           sjis("■スレッド一覧を読み込んでいます...OK.\n■------スレッド一覧を表示------\n");
+           sjis("■スレッド一覧を読み込んでいます..." + outcome + "■------スレッド一覧を表示------\n");
 }
-std::string thread_opened(int n, const std::string& title) {
+std::string thread_opened(int n, const std::string& title, const std::string& outcome = kOk) {
     return sjis("■ファイル[" + std::to_string(n) + " : " + title + "]を開きます\n") +
-           sjis("■スレッドを読み込んでいます...OK.\n■------スレッドを表示------\n");
+           sjis("■スレッドを読み込んでいます..." + outcome + "■------スレッドを表示------\n");
 }
 std::string post_prompt(const std::string& title) {
     return sjis("■--[" + title + "]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
@@ -131,9 +135,10 @@ protected:
 
     // Board 1, then thread `thread` from the prompt after entry 20: what is
     // printed up to the thread view's banner.
-    std::string up_to_thread(int thread, const std::string& title) const {
-        return board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(titles_, 1, 20) +
-               thread_prompt(static_cast<int>(titles_.size())) + thread_opened(thread, title);
+    std::string up_to_thread(int thread, const std::string& title, const std::string& board_outcome = kOk,
+                             const std::string& thread_outcome = kOk) const {
+        return board_list_page(boards_) + board_opened(1, "ニュース速報", board_outcome) + entries(titles_, 1, 20) +
+               thread_prompt(static_cast<int>(titles_.size())) + thread_opened(thread, title, thread_outcome);
     }
     // After the thread view: the thread list goes on to its next prompt,
     // e there, and e in the board list, which has started over.
@@ -190,7 +195,7 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
     const std::string document = dat_document(posts);
     const std::string dat_path = "/news/dat/" + dat_name(1);
     const std::string input = "1\n1\n\ne\ne\n";
-    const std::string expected = up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_end() + back_and_out();
+    const std::string rest = printed(posts, 1, 3) + thread_end() + back_and_out();
 
     for (bool server_down : {false, true}) {
         SCOPED_TRACE(server_down ? "server down" : "thread answers 404");
@@ -199,12 +204,15 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
         server_->serve(dat_path, document);
 
         ZuboRun first = run(input);
-        EXPECT_EQ(first.out, expected);
+        EXPECT_EQ(first.out, up_to_thread(1, titles_[0]) + rest);
 
         if (server_down) server_.reset();
         else server_->serve(dat_path, "<html><body>404 Not Found</body></html>", 404);
         ZuboRun again = run(input);
-        EXPECT_EQ(again.out, expected);
+        // The old thread list is shown after a failed download too.
+        const std::string expected = server_down ? up_to_thread(1, titles_[0], kCannotConnect, kCannotConnect)
+                                                 : up_to_thread(1, titles_[0], kOk, "失敗 (HTTP 404)\n");
+        EXPECT_EQ(again.out, expected + rest);
         EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), document);
     }
 }
@@ -215,7 +223,7 @@ TEST_F(E2eThreads, NoLocalCopyAndNoServerIsADatOpenError) {
 
     ZuboRun r = run("1\n1\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + dat_open_error() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kCannotConnect, kCannotConnect) + dat_open_error() + back_and_out());
     EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{});
 }
 
@@ -230,7 +238,7 @@ TEST_F(E2eThreads, DatNameOutsideDatIsNeitherRequestedNorWritten) {
 
     ZuboRun r = run("1\n1\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + dat_open_error() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, "失敗 (スレッド名が不正です)\n") + dat_open_error() + back_and_out());
     for (const SeenRequest& seen : server_->requests()) EXPECT_EQ(seen.target.find("evil"), std::string::npos) << seen.target;
     EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "surelist.txt", "dat"}));
     EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{});

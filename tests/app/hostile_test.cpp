@@ -50,13 +50,14 @@ std::string thread_search_prompt(int count) {
     return with_count("■検索結果は以上です。読みたいスレ番号を入力?(1-%d)", count);
 }
 std::string entry(int n, const std::string& label) { return std::to_string(n) + " : " + label + "\n"; }
-std::string board_opened(int n, const std::string& name) {
+// outcome: the download's line, "OK." or "失敗 (reason)".
+std::string board_opened(int n, const std::string& name, const std::string& outcome = "OK.\n") {
     return sjis("■スレッド[" + std::to_string(n) + " : ") + name + sjis("]を開きます\n") +
-           sjis("■スレッド一覧を読み込んでいます...OK.\n■------スレッド一覧を表示------\n");
+           sjis("■スレッド一覧を読み込んでいます..." + outcome + "■------スレッド一覧を表示------\n");
 }
-std::string thread_opened(int n, const std::string& title) {
+std::string thread_opened(int n, const std::string& title, const std::string& outcome = "OK.\n") {
     return sjis("■ファイル[" + std::to_string(n) + " : ") + title + sjis("]を開きます\n") +
-           sjis("■スレッドを読み込んでいます...OK.\n■------スレッドを表示------\n");
+           sjis("■スレッドを読み込んでいます..." + outcome + "■------スレッドを表示------\n");
 }
 std::string post(int n, const std::string& name, const std::string& mail, const std::string& date,
                  const std::string& body) {
@@ -353,11 +354,13 @@ protected:
 
     // Board 1, thread 1 of the old list, the thread's end byte, the thread
     // list's end byte, e: everything shown comes from the old copies.
-    void expect_old_copies_shown_and_kept(const std::string& menu) {
+    // Both downloads fail with the same outcome line.
+    void expect_old_copies_shown_and_kept(const std::string& menu, const std::string& outcome) {
         write_file(dir_.file("italist.txt"), menu);
         ZuboRun r = run("1\n1\n\n\ne\n");
-        EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + entries(old_titles_, 1, 20) +
-                             thread_prompt(20) + thread_opened(1, "old1") + post(1, "name1", "sage", "date", "kept1") +
+        EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, outcome) +
+                             entries(old_titles_, 1, 20) + thread_prompt(20) + thread_opened(1, "old1", outcome) +
+                             post(1, "name1", "sage", "date", "kept1") +
                              post(2, "name2", "sage", "date", "kept2") + post(3, "name3", "sage", "date", "kept3") +
                              kThreadEnd + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
         EXPECT_TRUE(read_file(dir_.file("italist.txt")) == menu);
@@ -385,27 +388,40 @@ TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
             res.set_content("<html>error page</html>\n", "text/html");
         };
     };
-    const std::pair<const char*, LoopbackServer::Handler> faults[] = {
-        {"reset mid-body", cut}, {"redirect loop", loop}, {"404", status(404)}, {"500", status(500)}};
-    for (const auto& [name, handler] : faults) {
-        SCOPED_TRACE(name);
-        server_.handle("/news/subject.txt", handler);
-        server_.handle(dat_path_, handler);
-        expect_old_copies_shown_and_kept(menu_after_marker(link(server_.url("/news/"), board_)));
+    struct Fault {
+        const char* name;
+        LoopbackServer::Handler handler;
+        std::string outcome;
+    } faults[] = {
+        {"reset mid-body", cut, "失敗 (受信が途切れました)\n"},
+        {"redirect loop", loop, "失敗 (転送先をたどれません)\n"},
+        {"404", status(404), "失敗 (HTTP 404)\n"},
+        {"500", status(500), "失敗 (HTTP 500)\n"},
+    };
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        server_.handle("/news/subject.txt", fault.handler);
+        server_.handle(dat_path_, fault.handler);
+        expect_old_copies_shown_and_kept(menu_after_marker(link(server_.url("/news/"), board_)), fault.outcome);
     }
     SCOPED_TRACE("connection refused");
     expect_old_copies_shown_and_kept(
-        menu_after_marker(link("http://127.0.0.1:" + std::to_string(refused_port()) + "/news/", board_)));
+        menu_after_marker(link("http://127.0.0.1:" + std::to_string(refused_port()) + "/news/", board_)),
+        "失敗 (接続できません)\n");
 }
 
 TEST_F(Hostile, MenuThatFailsToDownloadLeavesNoCache) {
     const std::string menu_url = "http://menu.5ch.io/bbsmenu.html";
     server_.serve(menu_url, "<html>404</html>\n", 404);
-    const std::string proxies[] = {server_.url(""), "http://127.0.0.1:" + std::to_string(refused_port())};
-    for (const std::string& proxy : proxies) {
+    const std::pair<std::string, std::string> proxies[] = {
+        {server_.url(""), "失敗 (HTTP 404)\n"},
+        {"http://127.0.0.1:" + std::to_string(refused_port()), "失敗 (接続できません)\n"},
+    };
+    for (const auto& [proxy, outcome] : proxies) {
         SCOPED_TRACE(proxy);
         ZuboRun r = run("", {{"http_proxy", proxy}});
-        EXPECT_EQ(r.out, sjis("■板リストファイルをダウンロードしています...\nok\n■板リストファイルを開けません。終了します。\n"));
+        EXPECT_EQ(r.out, sjis("■板リストファイルをダウンロードしています...\n" + outcome +
+                              "■板リストファイルを開けません。終了します。\n"));
         EXPECT_TRUE(names_in(dir_.path()).empty());
     }
 }
@@ -432,7 +448,8 @@ TEST(SilentServer, StallLimitEndsTheTransferAndKeepsTheFile) {
     limits.stall_seconds = 1;
 
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(download_to_file(silent.url("/news/subject.txt").c_str(), target.c_str(), limits), 0);
+    EXPECT_EQ(download_to_file(silent.url("/news/subject.txt").c_str(), target.c_str(), limits).failure,
+              DownloadFailure::kTimedOut);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(read_file(target), "kept\n");
     EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"surelist.txt"});

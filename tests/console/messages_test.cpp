@@ -5,13 +5,12 @@
 #include <cstring>
 #include <string>
 
-#include "screens/ng_filter.h"
 #include "support/encoding.h"
 
 namespace zubo {
 namespace {
 
-TEST(Texts, EveryTextIsTheCp932FormOfItsSpelling) {
+TEST(Messages, EveryTextIsTheCp932FormOfItsSpelling) {
     ASSERT_GT(messages::kAllCount, 20u);
     for (std::size_t i = 0; i < messages::kAllCount; ++i) {
         const messages::Spelled& t = messages::kAll[i];
@@ -21,16 +20,7 @@ TEST(Texts, EveryTextIsTheCp932FormOfItsSpelling) {
     }
 }
 
-TEST(Texts, AboneLineIsSixAbonesOfSixtyBytes) {
-    const std::string abone = "\x82\xa0\x82\xda\x81\x60\x82\xf1";
-    std::string expected;
-    for (int i = 0; i < 6; ++i) expected += (i ? "<>" : "") + abone;
-    expected += "\n";
-    EXPECT_EQ(std::string(messages::abone_line), expected);
-    EXPECT_EQ(expected.size() + 1, static_cast<std::size_t>(kAboneLineSize));
-}
-
-TEST(Texts, MessagesStartWithTheSquareMark) {
+TEST(Messages, MessagesStartWithTheSquareMark) {
     const std::string square = "\x81\xa1";
     for (const char* t : {messages::downloading_menu, messages::menu_strange, messages::board_page_prompt,
                           messages::thread_page_prompt, messages::post_prompt, messages::thread_end}) {

@@ -92,12 +92,12 @@ protected:
     TempDir dir_;
     std::string target_ = dir_.file("body.txt");
 
-    int fetch(const std::string& path) { return download_to_file(server_.url(path).c_str(), target_.c_str()); }
+    DownloadResult fetch(const std::string& path) { return download_to_file(server_.url(path).c_str(), target_.c_str()); }
 };
 
 TEST_F(Download, AsksWithoutCacheUnderTheVersionName) {
     server_.serve("/board/subject.txt", "1.dat<>t (1)\n");
-    ASSERT_EQ(fetch("/board/subject.txt"), 1);
+    ASSERT_TRUE(fetch("/board/subject.txt").ok());
 
     ASSERT_EQ(server_.request_count(), 1u);
     SeenRequest seen = server_.requests()[0];
@@ -128,7 +128,7 @@ TEST_F(Download, StoresTheWholeBodyAsSent) {
             if (!c.content_encoding.empty()) res.set_header("Content-Encoding", c.content_encoding);
             res.set_content(c.body, c.content_type);
         });
-        EXPECT_EQ(fetch("/doc"), 1) << c.name;
+        EXPECT_TRUE(fetch("/doc").ok()) << c.name;
         std::string stored = read_file(target_);
         EXPECT_EQ(stored.size(), c.stored.size()) << c.name;
         EXPECT_TRUE(stored == c.stored) << c.name;
@@ -140,7 +140,7 @@ TEST_F(Download, EmptyBodyGivesAnEmptyFile) {
     server_.serve("/empty", "");
     for (bool existed : {false, true}) {
         if (existed) write_file(target_, "old content\n");
-        EXPECT_EQ(fetch("/empty"), 1) << existed;
+        EXPECT_TRUE(fetch("/empty").ok()) << existed;
         EXPECT_TRUE(file_exists(target_)) << existed;
         EXPECT_EQ(read_file(target_), "") << existed;
     }
@@ -151,7 +151,7 @@ TEST_F(Download, FollowsARedirect) {
         res.set_redirect("/moved/dat/1.dat");
     });
     server_.serve("/moved/dat/1.dat", "a<>b<>c<>d<>\n");
-    EXPECT_EQ(fetch("/board/dat/1.dat"), 1);
+    EXPECT_TRUE(fetch("/board/dat/1.dat").ok());
     EXPECT_EQ(read_file(target_), "a<>b<>c<>d<>\n");
     ASSERT_EQ(server_.request_count(), 2u);
     EXPECT_EQ(server_.requests()[1].target, "/moved/dat/1.dat");
@@ -172,18 +172,25 @@ TEST_F(Download, FailureLeavesTheFileAsItWas) {
     const std::string nowhere = "http://127.0.0.1:" + std::to_string(closed_port()) + "/board/subject.txt";
     const std::string previous = "previous copy\r\n\0with a NUL\n"s + binary_body(300);
 
-    const std::pair<const char*, std::string> cases[] = {
-        {"closed port", nowhere},
-        {"404", server_.url("/gone")},
-        {"500", server_.url("/broken")},
-        {"dropped mid-body", server_.url("/cut")},
+    struct Case {
+        const char* name;
+        std::string url;
+        DownloadFailure failure;
+        long status;
+    } cases[] = {
+        {"closed port", nowhere, DownloadFailure::kCannotConnect, 0},
+        {"404", server_.url("/gone"), DownloadFailure::kHttpStatus, 404},
+        {"500", server_.url("/broken"), DownloadFailure::kHttpStatus, 500},
+        {"dropped mid-body", server_.url("/cut"), DownloadFailure::kInterrupted, 200},
     };
-    for (const auto& [name, url] : cases) {
+    for (const Case& c : cases) {
         for (bool existed : {true, false}) {
-            SCOPED_TRACE(std::string(name) + (existed ? ", file existed" : ", no file"));
+            SCOPED_TRACE(std::string(c.name) + (existed ? ", file existed" : ", no file"));
             std::filesystem::remove(target_);
             if (existed) write_file(target_, previous);
-            EXPECT_EQ(download_to_file(url.c_str(), target_.c_str()), 0);
+            DownloadResult result = download_to_file(c.url.c_str(), target_.c_str());
+            EXPECT_EQ(result.failure, c.failure);
+            EXPECT_EQ(result.status, c.status);
             if (existed) {
                 EXPECT_TRUE(read_file(target_) == previous);
                 EXPECT_EQ(names_in(dir_.path()), std::set<std::string>{"body.txt"});
@@ -197,7 +204,7 @@ TEST_F(Download, FailureLeavesTheFileAsItWas) {
 TEST_F(Download, GoesThroughTheProxyOfTheEnvironment) {
     ScopedEnv proxy{{"http_proxy", server_.url("")}};
     server_.serve("http://board.example.invalid/news/subject.txt", "via proxy\n");
-    EXPECT_EQ(download_to_file("http://board.example.invalid/news/subject.txt", target_.c_str()), 1);
+    EXPECT_TRUE(download_to_file("http://board.example.invalid/news/subject.txt", target_.c_str()).ok());
     ASSERT_EQ(server_.request_count(), 1u);
     EXPECT_EQ(server_.requests()[0].target, "http://board.example.invalid/news/subject.txt");
     EXPECT_EQ(read_file(target_), "via proxy\n");
@@ -213,7 +220,8 @@ TEST_F(Download, StalledServerCountsAsFailed) {
     limits.stall_seconds = 1;
 
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(download_to_file(server_.url("/slow").c_str(), target_.c_str(), limits), 0);
+    EXPECT_EQ(download_to_file(server_.url("/slow").c_str(), target_.c_str(), limits).failure,
+              DownloadFailure::kTimedOut);
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_LT(waited, std::chrono::milliseconds(2500));
     EXPECT_EQ(read_file(target_), "kept\n");

@@ -67,6 +67,15 @@ TEST(NgFilter, LongWordLinesAreReadInPiecesOfAtMost1998Bytes) {
     EXPECT_EQ(filtered(short_tail.c_str()), kLine);
 }
 
+TEST(NgFilter, AboneLineIsSixAbonesOfSixtyBytes) {
+    const std::string abone = "\x82\xa0\x82\xda\x81\x60\x82\xf1";
+    std::string expected;
+    for (int i = 0; i < 6; ++i) expected += (i ? "<>" : "") + abone;
+    expected += "\n";
+    EXPECT_EQ(std::string(messages::abone_line), expected);
+    EXPECT_EQ(expected.size() + 1, static_cast<std::size_t>(kAboneLineSize));
+}
+
 class NgWordsUtf8 : public ::testing::Test {
 protected:
     // Runs a CP932 thread line through the filter; true when it was hidden.

@@ -157,7 +157,10 @@ protected:
         return out;
     }
 
-    static std::string head() { return std::string(messages::reading_thread) + messages::thread_banner; }
+    // The board is unreachable, so every opening reports a failed download.
+    static std::string head() {
+        return std::string(messages::reading_thread) + messages::failed_connect + messages::thread_banner;
+    }
     static std::string prompt(const std::string& title = "T") {
         return test::sjis("■--[") + title + test::sjis("]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
     }
@@ -217,8 +220,9 @@ TEST_F(ThreadPaging, MissingOrUnsafeCopyIsAnOpenError) {
     test::ConsoleCapture console("");
     show_thread(kUnreachableBoard, "2.dat", "T");
     show_thread(kUnreachableBoard, "../italist.txt", "T");
-    std::string once = head() + messages::dat_open_error;
-    EXPECT_EQ(console.output(), once + once);
+    std::string unsafe = std::string(messages::reading_thread) + messages::failed_unsafe_name +
+                         messages::thread_banner + messages::dat_open_error;
+    EXPECT_EQ(console.output(), head() + messages::dat_open_error + unsafe);
 }
 
 }  // namespace

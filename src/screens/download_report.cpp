@@ -1,0 +1,40 @@
+#include "screens/download_report.h"
+
+#include "console/console.h"
+#include "console/messages.h"
+
+namespace zubo {
+
+void report_download(const DownloadResult& result, const char* ok_message) {
+    switch (result.failure) {
+    case DownloadFailure::kNone:
+        console::write(ok_message);
+        return;
+    case DownloadFailure::kHttpStatus:
+        console::print(messages::failed_http, result.status);
+        return;
+    case DownloadFailure::kCannotConnect:
+        console::write(messages::failed_connect);
+        return;
+    case DownloadFailure::kSecureChannel:
+        console::write(messages::failed_secure);
+        return;
+    case DownloadFailure::kTimedOut:
+        console::write(messages::failed_timeout);
+        return;
+    case DownloadFailure::kRedirect:
+        console::write(messages::failed_redirect);
+        return;
+    case DownloadFailure::kInterrupted:
+        console::write(messages::failed_interrupted);
+        return;
+    case DownloadFailure::kLocalFile:
+        console::write(messages::failed_local_file);
+        return;
+    case DownloadFailure::kOther:
+        console::print(messages::failed_other, result.curl_code);
+        return;
+    }
+}
+
+}  // namespace zubo
