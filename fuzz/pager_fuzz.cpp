@@ -1,6 +1,7 @@
 // The pager's command handling with the input as standard input: any
 // command bytes, either list kind, short and long lists, both console modes.
-// Every prompt reads at least one byte, so each run ends with its input.
+// Every prompt reads at least one byte, so each run ends with its input,
+// where zubo itself would end: the harness throws instead, and goes on.
 
 #include <cstdio>
 #include <string>
@@ -28,6 +29,8 @@ void open(const void* context, int n) {
     label(context, n);
 }
 
+struct InputEnded {};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -49,10 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!in || !sink) return 0;
     zubo::console::set_streams(in.get(), sink);
     zubo::console::set_utf8((choice & 0x10) != 0);
+    zubo::console::set_end_of_input_action([] { throw InputEnded{}; });
 
     zubo::PagerList pager_list{count, &list, label, open};
-    zubo::run_pager(kind, pager_list);
+    try {
+        zubo::run_pager(kind, pager_list);
+    } catch (const InputEnded&) {
+    }
 
+    zubo::console::set_end_of_input_action(nullptr);
     zubo::console::set_utf8(false);
     zubo::console::set_streams(nullptr, nullptr);
     return 0;

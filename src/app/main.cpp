@@ -1,14 +1,14 @@
 #include <gc.h>
+#include <langinfo.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <clocale>
+#include <strings.h>
 
 #include "app/options.h"
 #include "console/console.h"
 #include "console/messages.h"
 #include "net/version.h"
 #include "screens/board_list.h"
-#include "screens/files.h"
 
 namespace {
 
@@ -16,32 +16,26 @@ namespace {
 // silent.
 void quiet_warning(char*, GC_word) {}
 
-// Acts on the options in order: help prints the usage and ends the process
-// with status 0 (later arguments unread); refresh deletes the menu cache;
-// the UTF-8 option switches the console. Everything else is ignored.
-void apply_options(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        switch (zubo::classify_option(argv[i])) {
-        case zubo::Option::kHelp:
-            zubo::console::print(zubo::messages::usage, zubo::kVersion);
-            std::exit(0);
-        case zubo::Option::kRefresh:
-            std::remove(zubo::kBoardMenuFile);
-            break;
-        case zubo::Option::kUtf8:
-            zubo::console::set_utf8(true);
-            break;
-        case zubo::Option::kNone:
-            break;
-        }
-    }
+// Whether the user's locale says the terminal speaks UTF-8. The locale is
+// put back to "C" afterwards: everything else handles bytes as bytes.
+bool locale_speaks_utf8() {
+    if (!std::setlocale(LC_CTYPE, "")) return false;
+    const char* codeset = nl_langinfo(CODESET);
+    bool utf8 = codeset && (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "UTF8") == 0);
+    std::setlocale(LC_CTYPE, "C");
+    return utf8;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     GC_set_warn_proc(quiet_warning);
-    apply_options(argc, argv);
-    zubo::show_board_list();
+    const zubo::Options options = zubo::read_options(argc, argv);
+    zubo::console::set_utf8(options.utf8 || locale_speaks_utf8());
+    if (options.help) {
+        zubo::console::print(zubo::messages::usage, zubo::kVersion);
+        return 0;
+    }
+    zubo::show_board_list(options.refresh);
     return 0;
 }

@@ -5,8 +5,15 @@
 namespace zubo {
 
 Option classify_option(const char* arg) {
-    if (arg[0] != '-' && arg[0] != '/') return Option::kNone;
-    switch (fold_lower(static_cast<unsigned char>(arg[1]))) {
+    const char* letter = nullptr;
+    if (arg[0] == '-' && arg[1] == '-') {
+        letter = arg + 2;
+    } else if (arg[0] == '-' || arg[0] == '/') {
+        letter = arg + 1;
+    } else {
+        return Option::kNone;
+    }
+    switch (fold_lower(static_cast<unsigned char>(*letter))) {
     case 'h':
         return Option::kHelp;
     case 'n':
@@ -16,6 +23,26 @@ Option classify_option(const char* arg) {
     default:
         return Option::kNone;
     }
+}
+
+Options read_options(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        switch (classify_option(argv[i])) {
+        case Option::kHelp:
+            options.help = true;
+            break;
+        case Option::kRefresh:
+            options.refresh = true;
+            break;
+        case Option::kUtf8:
+            options.utf8 = true;
+            break;
+        case Option::kNone:
+            break;
+        }
+    }
+    return options;
 }
 
 }  // namespace zubo

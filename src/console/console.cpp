@@ -1,9 +1,13 @@
 #include "console/console.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 
+#include "console/messages.h"
+#include "text/bytes.h"
 #include "text/gc_bytes.h"
+#include "text/lines.h"
 #include "text/sjis.h"
 
 namespace zubo::console {
@@ -12,6 +16,13 @@ namespace {
 std::FILE* g_in = nullptr;
 std::FILE* g_out = nullptr;
 bool g_utf8 = false;
+
+void exit_quietly() { std::exit(0); }
+void (*g_end_action)() = exit_quietly;
+
+// A UTF-8 line takes more bytes than its CP932 form: it is read into up to
+// four times the command buffer, then converted and cut to it.
+constexpr std::size_t kMaxRawCommand = 4 * 320;
 
 std::FILE* in() { return g_in ? g_in : stdin; }
 std::FILE* out() { return g_out ? g_out : stdout; }
@@ -77,22 +88,32 @@ void print(const char* format, ...) {
     emit(text, strip_controls(text, static_cast<std::size_t>(needed)));
 }
 
-bool read_line_piece(char* buf, std::size_t size) {
-    if (!g_utf8) return std::fgets(buf, static_cast<int>(size), in()) != nullptr;
-
-    // A UTF-8 line takes more bytes than its CP932 form: read up to four
-    // times the screen's buffer, then hand over the converted line cut to it.
-    char raw[4 * 320];
+void read_command(char* buf, std::size_t size) {
+    if (!g_utf8) {
+        if (!read_line_cut(in(), buf, size)) end_of_input();
+        return;
+    }
+    char raw[kMaxRawCommand];
     std::size_t raw_size = size * 4 < sizeof raw ? size * 4 : sizeof raw;
-    if (!std::fgets(raw, static_cast<int>(raw_size), in())) return false;
+    if (!read_line_cut(in(), raw, raw_size)) end_of_input();
     std::size_t converted = 0;
     const char* sjis_line = sjis::from_utf8(raw, std::strlen(raw), &converted);
-    if (converted > size - 1) converted = size - 1;
-    std::memcpy(buf, sjis_line, converted);
-    buf[converted] = '\0';
-    return true;
+    copy_field(buf, size, sjis_line, converted);
 }
 
-int read_byte() { return std::fgetc(in()); }
+void pause() {
+    int c = std::fgetc(in());
+    if (c == EOF) end_of_input();
+    while (c != '\n' && c != EOF) c = std::fgetc(in());
+}
+
+void end_of_input() {
+    write("\n");
+    write(messages::ending);
+    g_end_action();
+    std::exit(0);
+}
+
+void set_end_of_input_action(void (*action)()) { g_end_action = action ? action : exit_quietly; }
 
 }  // namespace zubo::console

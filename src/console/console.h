@@ -22,13 +22,24 @@ void write(const char* text);
 // the network) and writes the result as write() does.
 void print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Reads one line, or the next piece of a longer one, as fgets does: at most
-// size - 1 bytes, the newline included when it fits. Returns false at end
-// of input, leaving buf as it was.
-bool read_line_piece(char* buf, std::size_t size);
+// Reads one typed line into a command buffer of size bytes: at most
+// size - 1 bytes, the newline included when it fits. The rest of a longer
+// line is read and dropped, so a long line is one command. At the end of
+// input it does not return: zubo ends (end_of_input).
+void read_command(char* buf, std::size_t size);
 
-// Reads one byte; returns EOF at end of input.
-int read_byte();
+// Waits for the user: reads one whole typed line and drops it. At the end
+// of input zubo ends.
+void pause();
+
+// Ends zubo when there is no more input: a line break, then "■終了します。"
+// and its newline, then the end action, which by default ends the process
+// with status 0.
+[[noreturn]] void end_of_input();
+
+// Replaces the end action (for tests, which throw). The action must not
+// return; if it does, the process ends all the same.
+void set_end_of_input_action(void (*action)());
 
 // Drops every C0 control byte but TAB and LF, and DEL, compacting in place.
 // Returns the new length.

@@ -29,14 +29,15 @@ bool skip_to_marker(std::FILE* f) {
     return false;
 }
 
-// The menu cache, downloaded first when it is missing. Null when it can't
-// be had; the message is printed.
-File open_board_menu() {
-    File f = open_file(kBoardMenuFile, "r");
-    if (f) return f;
+// The menu cache, downloaded first when it is missing or a refresh is
+// asked for. Null when it can't be had; the message is printed.
+File open_board_menu(bool refresh) {
+    if (!refresh) {
+        if (File f = open_file(kBoardMenuFile, "r")) return f;
+    }
     console::write(messages::downloading_menu);
     report_download(download_to_file(kBoardMenuUrl, kBoardMenuFile), messages::download_ok);
-    f = open_file(kBoardMenuFile, "r");
+    File f = open_file(kBoardMenuFile, "r");
     if (!f) console::write(messages::menu_unopenable);
     return f;
 }
@@ -66,11 +67,11 @@ BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table) {
     return BoardMenu{read_table(f, table, kBoardTableSize, parse_link_line), true};
 }
 
-void show_board_list() {
+void show_board_list(bool refresh) {
     auto* table = reinterpret_cast<BoardRecord*>(gc::alloc_bytes(sizeof(BoardRecord) * kBoardTableSize));
     if (!table) return;
 
-    File f = open_board_menu();
+    File f = open_board_menu(refresh);
     if (!f) return;
     BoardMenu menu = parse_board_menu(f.get(), table);
     f.reset();

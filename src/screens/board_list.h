@@ -27,7 +27,8 @@ bool parse_link_line(const char* line, BoardRecord* board);
 BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table);
 
 // Shows the board list until the user leaves it, or says why there is none
-// when the menu can't be read.
-void show_board_list();
+// when the menu can't be read. The menu is downloaded when there is no
+// copy, or when refresh asks for it; a failed download keeps the copy.
+void show_board_list(bool refresh);
 
 }  // namespace zubo

@@ -11,12 +11,12 @@ namespace zubo {
 
 const PagerKind kBoardListPager = {
     messages::board_page_prompt, messages::board_search_prompt, messages::board_open,
-    messages::board_leave,       ListEnd::kStartOver,        nullptr,
+    messages::ending,            ListEnd::kStartOver,           nullptr,
 };
 
 const PagerKind kThreadListPager = {
     messages::thread_page_prompt, messages::thread_search_prompt, messages::thread_open,
-    nullptr,                   ListEnd::kReturn,            messages::thread_list_end,
+    nullptr,                      ListEnd::kReturn,               messages::thread_list_end,
 };
 
 namespace {
@@ -42,12 +42,9 @@ private:
     const char* label(int n) const { return list_.label(list_.context, n); }
     bool in_range(long long n) const { return n >= 1 && n <= list_.count; }
 
-    // Every twentieth entry; a list that starts over but never reaches a
-    // twentieth entry prompts after its last, or it would loop unattended.
-    bool prompts_after(int i) const {
-        if (i % kPageSize == 0) return true;
-        return kind_.at_end == ListEnd::kStartOver && list_.count < kPageSize && i == list_.count;
-    }
+    // Every page ends in a prompt: after every twentieth entry and after
+    // the last, once when they are the same entry.
+    bool prompts_after(int i) const { return i % kPageSize == 0 || i == list_.count; }
 
     void run_empty() {
         if (kind_.at_end == ListEnd::kReturn) return finish();
@@ -63,11 +60,10 @@ private:
 
     void finish() {
         console::write(kind_.end_message);
-        console::read_byte();
+        console::pause();
     }
 
-    // Reads a command line; end of input counts as leaving.
-    bool read_command() { return console::read_line_piece(command_, sizeof command_); }
+    void read_command() { console::read_command(command_, sizeof command_); }
 
     void open_if_in_range(long long n) {
         if (!in_range(n)) return;
@@ -80,7 +76,7 @@ private:
     // the target.
     Next prompt(int& i) {
         console::print(kind_.page_prompt, list_.count);
-        if (!read_command()) return Next::kLeave;
+        read_command();
         open_if_in_range(parse_decimal(command_));
 
         switch (fold_lower(static_cast<unsigned char>(command_[0]))) {
@@ -92,13 +88,16 @@ private:
             return Next::kGoOn;
         }
         case 's':
-            return search();
+            search();
+            return Next::kGoOn;
         default:
             return Next::kGoOn;
         }
     }
 
-    Next search() {
+    // Lists the entries whose label holds the typed pattern and opens the
+    // one the user names; the listing position does not move.
+    void search() {
         // The line's last byte is its newline, or the last typed byte when
         // the line filled the buffer; a last line with neither keeps it.
         std::size_t len = std::strlen(command_);
@@ -111,9 +110,8 @@ private:
             if (std::strstr(label(k), pattern)) console::print(messages::entry_line, k, label(k));
         }
         console::print(kind_.search_prompt, list_.count);
-        if (!read_command()) return Next::kLeave;
+        read_command();
         open_if_in_range(parse_decimal(command_));
-        return Next::kGoOn;
     }
 
     const PagerKind& kind_;

@@ -7,7 +7,7 @@ namespace zubo {
 // What a list does after its last entry.
 enum class ListEnd {
     kStartOver,  // list again from entry 1, endlessly
-    kReturn,     // print the end message, wait for one byte, leave
+    kReturn,     // print the end message, wait for a line, leave
 };
 
 // Everything that tells the two lists apart.

@@ -31,12 +31,12 @@ File fetch_thread(const char* url, const char* dat_name) {
     return open_file(path, "r");
 }
 
-// Asks at a page's end; false when the user goes back (e, or end of input).
-// A valid jump sets *next to its target.
+// Asks at a page's end; false when the user goes back with e. A valid jump
+// sets *next to its target.
 bool ask_at_page_end(const char* title, int count, int* next) {
     char command[kCommandSize];
     console::print(messages::post_prompt, title);
-    if (!console::read_line_piece(command, sizeof command)) return false;
+    console::read_command(command, sizeof command);
 
     unsigned char letter = fold_lower(static_cast<unsigned char>(command[0]));
     if (letter == 'e') return false;
@@ -62,7 +62,7 @@ void page_posts(const PostRecord* posts, int count, const char* title) {
         n = next;
     }
     console::write(messages::thread_end);
-    console::read_byte();
+    console::pause();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -25,9 +26,7 @@ const std::vector<MenuBoard> kBoards = {
     {"http://life.example.invalid/life/", "生活全般"},
 };
 
-std::string usage() {
-    return sjis("zubo (varsion 0.04) ２ちゃんねるブラウザ\n-h : ヘルプ(これ)\n-n : 板リスト更新\n");
-}
+const char kUsage[] = "zubo (varsion 0.04) ２ちゃんねるブラウザ\n-h : ヘルプ(これ)\n-n : 板リスト更新\n-u : UTF-8で表示\n";
 std::string downloading(const std::string& outcome = "ok\n") {
     return sjis("■板リストファイルをダウンロードしています...\n" + outcome);
 }
@@ -44,35 +43,43 @@ protected:
     LoopbackServer proxy_;
     std::string cache_ = dir_.file("italist.txt");
 
-    ZuboRun run(std::vector<std::string> args, const std::string& input, std::string proxy = "") {
+    ZuboRun run(std::vector<std::string> args, const std::string& input, std::string proxy = "",
+                const std::string& lang = "") {
         ZuboOptions options;
         options.args = std::move(args);
         options.input = input;
         options.cwd = dir_.path();
         options.env = {{"http_proxy", proxy.empty() ? proxy_.url("") : proxy}};
+        if (!lang.empty()) options.env.emplace_back("LANG", lang);
         options.timeout_seconds = 10;
         return run_zubo(options);
     }
 };
 
 TEST_F(E2eBoardList, HelpPrintsUsageAndEnds) {
+    // Every option is read first: -n beside -h neither downloads nor
+    // touches the menu, and -u or a UTF-8 locale print the usage in UTF-8.
     struct Case {
         std::vector<std::string> args;
-        bool cache_kept;
+        std::string lang;
+        bool utf8;
     } cases[] = {
-        {{"-h"}, true},
-        {{"/H"}, true},
-        {{"-help", "-n"}, true},
-        {{"-n", "-h"}, false},
+        {{"-h"}, "", false},
+        {{"/H"}, "", false},
+        {{"--help"}, "", false},
+        {{"-help", "-n"}, "", false},
+        {{"-n", "-h"}, "", false},
+        {{"-h", "-u"}, "", true},
+        {{"-h"}, "C.UTF-8", true},
     };
     const std::string menu = board_menu(kBoards);
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : ""));
+        SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") + " " + c.lang);
         write_file(cache_, menu);
-        ZuboRun r = run(c.args, "e\n");
+        ZuboRun r = run(c.args, "e\n", "", c.lang);
         expect_clean_exit(r);
-        EXPECT_EQ(r.out, usage());
-        EXPECT_EQ(file_exists(cache_), c.cache_kept);
+        EXPECT_EQ(r.out, c.utf8 ? std::string(kUsage) : sjis(kUsage));
+        EXPECT_EQ(read_file(cache_), menu);
         EXPECT_EQ(proxy_.request_count(), 0u);
     }
 }
@@ -112,11 +119,30 @@ TEST_F(E2eBoardList, ExistingCacheIsUsedWithoutARequest) {
     EXPECT_EQ(proxy_.request_count(), 0u);
 }
 
-TEST_F(E2eBoardList, EndOfInputAtThePromptLeaves) {
+TEST_F(E2eBoardList, RefreshThatFailsKeepsTheMenu) {
+    const std::string menu = board_menu(kBoards);
+    write_file(cache_, menu);
+    const std::string offline = "http://127.0.0.1:" + std::to_string(closed_port());
+    ZuboRun r = run({"-n"}, "e\n", offline);
+    expect_clean_exit(r);
+    EXPECT_EQ(r.out, downloading("失敗 (接続できません)\n") + board_list_page(kBoards) + leaving());
+    EXPECT_TRUE(read_file(cache_) == menu);
+    // No temporary file of the failed download either.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+}
+
+TEST_F(E2eBoardList, EndOfInputAtThePromptEndsZubo) {
     write_file(cache_, board_menu(kBoards));
     ZuboRun r = run({}, "");
     expect_clean_exit(r);
-    EXPECT_EQ(r.out, board_list_page(kBoards) + leaving());
+    EXPECT_EQ(r.out, board_list_page(kBoards) + "\n" + leaving());
+}
+
+TEST_F(E2eBoardList, Utf8LocaleGivesTheUtf8Console) {
+    write_file(cache_, board_menu(kBoards));
+    ZuboRun r = run({}, "e\n", "", "C.UTF-8");
+    expect_clean_exit(r);
+    EXPECT_EQ(r.out, utf8(board_list_page(kBoards) + leaving()));
 }
 
 TEST_F(E2eBoardList, MenuWithoutMarkerIsStrange) {

@@ -173,6 +173,21 @@ TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
     EXPECT_EQ(read_file(dir_.file("surelist.txt")), subject(titles_));
 }
 
+TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
+    titles_ = numbered_titles("スレッド", 3);
+    server_->serve("/news/subject.txt", subject(titles_));
+    const std::vector<Post> posts = {plain_post(1), plain_post(2)};
+    server_->serve("/news/dat/" + dat_name(2), dat_document(posts));
+
+    // Board 1; thread 2 at the prompt after the last entry; the thread's
+    // pause answered with 2, which opens nothing; the list's pause; e.
+    ZuboRun r = run("1\n2\n2\n\ne\n");
+    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(titles_, 1, 3) +
+                         thread_prompt(3) + thread_opened(2, titles_[1]) + printed(posts, 1, 2) + thread_end() +
+                         sjis("■板一覧に戻ります\n") + board_list_page(boards_) + leaving());
+    EXPECT_EQ(requests_for("/news/dat/" + dat_name(2)), 1u);
+}
+
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
     const std::vector<std::string> later = numbered_titles("新しいスレッド", 45);
     std::atomic<int> visits{0};

@@ -67,6 +67,8 @@ std::string post_prompt(const std::string& title) {
     return sjis("■--[") + title + sjis("]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
 }
 const std::string kLeave = sjis("■終了します。\n");
+// What the end of input prints at any read: a line break, then the leave.
+const std::string kEnd = "\n" + kLeave;
 const std::string kThreadListEnd = sjis("■板一覧に戻ります\n");
 const std::string kThreadEnd = sjis("■スレッド一覧に戻ります");
 const std::string kDatOpenError = sjis("■datオープンエラー\n");
@@ -218,7 +220,7 @@ TEST_F(Hostile, MenuLinesOfEveryKindGiveOnlyWellFormedBoards) {
 
     ZuboRun r = run("");
     EXPECT_EQ(r.out, entry(1, "[31mRed[0m") + entry(2, "%n%s%d") + entry(3, "\x81\x20\xff\xfe\x82") +
-                         entry(4, std::string(259, 'n')) + entry(5, "Last") + board_prompt(5) + kLeave);
+                         entry(4, std::string(259, 'n')) + entry(5, "Last") + board_prompt(5) + kEnd);
 }
 
 TEST_F(Hostile, MenuOfAHundredThousandLinksKeepsTheFirst2999) {
@@ -228,7 +230,7 @@ TEST_F(Hostile, MenuOfAHundredThousandLinksKeepsTheFirst2999) {
     std::vector<std::string> names = titles("b", 20);
 
     ZuboRun r = run("");
-    EXPECT_EQ(r.out, kLimit + entries(names, 1, 20) + board_prompt(2999) + kLeave);
+    EXPECT_EQ(r.out, kLimit + entries(names, 1, 20) + board_prompt(2999) + kEnd);
 }
 
 TEST_F(Hostile, ThreadListLinesOfEveryKindStayOneThreadEach) {
@@ -240,8 +242,8 @@ TEST_F(Hostile, ThreadListLinesOfEveryKindStayOneThreadEach) {
                                            "3.dat<>%n%s%n (3)\n" + "4.dat<>\xff\x81\n" + std::string(300, 'd') +
                                            "<>" + std::string(300, 't') + "\n" + huge + "\n" + "7.dat<>Last\n");
 
-    // Board 1; the short list ends with its one-byte wait, which meets the
-    // end of input; the board list then prompts and meets it again.
+    // Board 1; the short list's last entry prompts and meets the end of
+    // input.
     ZuboRun r = run("1\n");
     std::string huge_title(32767 - 7, 'x');
     huge_title.replace(0, 4, "Huge");
@@ -249,7 +251,7 @@ TEST_F(Hostile, ThreadListLinesOfEveryKindStayOneThreadEach) {
     EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + entry(1, "Tit") +
                          entry(2, "]0;ownedT2") + entry(3, "%n%s%n (3)") + entry(4, "\xff\x81") +
                          entry(5, std::string(259, 't')) + entry(6, huge_title) + entry(7, "") + entry(8, "Last") +
-                         kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
+                         thread_prompt(8) + kEnd);
 }
 
 TEST_F(Hostile, DatNamesThatLeaveDatAreNeverRequestedNorWritten) {
@@ -283,8 +285,7 @@ TEST_F(Hostile, ThreadLinesOfEveryKindStayOnePostEach) {
                             "<>\n" + huge + "Last<>m<>d<>end<>\n";
     serve_raw("/news/dat/" + dat_name(1), doc);
 
-    // Board 1, thread 1; the end's one-byte wait and then every prompt meet
-    // the end of input.
+    // Board 1, thread 1; the pause at its end meets the end of input.
     ZuboRun r = run("1\n1\n");
     const std::string expected_posts =
         post(1, "Nul", "m", "d", "body") + post(2, "", "", "", "") + post(3, "E[2Jsc", "m", "d", "]0;titletext") +
@@ -292,8 +293,7 @@ TEST_F(Hostile, ThreadLinesOfEveryKindStayOnePostEach) {
         post(6, std::string(259, 'N'), std::string(259, 'M'), std::string(259, 'D'), std::string(20000, 'B')) +
         post(7, "Big", "m", "d", "") + post(8, "Last", "m", "d", "end");
     EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + entries(titles("t", 20), 1, 20) +
-                         thread_prompt(20) + thread_opened(1, "t1") + expected_posts + kThreadEnd + kThreadListEnd +
-                         entry(1, board_) + board_prompt(1) + kLeave);
+                         thread_prompt(20) + thread_opened(1, "t1") + expected_posts + kThreadEnd + kEnd);
     EXPECT_TRUE(read_file(dir_.file("dat/" + dat_name(1))) == doc);
 }
 
@@ -310,8 +310,7 @@ TEST_F(Hostile, HundredThousandLineDocumentsStopAtTheirTables) {
     for (int n = 1; n <= 10; ++n) page += post(n, "name" + std::to_string(n), "sage", "date", "body" + std::to_string(n));
     EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + kLimit +
                          entries(titles("t", 20), 1, 20) + thread_prompt(2999) + thread_opened(1, "t1") + kLimit +
-                         page + post_prompt("t1") + entries(titles("t", 40), 21, 40) + thread_prompt(2999) +
-                         entry(1, board_) + board_prompt(1) + kLeave);
+                         page + post_prompt("t1") + kEnd);
     EXPECT_TRUE(read_file(dir_.file("surelist.txt")) == subject);
     EXPECT_TRUE(read_file(dir_.file("dat/" + dat_name(1))) == doc);
 }
@@ -483,35 +482,37 @@ protected:
     }
 };
 
-TEST_F(ClosedInput, EveryPromptAndWaitEndsTheRunAtTheEndOfInput) {
-    const std::string boards_again = entry(1, "news") + entry(2, "short") + board_prompt(2) + kLeave;
+TEST_F(ClosedInput, EveryPromptAndPauseEndsZuboAtOnce) {
+    // Each read ends zubo where it stands: nothing of the screens it would
+    // pass on the way out is printed after it.
     const struct {
         const char* where;
         std::string input;
         std::string tail;
     } cases[] = {
-        {"board prompt", "", board_prompt(2) + kLeave},
-        {"board search prompt", "s\n", board_search_prompt(2) + kLeave},
-        {"thread list prompt", "1\n", thread_prompt(20) + boards_again},
-        {"thread list search prompt", "1\nst1\n", thread_search_prompt(20) + boards_again},
-        {"thread list end wait", "2\n", entry(3, "s3") + kThreadListEnd + boards_again},
-        {"thread prompt", "1\n1\n", post_prompt("t1") + kThreadListEnd + boards_again},
-        {"thread end wait", "1\n1\n\n", post(15, "name15", "sage", "date", "p15") + kThreadEnd + kThreadListEnd +
-                                           boards_again},
+        {"board prompt", "", board_prompt(2) + kEnd},
+        {"board search prompt", "s\n", board_search_prompt(2) + kEnd},
+        {"thread list prompt", "1\n", thread_prompt(20) + kEnd},
+        {"thread list search prompt", "1\nst1\n", thread_search_prompt(20) + kEnd},
+        {"short thread list's last prompt", "2\n", entry(3, "s3") + thread_prompt(3) + kEnd},
+        {"thread list end pause", "2\n\n", entry(3, "s3") + thread_prompt(3) + kThreadListEnd + kEnd},
+        {"thread prompt", "1\n1\n", post_prompt("t1") + kEnd},
+        {"thread end pause", "1\n1\n\n", post(15, "name15", "sage", "date", "p15") + kThreadEnd + kEnd},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
         ZuboRun r = run(c.input);
         EXPECT_TRUE(ends_with(r.out, c.tail)) << r.out;
+        EXPECT_EQ(occurrences(r.out, kLeave), 1u);
     }
 }
 
-TEST_F(ClosedInput, HundredKilobyteLineIsReadInCommandSizedPieces) {
-    // 100,000 bytes and the newline, 319 at a time: 314 commands, none of
-    // them a command letter, then the end of input at the 315th prompt.
+TEST_F(ClosedInput, HundredKilobyteLineIsOneCommand) {
+    // Cut to the command buffer and the rest dropped: one command, no
+    // command letter; the list starts over and meets the end of input.
     ZuboRun r = run(std::string(100000, 'x') + "\n");
-    EXPECT_EQ(occurrences(r.out, board_prompt(2)), 315u);
-    EXPECT_TRUE(ends_with(r.out, board_prompt(2) + kLeave));
+    EXPECT_EQ(occurrences(r.out, board_prompt(2)), 2u);
+    EXPECT_TRUE(ends_with(r.out, board_prompt(2) + kEnd));
     EXPECT_EQ(server_.request_count(), 0u);
 }
 

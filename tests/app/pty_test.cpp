@@ -30,9 +30,11 @@ namespace {
 
 using Env = std::vector<std::pair<std::string, std::string>>;
 
-bool is_proxy_variable(const char* entry) {
+// The variables a test decides for itself: proxies and the locale.
+bool is_set_by_the_test(const char* entry) {
     static const char* const kNames[] = {"http_proxy=", "HTTP_PROXY=", "https_proxy=", "HTTPS_PROXY=",
-                                         "all_proxy=",  "ALL_PROXY=",  "no_proxy=",    "NO_PROXY="};
+                                         "all_proxy=",  "ALL_PROXY=",  "no_proxy=",    "NO_PROXY=",
+                                         "LANG=",       "LANGUAGE=",   "LC_"};
     for (const char* name : kNames) {
         if (std::strncmp(entry, name, std::strlen(name)) == 0) return true;
     }
@@ -46,7 +48,7 @@ public:
         // process has server threads, so the child only calls exec.
         std::vector<std::string> env_strings;
         for (char** e = environ; *e; ++e) {
-            if (!is_proxy_variable(*e)) env_strings.push_back(*e);
+            if (!is_set_by_the_test(*e)) env_strings.push_back(*e);
         }
         for (const auto& [name, value] : env) env_strings.push_back(name + "=" + value);
         std::vector<char*> envp;
@@ -177,10 +179,14 @@ protected:
     // A text as zubo shows it in the mode under test.
     std::string shown(const std::string& utf8_text) const { return utf8_ ? utf8_text : test::sjis(utf8_text); }
 
-    Terminal start() {
+    // zubo with -u in UTF-8 mode, in the C locale; locale: a LANG to run
+    // under instead, without -u.
+    Terminal start(const std::string& locale = "") {
         std::vector<std::string> args;
-        if (utf8_) args.push_back("-u");
-        return Terminal(args, dir_.path(), {{"http_proxy", server_.url("")}, {"no_proxy", "127.0.0.1"}});
+        if (utf8_ && locale.empty()) args.push_back("-u");
+        Env env{{"http_proxy", server_.url("")}, {"no_proxy", "127.0.0.1"}};
+        env.push_back(locale.empty() ? std::make_pair("LC_ALL", "C") : std::make_pair("LANG", locale));
+        return Terminal(args, dir_.path(), env);
     }
 
     std::string board_prompt() const {
@@ -243,14 +249,17 @@ TEST_P(PtyModeTest, TypicalRoadFromTheFirstStartToTheEnd) {
 
     // The thread list goes on after the entry where its prompt stood.
     const sample::Thread& last = board.threads.back();
+    // Its last page ends in a prompt too.
     ASSERT_TRUE(term.shows(shown("21 : " + label(board.threads[20]) + "\n")));
-    ASSERT_TRUE(term.shows(shown(std::to_string(board.threads.size()) + " : " + label(last) + "\n■板一覧に戻ります\n")));
+    ASSERT_TRUE(term.shows(shown(std::to_string(board.threads.size()) + " : " + label(last) + "\n" +
+                                 thread_prompt(board))));
+    term.type("\n");
+    ASSERT_TRUE(term.shows(shown("■板一覧に戻ります\n")));
     term.type("\n");
 
-    // So does the board list, round to its next prompt.
+    // So does the board list, to the prompt after its last entry.
     ASSERT_TRUE(term.shows(shown("21 : " + boards_[20]->name + "\n")));
-    ASSERT_TRUE(term.shows(shown("1 : " + board.name + "\n")));
-    ASSERT_TRUE(term.shows(shown(board_prompt())));
+    ASSERT_TRUE(term.shows(shown(std::to_string(boards_.size()) + " : " + boards_.back()->name + "\n" + board_prompt())));
     term.type("e\n");
     ASSERT_TRUE(term.shows(shown("■終了します。\n")));
     EXPECT_EQ(term.exit_status(), 0);
@@ -302,6 +311,9 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     term.type("j1001\n");
     ASSERT_TRUE(term.shows("\n1001 : １００１ [] Over 1000 Thread\n\t このスレッドは１０００を超えました。 \n"));
     ASSERT_TRUE(term.shows("■スレッド一覧に戻ります"));
+    // A pause takes the whole line: the 2 opens nothing anywhere.
+    term.type("2\n");
+    ASSERT_TRUE(term.shows("\n21 : " + label(board.threads[20]) + "\n" + thread_prompt(board)));
     term.type("\n");
     ASSERT_TRUE(term.shows("■板一覧に戻ります\n"));
     term.type("\n");
@@ -312,6 +324,8 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     term.type("1\n");
     ASSERT_TRUE(term.shows("\n3 : あぼ～ん [あぼ～ん] あぼ～ん\n\tあぼ～ん\n" + post_prompt(boards_[0]->threads[0])));
     term.type("e\n");
+    ASSERT_TRUE(term.shows(thread_prompt(*boards_[0])));
+    term.type("\n");
     ASSERT_TRUE(term.shows("■板一覧に戻ります\n"));
     term.type("\n");
     ASSERT_TRUE(term.shows(board_prompt()));
@@ -320,6 +334,58 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     EXPECT_EQ(term.exit_status(), 0);
     expect_valid_utf8(term.screen());
     EXPECT_EQ(term.screen().find("儲かる話"), std::string::npos);
+    EXPECT_EQ(term.screen().find("■ファイル[2 :"), std::string::npos);
+}
+
+// A UTF-8 locale gives the UTF-8 console without -u.
+TEST_F(PtyTest, Utf8LocaleWithoutTheOption) {
+    Terminal term = start("C.UTF-8");
+    ASSERT_TRUE(term.started());
+    ASSERT_TRUE(term.shows("■板リストファイルをダウンロードしています...\nok\n1 : " + boards_[0]->name + "\n"));
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows("■終了します。\n"));
+    EXPECT_EQ(term.exit_status(), 0);
+    expect_valid_utf8(term.screen());
+}
+
+// Ctrl-D at every kind of read ends zubo at once, on a line of its own.
+TEST_F(PtyTest, CtrlDEndsZuboAtEveryRead) {
+    const sample::Board& board = *boards_[0];
+    const sample::Thread& thread = board.threads[0];
+    // What to wait for and what to type, in turn, before the Ctrl-D.
+    struct Case {
+        const char* read;
+        std::vector<std::pair<std::string, std::string>> steps;
+        std::string before_ctrl_d;
+    } cases[] = {
+        {"board prompt", {}, board_prompt()},
+        {"search prompt", {{board_prompt(), "sニュース\n"}}, "読みたい板番号を入力?(1-" + std::to_string(boards_.size()) + ")"},
+        {"thread list prompt", {{board_prompt(), "1\n"}}, thread_prompt(board)},
+        {"thread prompt", {{board_prompt(), "1\n"}, {thread_prompt(board), "1\n"}}, post_prompt(thread)},
+        {"pause at a thread's end",
+         {{board_prompt(), "1\n"}, {thread_prompt(board), "1\n"}, {post_prompt(thread), "j7\n"}},
+         "■スレッド一覧に戻ります"},
+        {"pause at a thread list's end",
+         {{board_prompt(), "1\n"}, {thread_prompt(board), "\n"}, {thread_prompt(board), "\n"}},
+         "■板一覧に戻ります\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.read);
+        Terminal term = start();
+        ASSERT_TRUE(term.started());
+        for (const auto& [wait_for, typed] : c.steps) {
+            ASSERT_TRUE(term.shows(wait_for));
+            term.type(typed);
+        }
+        ASSERT_TRUE(term.shows(c.before_ctrl_d));
+        term.type("\x04");
+        ASSERT_TRUE(term.shows("\n■終了します。\n"));
+        EXPECT_EQ(term.exit_status(), 0);
+        // Nothing of the screens it passed on the way out.
+        const std::string& screen = term.screen();
+        EXPECT_EQ(screen.substr(screen.rfind(c.before_ctrl_d) + c.before_ctrl_d.size()), "\n■終了します。\n");
+    }
 }
 
 }  // namespace

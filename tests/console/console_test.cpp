@@ -11,25 +11,55 @@
 namespace zubo {
 namespace {
 
-TEST(Console, ReadsLinesAsFgetsAndSingleBytes) {
-    test::ConsoleCapture capture("12\nabc");
-    char buf[8] = "keep";
-    ASSERT_TRUE(console::read_line_piece(buf, sizeof buf));
+const std::string kEnding = "\n" + test::sjis("■終了します。\n");
+
+TEST(Console, CommandsAndPausesTakeWholeLines) {
+    test::ConsoleCapture capture("12\n2 and more\nj12");
+    char buf[8];
+    console::read_command(buf, sizeof buf);
     EXPECT_STREQ(buf, "12\n");
-    EXPECT_EQ(console::read_byte(), 'a');
-    ASSERT_TRUE(console::read_line_piece(buf, sizeof buf));
-    EXPECT_STREQ(buf, "bc");
-    EXPECT_FALSE(console::read_line_piece(buf, sizeof buf));
-    EXPECT_STREQ(buf, "bc");
-    EXPECT_EQ(console::read_byte(), EOF);
+    console::pause();
+    console::read_command(buf, sizeof buf);
+    EXPECT_STREQ(buf, "j12");
+    EXPECT_EQ(capture.output(), "");
 }
 
-TEST(Console, LongInputLineIsReadInBufferSizedPieces) {
-    test::ConsoleCapture capture(std::string(10, 'x') + "\n");
-    char buf[4];
-    std::string pieces;
-    while (console::read_line_piece(buf, sizeof buf)) pieces += std::string(buf) + "|";
-    EXPECT_EQ(pieces, "xxx|xxx|xxx|x\n|");
+TEST(Console, LongLineIsOneCommandCutToTheBuffer) {
+    for (bool utf8 : {false, true}) {
+        test::ConsoleCapture capture(std::string(1000, 'x') + "\nnext line\n", utf8);
+        char buf[4];
+        console::read_command(buf, sizeof buf);
+        EXPECT_STREQ(buf, "xxx") << "utf8=" << utf8;
+        console::read_command(buf, sizeof buf);
+        EXPECT_STREQ(buf, "nex") << "utf8=" << utf8;
+        EXPECT_EQ(capture.unread_input(), "") << "utf8=" << utf8;
+    }
+}
+
+TEST(Console, EndOfInputAtAnyReadEndsZubo) {
+    struct Case {
+        const char* what;
+        std::string input;
+        void (*read)();
+    } cases[] = {
+        {"command", "", [] { char buf[8]; console::read_command(buf, sizeof buf); }},
+        {"command after the last line", "e", [] {
+             char buf[8];
+             console::read_command(buf, sizeof buf);
+             console::read_command(buf, sizeof buf);
+         }},
+        {"pause", "", [] { console::pause(); }},
+    };
+    for (const Case& c : cases) {
+        for (bool utf8 : {false, true}) {
+            test::ConsoleCapture capture(c.input, utf8);
+            EXPECT_TRUE(test::ends_at_end_of_input(c.read)) << c.what;
+            EXPECT_EQ(capture.output(), utf8 ? "\n■終了します。\n" : kEnding) << c.what;
+        }
+    }
+    // A pause answered by a last line without a newline is a pause, not the end.
+    test::ConsoleCapture capture("2");
+    EXPECT_FALSE(test::ends_at_end_of_input([] { console::pause(); }));
 }
 
 TEST(ConsoleUtf8, OutputIsConvertedAndBadBytesBecomeQuestionMarks) {
@@ -85,13 +115,11 @@ TEST(ConsoleUtf8, ControlBytesAreDroppedInBothModes) {
 TEST(ConsoleUtf8, InputLinesAreConvertedToCp932) {
     test::ConsoleCapture console("sスレッド\n\xff" "ab\nj12", true);
     char line[320];
-    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    console::read_command(line, sizeof line);
     EXPECT_EQ(std::string(line), "s" + test::sjis("スレッド") + "\n");
-    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    console::read_command(line, sizeof line);
     EXPECT_EQ(std::string(line), "?ab\n");
-    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
-    EXPECT_STREQ(line, "j12");
-    EXPECT_FALSE(console::read_line_piece(line, sizeof line));
+    console::read_command(line, sizeof line);
     EXPECT_STREQ(line, "j12");
 }
 
@@ -100,7 +128,7 @@ TEST(ConsoleUtf8, InputLineIsCutToTheBuffer) {
     for (int i = 0; i < 10; ++i) typed += "漢";
     test::ConsoleCapture console(typed + "\n", true);
     char line[8];
-    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    console::read_command(line, sizeof line);
     EXPECT_EQ(std::strlen(line), sizeof line - 1);
     EXPECT_EQ(std::string(line).substr(0, 6), test::sjis("漢漢漢"));
 }
@@ -109,7 +137,7 @@ TEST(ConsoleUtf8, WithoutTheModeInputStaysAsTyped) {
     std::string typed = "s" + test::sjis("スレ") + "\n";
     test::ConsoleCapture console(typed);
     char line[320];
-    ASSERT_TRUE(console::read_line_piece(line, sizeof line));
+    console::read_command(line, sizeof line);
     EXPECT_EQ(std::string(line), typed);
 }
 

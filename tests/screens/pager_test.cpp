@@ -61,31 +61,34 @@ struct PagerRun {
     std::string out;
     std::string unread;
     std::vector<int> opened;
+    bool input_ended;  // zubo would have ended there
 };
 
 PagerRun run(const PagerKind& kind, int count, const std::string& input) {
     FakeList fake(count);
     test::ConsoleCapture console(input);
-    run_pager(kind, fake.list);
-    return {console.output(), console.unread_input(), fake.opened};
+    bool ended = test::ends_at_end_of_input([&] { run_pager(kind, fake.list); });
+    return {console.output(), console.unread_input(), fake.opened, ended};
 }
+
+const std::string kEnding = "\n" + std::string(messages::ending);
 
 const PagerKind& kBoard = kBoardListPager;
 const PagerKind& kThread = kThreadListPager;
 
-TEST(Pager, PromptsAfterEveryTwentiethEntryAndStartsOver) {
+TEST(Pager, PromptsAfterEveryTwentiethAndTheLastEntryAndStartsOver) {
     PagerRun r = run(kBoard, 45, "\n\n\ne\n");
     std::string p = page_prompt(kBoard, 45);
-    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + entries(1, 20) + p +
-                         entries(21, 40) + p + messages::board_leave);
+    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + p + entries(1, 20) + p +
+                         messages::ending);
     EXPECT_TRUE(r.opened.empty());
 }
 
-TEST(Pager, ThreadListEndsWithItsMessageAndConsumesOneByte) {
-    PagerRun r = run(kThread, 45, "\n\n5\nrest");
+TEST(Pager, ThreadListEndsWithItsMessageAndAPauseThatTakesAWholeLine) {
+    PagerRun r = run(kThread, 45, "\n\n\n2\nrest");
     std::string p = page_prompt(kThread, 45);
-    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + messages::thread_list_end);
-    EXPECT_EQ(r.unread, "\nrest");
+    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + p + messages::thread_list_end);
+    EXPECT_EQ(r.unread, "rest");
 }
 
 TEST(Pager, JumpContinuesAtTheTargetAndPagesStayOnMultiplesOfTwenty) {
@@ -104,7 +107,7 @@ TEST(Pager, JumpsOutOfRangeChangeNothing) {
 
 TEST(Pager, CommandLettersFoldCase) {
     PagerRun upper_e = run(kBoard, 40, "E\n");
-    EXPECT_EQ(upper_e.out, entries(1, 20) + page_prompt(kBoard, 40) + messages::board_leave);
+    EXPECT_EQ(upper_e.out, entries(1, 20) + page_prompt(kBoard, 40) + messages::ending);
 
     PagerRun upper_j = run(kThread, 40, "J12\ne\n");
     std::string p = page_prompt(kThread, 40);
@@ -120,17 +123,17 @@ TEST(Pager, NumberOpensItsEntryThenTheListingGoesOn) {
 
 TEST(Pager, LeadingLetterMakesTheNumberZero) {
     PagerRun r = run(kBoard, 20, "e12\n");
-    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kBoard, 20) + messages::board_leave);
+    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kBoard, 20) + messages::ending);
     EXPECT_TRUE(r.opened.empty());
 }
 
 TEST(Pager, SearchListsHitsAndOpensFromItsOwnPrompt) {
     std::string p = page_prompt(kThread, 25);
     // Labels holding "L2": 2 and 20 to 25.
-    PagerRun r = run(kThread, 25, "sL2\n21\n\n");
+    PagerRun r = run(kThread, 25, "sL2\n21\n\n\n");
     std::string hits = format(messages::entry_line, 2, "L2") + entries(20, 25);
     EXPECT_EQ(r.out, entries(1, 20) + p + search_banner("L2") + hits + format(kThread.search_prompt, 25) +
-                         opening(kThread, 21) + entries(21, 25) + messages::thread_list_end);
+                         opening(kThread, 21) + entries(21, 25) + p + messages::thread_list_end);
     EXPECT_EQ(r.opened, std::vector<int>{21});
 }
 
@@ -146,20 +149,32 @@ TEST(Pager, SearchOnALastLineWithoutNewlineKeepsEveryByte) {
               std::string::npos);
 }
 
-TEST(Pager, ShortThreadListOffersNoPrompt) {
-    PagerRun r = run(kThread, 3, "5\n");
-    EXPECT_EQ(r.out, entries(1, 3) + messages::thread_list_end);
-    EXPECT_EQ(r.unread, "\n");
+TEST(Pager, LongCommandLineIsOneCommand) {
+    // 1,000 bytes: a jump whose number runs past the buffer, then letters
+    // that would each be a command of their own if the line came in pieces.
+    std::string line = "j2" + std::string(400, '0') + std::string(598, 'e');
+    PagerRun r = run(kThread, 45, line + "\nj21\ne\n");
+    std::string p = page_prompt(kThread, 45);
+    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(21, 40) + p);
+    EXPECT_EQ(r.unread, "");
+}
 
-    PagerRun empty = run(kThread, 0, "");
+TEST(Pager, ShortThreadListPromptsAfterItsLastEntry) {
+    PagerRun r = run(kThread, 3, "2\n\nrest");
+    EXPECT_EQ(r.out, entries(1, 3) + page_prompt(kThread, 3) + opening(kThread, 2) + messages::thread_list_end);
+    EXPECT_EQ(r.opened, std::vector<int>{2});
+    EXPECT_EQ(r.unread, "rest");
+
+    PagerRun empty = run(kThread, 0, "\n");
     EXPECT_EQ(empty.out, messages::thread_list_end);
+    EXPECT_FALSE(empty.input_ended);
 }
 
 TEST(Pager, ShortBoardListPromptsAfterItsLastEntryEachTimeRound) {
     std::string p = page_prompt(kBoard, 3);
     PagerRun r = run(kBoard, 3, "\n2\ne\n");
     EXPECT_EQ(r.out, entries(1, 3) + p + entries(1, 3) + p + opening(kBoard, 2) + entries(1, 3) + p +
-                         messages::board_leave);
+                         messages::ending);
     EXPECT_EQ(r.opened, std::vector<int>{2});
 }
 
@@ -167,29 +182,34 @@ TEST(Pager, EmptyBoardListPromptsAtOnce) {
     PagerRun r = run(kBoard, 0, "1\n\ne\n");
     std::string p = test::sjis("■--スレッド一覧番号入力?(1-0 j[");
     ASSERT_EQ(r.out.substr(0, p.size()), p);
-    EXPECT_EQ(r.out, page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + messages::board_leave);
+    EXPECT_EQ(r.out, page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + messages::ending);
     EXPECT_TRUE(r.opened.empty());
 }
 
-TEST(Pager, EndOfInputLeavesAsEDoes) {
+TEST(Pager, EndOfInputEndsZuboAtEveryRead) {
     PagerRun board = run(kBoard, 45, "\n");
     std::string p = page_prompt(kBoard, 45);
-    EXPECT_EQ(board.out, entries(1, 20) + p + entries(21, 40) + p + messages::board_leave);
+    EXPECT_EQ(board.out, entries(1, 20) + p + entries(21, 40) + p + kEnding);
+    EXPECT_TRUE(board.input_ended);
 
     PagerRun at_search = run(kBoard, 20, "s1\n");
-    EXPECT_EQ(at_search.out.substr(at_search.out.size() - std::string(messages::board_leave).size()),
-              messages::board_leave);
+    EXPECT_EQ(at_search.out, entries(1, 20) + page_prompt(kBoard, 20) + search_banner("1") + entries(1, 1) +
+                                 entries(10, 19) + format(kBoard.search_prompt, 20) + kEnding);
 
     PagerRun thread = run(kThread, 30, "");
-    EXPECT_EQ(thread.out, entries(1, 20) + page_prompt(kThread, 30));
+    EXPECT_EQ(thread.out, entries(1, 20) + page_prompt(kThread, 30) + kEnding);
+
+    PagerRun at_pause = run(kThread, 3, "\n");
+    EXPECT_EQ(at_pause.out, entries(1, 3) + page_prompt(kThread, 3) + messages::thread_list_end + kEnding);
+    EXPECT_TRUE(at_pause.input_ended);
 }
 
 TEST(Pager, LabelsArePrintedAsTextNotFormats) {
     FakeList fake(1);
     fake.labels[1] = "%s%n%d";
-    test::ConsoleCapture console("");
+    test::ConsoleCapture console("\n\n");
     run_pager(kThread, fake.list);
-    EXPECT_EQ(console.output(), std::string("1 : %s%n%d\n") + messages::thread_list_end);
+    EXPECT_EQ(console.output(), std::string("1 : %s%n%d\n") + page_prompt(kThread, 1) + messages::thread_list_end);
 }
 
 const char* const kTitles[] = {"", "雑談スレッド", "質問", "スレッド立て依頼"};

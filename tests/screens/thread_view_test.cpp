@@ -140,7 +140,7 @@ protected:
     std::string show(const std::string& document, const std::string& input, const char* title = "T") {
         test::write_file("dat/1.dat", document);
         test::ConsoleCapture console(input);
-        show_thread(kUnreachableBoard, "1.dat", title);
+        input_ended_ = test::ends_at_end_of_input([&] { show_thread(kUnreachableBoard, "1.dat", title); });
         unread_ = console.unread_input();
         return console.output();
     }
@@ -168,6 +168,7 @@ protected:
 
     test::WorkingDir dir_;
     std::string unread_;
+    bool input_ended_ = false;
 
     void SetUp() override { ASSERT_EQ(mkdir("dat", 0777), 0); }
 };
@@ -183,7 +184,7 @@ TEST_F(ThreadPaging, LongPostPrintsWholeThenPrompts) {
     std::string document = "a<>m<>d<>x<>\n" "b<>m<>d<>" + tall + "<>\n" "c<>m<>d<>y<>\n";
     std::string tall_out;
     for (int i = 0; i < 24; ++i) tall_out += "l\n\t";
-    EXPECT_EQ(show(document, "\n\n"), head() + "1 : a [m] d\n\tx\n" + prompt() + "2 : b [m] d\n\t" + tall_out + "\n" +
+    EXPECT_EQ(show(document, "\n\n\n"), head() + "1 : a [m] d\n\tx\n" + prompt() + "2 : b [m] d\n\t" + tall_out + "\n" +
                                           prompt() + "3 : c [m] d\n\ty\n" + end());
 }
 
@@ -193,20 +194,28 @@ TEST_F(ThreadPaging, JumpRestartsThePageAtItsTarget) {
 }
 
 TEST_F(ThreadPaging, BadJumpsGoOnWithTheNextPost) {
-    EXPECT_EQ(show(doc(20), "j0\n"), head() + posts(1, 10) + prompt() + posts(11, 20) + end());
-    EXPECT_EQ(show(doc(20), "j21\n"), head() + posts(1, 10) + prompt() + posts(11, 20) + end());
+    EXPECT_EQ(show(doc(20), "j0\n\n"), head() + posts(1, 10) + prompt() + posts(11, 20) + end());
+    EXPECT_EQ(show(doc(20), "j21\n\n"), head() + posts(1, 10) + prompt() + posts(11, 20) + end());
 }
 
-TEST_F(ThreadPaging, EAndEndOfInputGoBack) {
+TEST_F(ThreadPaging, EGoesBackAndEndOfInputEndsZubo) {
     EXPECT_EQ(show(doc(30), "E\nrest"), head() + posts(1, 10) + prompt());
     EXPECT_EQ(unread_, "rest");
-    EXPECT_EQ(show(doc(30), ""), head() + posts(1, 10) + prompt());
+    EXPECT_FALSE(input_ended_);
+
+    const std::string ending = "\n" + std::string(messages::ending);
+    EXPECT_EQ(show(doc(30), ""), head() + posts(1, 10) + prompt() + ending);
+    EXPECT_TRUE(input_ended_);
+    EXPECT_EQ(show(doc(3), ""), head() + posts(1, 3) + end() + ending);
+    EXPECT_TRUE(input_ended_);
 }
 
 TEST_F(ThreadPaging, ShortAndEmptyThreads) {
-    EXPECT_EQ(show(doc(1), "5\n"), head() + posts(1, 1) + end());
-    EXPECT_EQ(unread_, "\n");
-    EXPECT_EQ(show("", ""), head() + end());
+    // The pause at the end takes the whole line typed there.
+    EXPECT_EQ(show(doc(1), "2 and more\nrest"), head() + posts(1, 1) + end());
+    EXPECT_EQ(unread_, "rest");
+    EXPECT_EQ(show("", "\n"), head() + end());
+    EXPECT_FALSE(input_ended_);
 }
 
 TEST_F(ThreadPaging, TitleAndPostsPrintAsTextWithoutControlBytes) {

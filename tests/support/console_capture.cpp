@@ -12,11 +12,13 @@ ConsoleCapture::ConsoleCapture(const std::string& input, bool utf8) : in_(std::t
     std::rewind(in_);
     console::set_streams(in_, out_);
     console::set_utf8(utf8);
+    console::set_end_of_input_action([] { throw InputEnded{}; });
 }
 
 ConsoleCapture::~ConsoleCapture() {
     console::set_streams(nullptr, nullptr);
     console::set_utf8(false);
+    console::set_end_of_input_action(nullptr);
     std::fclose(in_);
     std::fclose(out_);
 }

@@ -1,10 +1,25 @@
 #pragma once
 // Drives the console layer from a test: scripted input, captured output.
+// Where zubo would end at the end of input, the capture throws InputEnded
+// instead, so a test sees the screens unwind and goes on.
 
 #include <cstdio>
 #include <string>
 
 namespace zubo::test {
+
+struct InputEnded {};
+
+// Runs f; true when it ended at the end of input.
+template <typename F>
+bool ends_at_end_of_input(F f) {
+    try {
+        f();
+    } catch (const InputEnded&) {
+        return true;
+    }
+    return false;
+}
 
 class ConsoleCapture {
 public:

@@ -15,6 +15,7 @@ namespace {
 
 const char* const kProxyVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
                                        "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
+const char* const kLocaleVariables[] = {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE", "LC_MESSAGES"};
 
 [[noreturn]] void exec_child(const ZuboOptions& options, int in, int out, int err) {
     dup2(in, 0);
@@ -22,6 +23,12 @@ const char* const kProxyVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy"
     dup2(err, 2);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     for (const char* name : kProxyVariables) unsetenv(name);
+    for (const char* name : kLocaleVariables) unsetenv(name);
+    // The C locale keeps the console in CP932, whatever the test's own
+    // environment says; a test that wants a UTF-8 locale sets LANG.
+    bool sets_locale = false;
+    for (const auto& [name, value] : options.env) sets_locale |= name == "LANG" || name.rfind("LC_", 0) == 0;
+    if (!sets_locale) setenv("LC_ALL", "C", 1);
     for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
 
     std::vector<char*> argv;

@@ -19,8 +19,9 @@ struct ZuboOptions {
     std::vector<std::string> args;
     std::string input;
     std::string cwd;
-    // Set in the child's environment; the proxy variables are cleared
-    // first, so only what a test sets here reaches zubo.
+    // Set in the child's environment; the proxy and locale variables are
+    // cleared first, so only what a test sets here reaches zubo. Without a
+    // LANG or LC_ variable here, zubo runs with LC_ALL=C.
     std::vector<std::pair<std::string, std::string>> env;
     int timeout_seconds = 60;
 };
