@@ -35,19 +35,28 @@ const char* word_to_match(const char* word) {
 
 }  // namespace
 
-int apply_ng_words(char* line) {
-    File words = open_file(kNgWordFile, "r");
-    if (!words) return 0;
-
+NgWords read_ng_words() {
+    NgWords words;
+    File file = open_file(kNgWordFile, "r");
+    if (!file) return words;
     char word[kNgLineSize];
-    while (std::fgets(word, kNgReadLimit, words.get())) {
+    while (std::fgets(word, kNgReadLimit, file.get())) {
         cut_line_end(word);
-        if (std::strstr(line, word_to_match(word))) {
-            std::memcpy(line, messages::abone_line, kAboneLineSize);
-            return 1;
-        }
+        const char* match = word_to_match(word);
+        words.search.add(match, std::strlen(match));
     }
-    return 0;
+    return words;
+}
+
+int apply_ng_words(NgWords& words, char* line) {
+    if (!words.search.found_in(line)) return 0;
+    std::memcpy(line, messages::abone_line, kAboneLineSize);
+    return 1;
+}
+
+int apply_ng_words(char* line) {
+    NgWords words = read_ng_words();
+    return apply_ng_words(words, line);
 }
 
 }  // namespace zubo

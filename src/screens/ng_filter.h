@@ -1,14 +1,30 @@
 #pragma once
 // The NG-word filter: hides a thread line that holds any word of ngword.txt.
 
+#include "text/multi_search.h"
+
 namespace zubo {
 
 // The abone line is 59 bytes and its terminator.
 inline constexpr int kAboneLineSize = 60;
 
-// Reads ngword.txt afresh and, if any of its words occurs in line, copies
-// the abone line over the start of line (a buffer of at least 60 bytes).
-// Returns 1 if the line was replaced, 0 if not (no file, or no word found).
+// The words of ngword.txt, read once for a thread view. Each read of the
+// file takes at most 1,998 bytes of a line, so a longer line comes in
+// pieces, each a word of its own; a line's end (its newline, and a CR just
+// before it) is not part of the word; an empty word hides every line.
+struct NgWords {
+    MultiSearch search;
+};
+
+// Reads ngword.txt from the working directory; no file gives no words.
+NgWords read_ng_words();
+
+// If any of words occurs in line, copies the abone line over the start of
+// line (a buffer of at least 60 bytes). Returns 1 if the line was replaced,
+// 0 if not.
+int apply_ng_words(NgWords& words, char* line);
+
+// The same with ngword.txt read afresh.
 int apply_ng_words(char* line);
 
 }  // namespace zubo

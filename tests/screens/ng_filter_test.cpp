@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -48,6 +49,23 @@ TEST(NgFilter, HidesLinesHoldingAWord) {
         EXPECT_EQ(replaced, c.hidden ? 1 : 0) << c.words;
         EXPECT_EQ(out, c.hidden ? std::string(messages::abone_line) : kLine) << c.words;
     }
+}
+
+TEST(NgFilter, WordsReadOnceServeEveryLine) {
+    test::WorkingDir dir;
+    test::write_file("ngword.txt", "sage\r\n" + std::string(1998, 'q') + "Name\n");
+    NgWords words = read_ng_words();
+    // The file may change or go: the words already read stay.
+    std::remove("ngword.txt");
+    for (const std::string& line : {kLine, std::string("x<>sage<>d<>b<>\n"), std::string("Name<><><><>\n")}) {
+        char buffer[256] = {};
+        std::strcpy(buffer, line.c_str());
+        EXPECT_EQ(apply_ng_words(words, buffer), 1) << line;
+        EXPECT_STREQ(buffer, messages::abone_line);
+    }
+    char clean[] = "a<>b<>c<>d<>\n";
+    EXPECT_EQ(apply_ng_words(words, clean), 0);
+    EXPECT_STREQ(clean, "a<>b<>c<>d<>\n");
 }
 
 TEST(NgFilter, NoFileChangesNothing) {
