@@ -82,6 +82,110 @@ TEST(ConsoleUtf8, ControlBytesAreDroppedInBothModes) {
     }
 }
 
+// A text from the service as print_decoded shows it in each mode; the CP932
+// column is spelled in UTF-8 and converted.
+struct Decoded {
+    const char* raw;
+    const char* utf8;
+    const char* cp932;
+};
+
+std::string decoded(const char* raw, bool utf8) {
+    test::ConsoleCapture console("", utf8);
+    console::print_decoded("%s", raw);
+    return console.output();
+}
+
+void expect_decoded(const Decoded& c) {
+    EXPECT_EQ(decoded(c.raw, true), c.utf8) << c.raw;
+    EXPECT_EQ(decoded(c.raw, false), test::sjis(c.cp932)) << c.raw;
+}
+
+TEST(PrintDecoded, ReferencesDecodeOnceLeftToRight) {
+    const Decoded cases[] = {
+        {"&lt;template&gt; &quot;q&quot; a&amp;b", "<template> \"q\" a&b", "<template> \"q\" a&b"},
+        {"&amp;lt;br&amp;gt;", "&lt;br&gt;", "&lt;br&gt;"},
+        {"&amp;#128512; &amp;amp;", "&#128512; &amp;", "&#128512; &amp;"},
+        {"&&lt; &amp &AMP; &nbsp; & x", "&< &amp &AMP; &nbsp; & x", "&< &amp &AMP; &nbsp; & x"},
+        {"?q=zubo&amp;hl=ja&amp;num=10", "?q=zubo&hl=ja&num=10", "?q=zubo&hl=ja&num=10"},
+        {"&#12354;&#x3044;&#X3046;", "あいう", "あいう"},
+        {"&#0000065;&#00000065;&#x000041;&#x0000041;", "A&#00000065;A&#x0000041;", "A&#00000065;A&#x0000041;"},
+        {"&#;&#x;&#xZZ;&#65 &#0;", "&#;&#x;&#xZZ;&#65 &#0;", "&#;&#x;&#xZZ;&#65 &#0;"},
+    };
+    for (const Decoded& c : cases) expect_decoded(c);
+}
+
+TEST(PrintDecoded, CharactersCp932LacksStayReferencesInCp932Mode) {
+    const Decoded cases[] = {
+        {"&#128512;", "😀", "&#128512;"},
+        {"&#x1F600;", "😀", "&#x1F600;"},
+        {"&#55357;&#56832;", "😀", "&#55357;&#56832;"},
+        {"&#xD83D;&#xDE00;!", "😀!", "&#xD83D;&#xDE00;!"},
+        {"&#169; &#x2764;&#xFE0F;", "© ❤️", "&#169; &#x2764;&#xFE0F;"},
+        {"&#160;|", "\u00a0|", "&#160;|"},
+        {"&#55295;&#57344;", "\ud7ff\ue000", "&#55295;" "\ue000"},
+        {"&#1114111;&#1114112;", "\U0010ffff&#1114112;", "&#1114111;&#1114112;"},
+        // The console shows the character referred to, not CP932's idea of it.
+        {"&#12316;&#65374;", "〜～", "～～"},
+    };
+    for (const Decoded& c : cases) expect_decoded(c);
+}
+
+TEST(PrintDecoded, LoneSurrogatesAndControlsStayAsText) {
+    const Decoded cases[] = {
+        {"&#55357;x&#56832;", "&#55357;x&#56832;", "&#55357;x&#56832;"},
+        {"&#56832;&#55357;", "&#56832;&#55357;", "&#56832;&#55357;"},
+        {"&#55357;&#55357;&#56832;", "&#55357;😀", "&#55357;&#55357;&#56832;"},
+        {"&#55357;&amp;", "&#55357;&", "&#55357;&"},
+        {"&#31;&#32;&#126;&#127;", "&#31; ~&#127;", "&#31; ~&#127;"},
+        {"&#x1F;&#x20;&#x7E;&#x7F;", "&#x1F; ~&#x7F;", "&#x1F; ~&#x7F;"},
+        {"&#x9F;&#xA0;", "&#x9F;\u00a0", "&#x9F;&#xA0;"},
+        {"&#27;[2J&#x9B;", "&#27;[2J&#x9B;", "&#27;[2J&#x9B;"},
+        // The terminal filter runs after decoding: a control byte splits a
+        // reference, and is dropped.
+        {"\x1b&lt;&#6\x07" "5;", "<&#65;", "<&#65;"},
+    };
+    for (const Decoded& c : cases) expect_decoded(c);
+}
+
+TEST(PrintDecoded, OnlyTheArgumentsAreDecoded) {
+    for (bool utf8 : {false, true}) {
+        test::ConsoleCapture console("", utf8);
+        console::print_decoded("&amp;%d %ld%% %s|%s\n", -7, 1234567890123L, "&amp;", "&#12354;");
+        EXPECT_EQ(console.output(), "&amp;-7 1234567890123% &|" + (utf8 ? std::string("あ") : test::sjis("あ")) + "\n")
+            << "utf8=" << utf8;
+    }
+}
+
+TEST(PrintDecoded, TextWithoutReferencesComesOutAsPrintWritesIt) {
+    std::string text = test::sjis("あぼ") + "\x81\x60\x1b[1m a\x80z\t" + std::string(1500, 'x') + "\x81";
+    for (bool utf8 : {false, true}) {
+        test::ConsoleCapture printed("", utf8);
+        console::print("%d : %s]%s\n", 3, text.c_str(), "&amp");
+        test::ConsoleCapture decoded_out("", utf8);
+        console::print_decoded("%d : %s]%s\n", 3, text.c_str(), "&amp");
+        EXPECT_EQ(decoded_out.output(), printed.output()) << "utf8=" << utf8;
+    }
+}
+
+TEST(PrintDecoded, LongLinesComeOutWhole) {
+    std::string raw;
+    std::string shown;
+    for (int i = 0; i < 1500; ++i) {
+        raw += "&#12354;&#128512;";
+        shown += "あ😀";
+    }
+    test::ConsoleCapture utf8("", true);
+    console::print_decoded("%s\n", raw.c_str());
+    EXPECT_EQ(utf8.output(), shown + "\n");
+
+    std::string kept;
+    for (int i = 0; i < 1500; ++i) kept += test::sjis("あ") + "&#128512;";
+    test::ConsoleCapture cp932;
+    console::print_decoded("%s\n", raw.c_str());
+    EXPECT_EQ(cp932.output(), kept + "\n");
+}
+
 TEST(ConsoleUtf8, InputLinesAreConvertedToCp932) {
     test::ConsoleCapture console("sスレッド\n\xff" "ab\nj12", true);
     char line[320];
