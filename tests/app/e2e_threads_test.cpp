@@ -155,7 +155,7 @@ TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
     posts[1].body = " 一行目 <br> 二行目 <br> 三行目 ";
     posts[1].shown = " 一行目 \n\t 二行目 \n\t 三行目 ";
     posts[2].body = " &lt;a&gt; &amp;lt; &quot;引用&quot; ";
-    posts[2].shown = " <a> &amp;lt; \"引用\" ";
+    posts[2].shown = " <a> &lt; \"引用\" ";
     posts[3].body = " &lt;br&gt;は改行しない ";
     posts[3].shown = " <br>は改行しない ";
     const std::string document = dat_document(posts);
