@@ -340,12 +340,9 @@ TEST_F(E2eThreads, RealThreadOfTodayShowsAnchorsAndEmoji) {
     } shown[] = {
         {"1 : C++ 雑談スレ 😀 Part 12 & 相談所 (6)\n", "1 : C++ 雑談スレ &#128512; Part 12 & 相談所 (6)\n"},
         {"2 : 【悲報】\"動かない\" <template> がわからない (1001)\n", ""},
-        {"4 : Rust vs C++ (part 3) の話 😀 (245)\n", "4 : Rust vs C++ (part 3) の話 &#x1F600; (245)\n"},
         {"?q=zubo&hl=ja&num=10 で \n2 : 名無しさん [sage] 2026/11/30(月) 21:05:02.13 ID:Xy7zQ1wE0\n\t >>1 \n\t 乙です👍 \n",
          "?q=zubo&hl=ja&num=10 で \n2 : 名無しさん [sage] 2026/11/30(月) 21:05:02.13 ID:Xy7zQ1wE0\n\t >>1 \n\t "
          "乙です&#128077; \n"},
-        {"3 : 名無しさん ◆Zubo.X1yz2  [sage] ", ""},
-        {"\t <vector> と <span> の違いは？ \n\t \"ranges\" も && で繋げる \n", ""},
         {"ID:Be0Link00 ?2BP(1000)\n\t >>2 >>3 \n\t 絵文字は二つの参照で来ることもある 😀 \n",
          "ID:Be0Link00 ?2BP(1000)\n\t >>2 >>3 \n\t 絵文字は二つの参照で来ることもある &#55357;&#56832; \n"},
         {"二重エスケープ &lt;br&gt; と &#128512; は文字どおり \n\t 壊れた参照 &#xZZ; &#; &#1114112; &#0; はそのまま \n",

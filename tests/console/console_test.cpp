@@ -82,70 +82,38 @@ TEST(ConsoleUtf8, ControlBytesAreDroppedInBothModes) {
     }
 }
 
-// A text from the service as print_decoded shows it in each mode; the CP932
+// Text from the service as print_decoded shows it in each mode; the CP932
 // column is spelled in UTF-8 and converted.
-struct Decoded {
-    const char* raw;
-    const char* utf8;
-    const char* cp932;
-};
-
-std::string decoded(const char* raw, bool utf8) {
-    test::ConsoleCapture console("", utf8);
-    console::print_decoded("%s", raw);
-    return console.output();
-}
-
-void expect_decoded(const Decoded& c) {
-    EXPECT_EQ(decoded(c.raw, true), c.utf8) << c.raw;
-    EXPECT_EQ(decoded(c.raw, false), test::sjis(c.cp932)) << c.raw;
-}
-
-TEST(PrintDecoded, ReferencesDecodeOnceLeftToRight) {
-    const Decoded cases[] = {
-        {"&lt;template&gt; &quot;q&quot; a&amp;b", "<template> \"q\" a&b", "<template> \"q\" a&b"},
-        {"&amp;lt;br&amp;gt;", "&lt;br&gt;", "&lt;br&gt;"},
-        {"&amp;#128512; &amp;amp;", "&#128512; &amp;", "&#128512; &amp;"},
-        {"&&lt; &amp &AMP; &nbsp; & x", "&< &amp &AMP; &nbsp; & x", "&< &amp &AMP; &nbsp; & x"},
-        {"?q=zubo&amp;hl=ja&amp;num=10", "?q=zubo&hl=ja&num=10", "?q=zubo&hl=ja&num=10"},
-        {"&#12354;&#x3044;&#X3046;", "あいう", "あいう"},
-        {"&#0000065;&#00000065;&#x000041;&#x0000041;", "A&#00000065;A&#x0000041;", "A&#00000065;A&#x0000041;"},
-        {"&#;&#x;&#xZZ;&#65 &#0;", "&#;&#x;&#xZZ;&#65 &#0;", "&#;&#x;&#xZZ;&#65 &#0;"},
-    };
-    for (const Decoded& c : cases) expect_decoded(c);
-}
-
-TEST(PrintDecoded, CharactersCp932LacksStayReferencesInCp932Mode) {
-    const Decoded cases[] = {
-        {"&#128512;", "😀", "&#128512;"},
-        {"&#x1F600;", "😀", "&#x1F600;"},
-        {"&#55357;&#56832;", "😀", "&#55357;&#56832;"},
-        {"&#xD83D;&#xDE00;!", "😀!", "&#xD83D;&#xDE00;!"},
-        {"&#169; &#x2764;&#xFE0F;", "© ❤️", "&#169; &#x2764;&#xFE0F;"},
-        {"&#160;|", "\u00a0|", "&#160;|"},
-        {"&#55295;&#57344;", "\ud7ff\ue000", "&#55295;" "\ue000"},
-        {"&#1114111;&#1114112;", "\U0010ffff&#1114112;", "&#1114111;&#1114112;"},
-        // The console shows the character referred to, not CP932's idea of it.
+TEST(PrintDecoded, EachModeShowsWhatItCan) {
+    struct Case {
+        const char* raw;
+        const char* utf8;
+        const char* cp932;
+    } cases[] = {
+        {"&lt;a&gt; &quot;q&quot; ?q=1&amp;hl=ja", "<a> \"q\" ?q=1&hl=ja", "<a> \"q\" ?q=1&hl=ja"},
+        // Exactly once, left to right.
+        {"&amp;lt;br&amp;gt; &amp;#128512; &&lt;", "&lt;br&gt; &#128512; &<", "&lt;br&gt; &#128512; &<"},
+        {"&#12354;&#x3044;&#0000065;&#00000065;", "あいA&#00000065;", "あいA&#00000065;"},
+        // What CP932 lacks stays a reference there, a surrogate pair whole.
+        {"&#128512;|&#x1F600;", "😀|😀", "&#128512;|&#x1F600;"},
+        {"&#55357;&#56832;!", "😀!", "&#55357;&#56832;!"},
+        {"&#169; &#x2764;&#xFE0F; &#160;", "© ❤️ \u00a0", "&#169; &#x2764;&#xFE0F; &#160;"},
+        {"&#55295;&#57344;&#1114111;", "\ud7ff\ue000\U0010ffff", "&#55295;\ue000&#1114111;"},
+        // The character referred to, not CP932's idea of it.
         {"&#12316;&#65374;", "〜～", "～～"},
-    };
-    for (const Decoded& c : cases) expect_decoded(c);
-}
-
-TEST(PrintDecoded, LoneSurrogatesAndControlsStayAsText) {
-    const Decoded cases[] = {
-        {"&#55357;x&#56832;", "&#55357;x&#56832;", "&#55357;x&#56832;"},
-        {"&#56832;&#55357;", "&#56832;&#55357;", "&#56832;&#55357;"},
-        {"&#55357;&#55357;&#56832;", "&#55357;😀", "&#55357;&#55357;&#56832;"},
-        {"&#55357;&amp;", "&#55357;&", "&#55357;&"},
-        {"&#31;&#32;&#126;&#127;", "&#31; ~&#127;", "&#31; ~&#127;"},
-        {"&#x1F;&#x20;&#x7E;&#x7F;", "&#x1F; ~&#x7F;", "&#x1F; ~&#x7F;"},
-        {"&#x9F;&#xA0;", "&#x9F;\u00a0", "&#x9F;&#xA0;"},
-        {"&#27;[2J&#x9B;", "&#27;[2J&#x9B;", "&#27;[2J&#x9B;"},
-        // The terminal filter runs after decoding: a control byte splits a
-        // reference, and is dropped.
+        {"&#55357;&#55357;&#56832; &#56832;", "&#55357;😀 &#56832;", "&#55357;&#55357;&#56832; &#56832;"},
+        // No control by reference; the terminal filter runs after decoding,
+        // so a control byte splits a reference and is dropped.
+        {"&#31;&#32;&#127;&#x9F;&#27;[2J", "&#31; &#127;&#x9F;&#27;[2J", "&#31; &#127;&#x9F;&#27;[2J"},
         {"\x1b&lt;&#6\x07" "5;", "<&#65;", "<&#65;"},
     };
-    for (const Decoded& c : cases) expect_decoded(c);
+    for (const Case& c : cases) {
+        for (bool utf8 : {false, true}) {
+            test::ConsoleCapture console("", utf8);
+            console::print_decoded("%s", c.raw);
+            EXPECT_EQ(console.output(), utf8 ? c.utf8 : test::sjis(c.cp932)) << c.raw << " utf8=" << utf8;
+        }
+    }
 }
 
 TEST(PrintDecoded, OnlyTheArgumentsAreDecoded) {
