@@ -1,6 +1,7 @@
 // The thread-line pipeline over any bytes: the NG filter (with a real
-// ngword.txt), the splitter and the body decoding, as load_thread runs them
-// line by line.
+// ngword.txt), the splitter and the tag rendering, as load_thread runs them
+// line by line; then each post as the console prints it in both modes, with
+// its character references decoded.
 
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "console/console.h"
+#include "console/messages.h"
 #include "fuzz_input.h"
 #include "screens/thread_view.h"
 #include "text/lines.h"
@@ -48,6 +51,66 @@ bool holds_ng_word(const std::string& line) {
     return false;
 }
 
+// The post's line as the console writes it: through print_decoded, or
+// through print, which decodes nothing.
+std::string printed(const PostRecord& post, bool utf8, bool decoded) {
+    char* bytes = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = open_memstream(&bytes, &size);
+    if (!out) std::abort();
+    zubo::console::set_streams(nullptr, out);
+    zubo::console::set_utf8(utf8);
+    if (decoded) {
+        zubo::console::print_decoded(zubo::messages::post, 1, post.name, post.mail, post.date, post.body);
+    } else {
+        zubo::console::print(zubo::messages::post, 1, post.name, post.mail, post.date, post.body);
+    }
+    std::fclose(out);
+    zubo::console::set_streams(nullptr, nullptr);
+    std::string text(bytes, size);
+    std::free(bytes);
+    return text;
+}
+
+bool holds_control_byte(const std::string& text) {
+    for (unsigned char c : text) {
+        if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F) return true;
+    }
+    return false;
+}
+
+bool is_utf8(const std::string& s) {
+    for (std::size_t i = 0; i < s.size();) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        std::size_t follow = c < 0x80                ? 0
+                             : c >= 0xC2 && c <= 0xDF ? 1
+                             : c >= 0xE0 && c <= 0xEF ? 2
+                             : c >= 0xF0 && c <= 0xF4 ? 3
+                                                      : 4;
+        if (follow == 4 || i + follow >= s.size()) return false;
+        for (std::size_t k = 1; k <= follow; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += follow + 1;
+    }
+    return true;
+}
+
+// What the console shows of a post: no control byte in either mode, valid
+// UTF-8 in the UTF-8 mode, never longer than the raw text in CP932 mode (a
+// reference gives way to two bytes at most), and exactly print()'s bytes
+// when there is no reference to decode.
+void check_printed(const PostRecord& post, bool may_hold_references) {
+    for (bool utf8 : {false, true}) {
+        std::string decoded = printed(post, utf8, true);
+        std::string plain = printed(post, utf8, false);
+        ZUBO_FUZZ_CHECK(!holds_control_byte(decoded));
+        if (utf8) ZUBO_FUZZ_CHECK(is_utf8(decoded));
+        if (!utf8) ZUBO_FUZZ_CHECK(decoded.size() <= plain.size());
+        if (!may_hold_references) ZUBO_FUZZ_CHECK(decoded == plain);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -73,11 +136,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ZUBO_FUZZ_CHECK(zubo::fuzz::terminated(field, zubo::kFieldSize));
         }
         ZUBO_FUZZ_CHECK(zubo::fuzz::terminated(post.body, zubo::kBodySize));
-        // Every screen line past the first two is one decoded <br>; the raw
-        // line's only newline ends it, after the body's separator.
+        // Every screen line past the first two is one rendered <br>, in any
+        // field; the raw line's only newline ends it, after the body's
+        // separator.
         int breaks = 0;
-        for (const char* p = post.body; (p = std::strchr(p, '\n')); ++p) ++breaks;
+        for (const char* field : {post.name, post.mail, post.date, post.body}) {
+            for (const char* p = field; (p = std::strchr(p, '\n')); ++p) ++breaks;
+        }
         ZUBO_FUZZ_CHECK(post.lines == 2 + breaks);
+        check_printed(post, raw.find('&') != std::string::npos);
         if (holds_ng_word(raw)) {
             for (const char* field : {post.name, post.mail, post.date, post.body}) {
                 ZUBO_FUZZ_CHECK(std::strcmp(field, kAbone) == 0);

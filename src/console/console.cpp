@@ -6,6 +6,7 @@
 
 #include "console/messages.h"
 #include "text/bytes.h"
+#include "text/char_refs.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
 #include "text/sjis.h"
@@ -32,8 +33,8 @@ bool is_control(unsigned char c) {
 }
 
 // Writes CP932 bytes already stripped of control bytes, converted when the
-// terminal speaks UTF-8.
-void emit(const char* bytes, std::size_t size) {
+// terminal speaks UTF-8; the caller flushes.
+void put(const char* bytes, std::size_t size) {
     if (g_utf8) {
         std::size_t converted = 0;
         const char* text = sjis::to_utf8(bytes, size, &converted);
@@ -41,8 +42,112 @@ void emit(const char* bytes, std::size_t size) {
     } else {
         std::fwrite(bytes, 1, size, out());
     }
+}
+
+void emit(const char* bytes, std::size_t size) {
+    put(bytes, size);
     std::fflush(out());
 }
+
+// Hands the format's own text and its numbers to to.literal(bytes, size) and
+// each %s argument to to.text(argument), in order. Knows %d, %ld, %s and %%,
+// the directives of the program's messages; any other '%' is text.
+template <typename Sink>
+void walk_format(const char* format, std::va_list args, Sink& to) {
+    char number[24];
+    for (const char* p = format; *p;) {
+        std::size_t plain = std::strcspn(p, "%");
+        if (plain > 0) {
+            to.literal(p, plain);
+            p += plain;
+        } else if (p[1] == 's') {
+            to.text(va_arg(args, const char*));
+            p += 2;
+        } else if (p[1] == 'd') {
+            int size = std::snprintf(number, sizeof number, "%d", va_arg(args, int));
+            to.literal(number, static_cast<std::size_t>(size));
+            p += 2;
+        } else if (p[1] == 'l' && p[2] == 'd') {
+            int size = std::snprintf(number, sizeof number, "%ld", va_arg(args, long));
+            to.literal(number, static_cast<std::size_t>(size));
+            p += 3;
+        } else {
+            to.literal(p, 1);
+            p += p[1] == '%' ? 2 : 1;
+        }
+    }
+}
+
+// The bytes a formatted line takes with its references undecoded. Decoding
+// never makes it longer: a reference takes four bytes or more, the CP932 form
+// of its character two at most.
+struct Measure {
+    std::size_t size = 0;
+    void literal(const char*, std::size_t n) { size += n; }
+    void text(const char* s) { size += s ? std::strlen(s) : 0; }
+};
+
+// One formatted line on its way out. CP932 bytes gather in a run, so a line
+// without references converts in one piece, as print() converts it; in UTF-8
+// mode a decoded character ends the run and goes out as UTF-8 of its own.
+class DecodedLine {
+public:
+    explicit DecodedLine(char* run) : run_(run) {}
+
+    void literal(const char* bytes, std::size_t size) {
+        std::memcpy(run_ + size_, bytes, size);
+        size_ += size;
+    }
+
+    void text(const char* s) {
+        if (!s) return;
+        for (const char* amp; (amp = std::strchr(s, '&'));) {
+            literal(s, static_cast<std::size_t>(amp - s));
+            CharRef ref;
+            if (read_char_ref(amp, &ref)) {
+                character(ref, amp);
+                s = amp + ref.size;
+            } else {
+                literal(amp, 1);
+                s = amp + 1;
+            }
+        }
+        literal(s, std::strlen(s));
+    }
+
+    void finish() {
+        end_run();
+        std::fflush(out());
+    }
+
+private:
+    void character(const CharRef& ref, const char* reference) {
+        if (g_utf8) {
+            end_run();
+            char utf8[4];
+            std::fwrite(utf8, 1, encode_utf8(ref.code_point, utf8), out());
+            return;
+        }
+        std::size_t size = 0;
+        const char* cp932 = sjis::from_code_point(ref.code_point, &size);
+        if (cp932) {
+            literal(cp932, size);
+        } else {
+            literal(reference, ref.size);
+        }
+    }
+
+    // The terminal filter runs on the decoded text: a decoded character is
+    // never a control, and the run loses its control bytes here.
+    void end_run() {
+        if (size_ == 0) return;
+        put(run_, strip_controls(run_, size_));
+        size_ = 0;
+    }
+
+    char* run_;
+    std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -86,6 +191,25 @@ void print(const char* format, ...) {
         va_end(args);
     }
     emit(text, strip_controls(text, static_cast<std::size_t>(needed)));
+}
+
+void print_decoded(const char* format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::va_list again;
+    va_copy(again, args);
+    Measure measure;
+    walk_format(format, args, measure);
+    va_end(args);
+
+    char small[1024];
+    char* run = measure.size < sizeof small ? small : gc::alloc_bytes(measure.size);
+    if (run) {
+        DecodedLine line(run);
+        walk_format(format, again, line);
+        line.finish();
+    }
+    va_end(again);
 }
 
 void read_command(char* buf, std::size_t size) {

@@ -22,6 +22,12 @@ void write(const char* text);
 // the network) and writes the result as write() does.
 void print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Formats as print() does (%d, %ld and %s), each %s argument being text from
+// the service's documents: its character references are decoded on the way
+// out. A decoded character shows in UTF-8 mode as itself; in CP932 mode as
+// its CP932 bytes, or, when it has none, as the reference it came from.
+void print_decoded(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Reads one typed line into a command buffer of size bytes: at most
 // size - 1 bytes, the newline included when it fits. The rest of a longer
 // line is read and dropped, so a long line is one command. At the end of

@@ -31,7 +31,7 @@ public:
         if (list_.count < 1) return run_empty();
         for (;;) {
             for (int i = 1; i <= list_.count; ++i) {
-                console::print(messages::entry_line, i, label(i));
+                console::print_decoded(messages::entry_line, i, label(i));
                 if (prompts_after(i) && prompt(i) == Next::kLeave) return leave();
             }
             if (kind_.at_end == ListEnd::kReturn) return finish();
@@ -68,7 +68,7 @@ private:
     void open_if_in_range(long long n) {
         if (!in_range(n)) return;
         int number = static_cast<int>(n);
-        console::print(kind_.open_message, number, label(number));
+        console::print_decoded(kind_.open_message, number, label(number));
         list_.open(list_.context, number);
     }
 
@@ -107,7 +107,7 @@ private:
         const char* pattern = command_ + 1;
         console::print(messages::search_banner, pattern);
         for (int k = 1; k <= list_.count; ++k) {
-            if (std::strstr(label(k), pattern)) console::print(messages::entry_line, k, label(k));
+            if (std::strstr(label(k), pattern)) console::print_decoded(messages::entry_line, k, label(k));
         }
         console::print(kind_.search_prompt, list_.count);
         read_command();

@@ -17,6 +17,18 @@ namespace zubo {
 namespace {
 
 constexpr char kSeparator[] = "<>";
+constexpr char kBreakTag[] = "<br>";
+constexpr std::size_t kBreakTagSize = sizeof kBreakTag - 1;
+
+// The bytes of the tag text starts with, or 0 when it starts none: '<', an
+// ASCII letter, '/' or '!', then any bytes but '<' and '>', then '>'.
+std::size_t tag_size(const char* text) {
+    if (text[0] != '<') return 0;
+    unsigned char first = fold_lower(static_cast<unsigned char>(text[1]));
+    if (!(first >= 'a' && first <= 'z') && first != '/' && first != '!') return 0;
+    std::size_t end = 2 + std::strcspn(text + 2, "<>");
+    return text[end] == '>' ? end + 1 : 0;
+}
 
 // The local copy, downloaded afresh when the name is safe to use, with the
 // download's outcome on the line. Null when there is none to read.
@@ -35,7 +47,7 @@ File fetch_thread(const char* url, const char* dat_name) {
 // sets *next to its target.
 bool ask_at_page_end(const char* title, int count, int* next) {
     char command[kCommandSize];
-    console::print(messages::post_prompt, title);
+    console::print_decoded(messages::post_prompt, title);
     console::read_command(command, sizeof command);
 
     unsigned char letter = fold_lower(static_cast<unsigned char>(command[0]));
@@ -51,7 +63,7 @@ void page_posts(const PostRecord* posts, int count, const char* title) {
     int page_lines = 0;
     for (int n = 1; n <= count;) {
         const PostRecord& post = posts[n];
-        console::print(messages::post, n, post.name, post.mail, post.date, post.body);
+        console::print_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
         page_lines += post.lines;
 
         int next = n + 1;
@@ -75,15 +87,23 @@ bool is_plain_file_name(const char* dat_name) {
     return true;
 }
 
-int decode_body(char* body) {
+int render_tags(char* field) {
     int breaks = 0;
-    while (replace_first(body, "<br>", "\n\t")) ++breaks;
-    while (replace_first(body, "&lt;", "<")) {
+    char* kept = field;
+    for (const char* p = field; *p;) {
+        std::size_t tag = tag_size(p);
+        if (tag == 0) {
+            *kept++ = *p++;
+            continue;
+        }
+        if (tag == kBreakTagSize && std::memcmp(p, kBreakTag, kBreakTagSize) == 0) {
+            *kept++ = '\n';
+            *kept++ = '\t';
+            ++breaks;
+        }
+        p += tag;
     }
-    while (replace_first(body, "&gt;", ">")) {
-    }
-    while (replace_first(body, "&quot;", "\"")) {
-    }
+    *kept = '\0';
     return breaks;
 }
 
@@ -94,7 +114,8 @@ void parse_thread_line(char* line, PostRecord* post) {
     copy_field(post->mail, kFieldSize, split_next(nullptr, kSeparator));
     copy_field(post->date, kFieldSize, split_next(nullptr, kSeparator));
     copy_field(post->body, kBodySize, split_next(nullptr, kSeparator));
-    post->lines = 2 + decode_body(post->body);
+    post->lines = 2 + render_tags(post->name) + render_tags(post->mail) + render_tags(post->date) +
+                  render_tags(post->body);
 }
 
 ThreadLoad load_thread(std::FILE* f, PostRecord* table) {

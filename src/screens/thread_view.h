@@ -25,12 +25,14 @@ using ThreadLoad = TableFill;
 // a path that leads elsewhere.
 bool is_plain_file_name(const char* dat_name);
 
-// Decodes a body's line breaks and entities in place; returns the number of
-// line breaks.
-int decode_body(char* body);
+// Renders the tags of a post's field in place, left to right: <br> becomes
+// a line break (newline, tab), any other tag goes, the text between tags
+// stays, and a '<' that starts no tag stays. Returns the number of line
+// breaks. Character references are left for the console to decode.
+int render_tags(char* field);
 
 // Turns one raw thread line (in a line buffer it may overwrite) into a
-// post: NG filter, split into fields, decoded body.
+// post: NG filter on the raw line, split into fields, tags rendered.
 void parse_thread_line(char* line, PostRecord* post);
 
 // Reads a thread document from f into table (slots 1 to kPostTableSize - 1).

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "text/char_refs.h"
 #include "text/gc_bytes.h"
 
 namespace zubo::sjis {
@@ -85,6 +86,11 @@ const char* from_utf8_strict(const char* utf8, std::size_t size, std::size_t* si
 
 const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* size_out) {
     return to_utf8_converter().run(cp932, size, size_out, true);
+}
+
+const char* from_code_point(char32_t code_point, std::size_t* size_out) {
+    char utf8[4];
+    return from_utf8_strict(utf8, encode_utf8(code_point, utf8), size_out);
 }
 
 }  // namespace zubo::sjis

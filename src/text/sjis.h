@@ -17,4 +17,8 @@ const char* from_utf8(const char* utf8, std::size_t size, std::size_t* size_out)
 const char* from_utf8_strict(const char* utf8, std::size_t size, std::size_t* size_out);
 const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* size_out);
 
+// The CP932 bytes of one Unicode scalar value, as iconv knows them; nullptr
+// when CP932 has no form for it.
+const char* from_code_point(char32_t code_point, std::size_t* size_out);
+
 }  // namespace zubo::sjis

@@ -92,6 +92,19 @@ std::string thread_end() { return sjis("■スレッド一覧に戻ります"); 
 std::string dat_open_error() { return sjis("■datオープンエラー\n"); }
 std::string leaving() { return sjis("■終了します。\n"); }
 
+// What a UTF-8 console shows for a CP932 screen: the same text, with the
+// references CP932 has no character for decoded after all.
+std::string on_utf8_console(const std::string& cp932_screen,
+                            const std::vector<std::pair<std::string, std::string>>& decoded) {
+    std::string screen = utf8(cp932_screen);
+    for (const auto& [reference, character] : decoded) {
+        for (std::size_t at = 0; (at = screen.find(reference, at)) != std::string::npos; at += character.size()) {
+            screen.replace(at, reference.size(), character);
+        }
+    }
+    return screen;
+}
+
 std::set<std::string> names_in(const std::string& dir) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename().string());
@@ -117,8 +130,9 @@ protected:
         server_->serve("/news/subject.txt", subject(titles_));
     }
 
-    ZuboRun run(const std::string& input) {
+    ZuboRun run(const std::string& input, bool utf8 = false) {
         ZuboOptions options;
+        if (utf8) options.args = {"-u"};
         options.input = input;
         options.cwd = dir_.path();
         options.timeout_seconds = 10;
@@ -155,7 +169,7 @@ TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
     posts[1].body = " 一行目 <br> 二行目 <br> 三行目 ";
     posts[1].shown = " 一行目 \n\t 二行目 \n\t 三行目 ";
     posts[2].body = " &lt;a&gt; &amp;lt; &quot;引用&quot; ";
-    posts[2].shown = " <a> &amp;lt; \"引用\" ";
+    posts[2].shown = " <a> &lt; \"引用\" ";
     posts[3].body = " &lt;br&gt;は改行しない ";
     posts[3].shown = " <br>は改行しない ";
     const std::string document = dat_document(posts);
@@ -293,6 +307,75 @@ TEST_F(E2eThreads, FormatDirectivesInTextPrintAsTyped) {
     ZuboRun r = run("1\n1\ne\ne\ne\n");
 
     EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 10) + post_prompt(titles_[0]) + back_and_out());
+}
+
+TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
+    titles_[0] = "C++ 雑談 &#128512; Part 12 &amp; 相談所 (10)";
+    server_->serve("/news/subject.txt", subject(titles_));
+    std::vector<Post> posts;
+    for (int n = 1; n <= 10; ++n) posts.push_back(plain_post(n));
+    posts[0].date += " <a href=\"http://be.5ch.io/user/123456789\" target=\"_blank\">?2BP(1000)</a>";
+    posts[0].body = " 検索は <br> https://www.google.com/search?q=zubo&amp;hl=ja&amp;num=10 ";
+    posts[0].shown = " 検索は \n\t https://www.google.com/search?q=zubo&hl=ja&num=10 ";
+    posts[1].name = "名無しさん </b>◆Zubo.X1yz2 <b>";
+    posts[1].body = " <a href=\"../test/read.cgi/news/1000000001/1\" rel=\"noopener noreferrer\" "
+                    "target=\"_blank\">&gt;&gt;1</a> 絵文字 &#128512; と &#55357;&#56832; ";
+    posts[1].shown = " >>1 絵文字 &#128512; と &#55357;&#56832; ";
+    posts[2].body = " &amp;lt;br&amp;gt; は &lt;br&gt; のまま、&#12354;&#x3044; は文字に ";
+    posts[2].shown = " &lt;br&gt; は <br> のまま、あい は文字に ";
+    const std::string document = dat_document(posts);
+    server_->serve("/news/dat/" + dat_name(1), document);
+
+    // The CP932 console: the trip's and the link's tags gone, the name and
+    // date printed as fields, references CP932 lacks kept as text.
+    titles_[0] = "C++ 雑談 &#128512; Part 12 & 相談所 (10)";
+    Post& dated = posts[0];
+    dated.date = "2026/01/01(木) 00:00:11 ID:zubo1 ?2BP(1000)";
+    posts[1].name = "名無しさん ◆Zubo.X1yz2 ";
+    // Posts 1 to 9 take 3 + 8 * 2 = 19 lines; post 10 goes on the next page.
+    const std::string cp932_screen = up_to_thread(1, titles_[0]) + printed(posts, 1, 9) + post_prompt(titles_[0]) +
+                                     printed(posts, 10, 10) + thread_end() + back_and_out();
+
+    for (bool utf8 : {false, true}) {
+        SCOPED_TRACE(utf8 ? "UTF-8" : "CP932");
+        ZuboRun r = run("1\n1\n\n\ne\ne\n", utf8);
+        EXPECT_EQ(r.out, utf8 ? on_utf8_console(cp932_screen, {{"&#128512;", "😀"}, {"&#55357;&#56832;", "😀"}})
+                              : cp932_screen);
+        EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), document);
+    }
+}
+
+TEST_F(E2eThreads, RealThreadOfTodayShowsAnchorsAndEmoji) {
+    ZUBO_NEED_REAL_FIXTURES();
+    // The real titles first, then enough of ours for the list to prompt.
+    server_->serve("/news/subject.txt", real_fixture("subject-2026-style.txt") + subject(titles_));
+    server_->serve("/news/dat/1764505451.dat", real_fixture("thread-2026-style.dat"));
+    struct Shown {
+        std::string utf8, cp932;
+    } shown[] = {
+        {"1 : C++ 雑談スレ 😀 Part 12 & 相談所 (6)\n", "1 : C++ 雑談スレ &#128512; Part 12 & 相談所 (6)\n"},
+        {"2 : 【悲報】\"動かない\" <template> がわからない (1001)\n", ""},
+        {"?q=zubo&hl=ja&num=10 で \n2 : 名無しさん [sage] 2026/11/30(月) 21:05:02.13 ID:Xy7zQ1wE0\n\t >>1 \n\t 乙です👍 \n",
+         "?q=zubo&hl=ja&num=10 で \n2 : 名無しさん [sage] 2026/11/30(月) 21:05:02.13 ID:Xy7zQ1wE0\n\t >>1 \n\t "
+         "乙です&#128077; \n"},
+        {"ID:Be0Link00 ?2BP(1000)\n\t >>2 >>3 \n\t 絵文字は二つの参照で来ることもある 😀 \n",
+         "ID:Be0Link00 ?2BP(1000)\n\t >>2 >>3 \n\t 絵文字は二つの参照で来ることもある &#55357;&#56832; \n"},
+        {"二重エスケープ &lt;br&gt; と &#128512; は文字どおり \n\t 壊れた参照 &#xZZ; &#; &#1114112; &#0; はそのまま \n",
+         ""},
+        {"著作権表示は©、ハートは❤️、ひらがなの参照はあ \n", "著作権表示は&#169;、ハートは&#x2764;&#xFE0F;、ひらがなの参照はあ \n"},
+    };
+
+    for (bool utf8 : {false, true}) {
+        SCOPED_TRACE(utf8 ? "UTF-8" : "CP932");
+        ZuboRun r = run("1\n1\n\ne\ne\n", utf8);
+        for (const Shown& s : shown) {
+            const std::string& text = utf8 || s.cp932.empty() ? s.utf8 : s.cp932;
+            EXPECT_NE(r.out.find(utf8 ? text : sjis(text)), std::string::npos) << text;
+        }
+        for (const char* raw : {"<a ", "</a>", "<b>", "&gt;&gt;", "&quot;", "&amp;hl"}) {
+            EXPECT_EQ(r.out.find(raw), std::string::npos) << raw;
+        }
+    }
 }
 
 TEST_F(E2eThreads, RealBoardAndThreadOfTheService) {

@@ -241,9 +241,10 @@ TEST_P(PtyModeTest, TypicalRoadFromTheFirstStartToTheEnd) {
 
     ASSERT_TRUE(term.shows(shown("■ファイル[1 : " + label(thread) + "]を開きます\n")));
     ASSERT_TRUE(term.shows(shown("■スレッドを読み込んでいます...OK.\n■------スレッドを表示------\n1 : ")));
-    // Line breaks and entities decoded, &amp; left as it is.
+    // Line breaks, the anchor's tags and character references rendered.
     ASSERT_TRUE(term.shows(shown("\n\t 書き込みは \"読むだけ\" です。 \n2 : ")));
-    ASSERT_TRUE(term.shows(shown("\t タグは <b>太字</b> のように見えます。 \n\t 記号 &amp; はそのまま出ます。")));
+    ASSERT_TRUE(term.shows(
+        shown("\t >>1 乙です。 \n\t タグは <b>太字</b> のように見えます。 \n\t 記号 &amp; は & と出ます。")));
     ASSERT_TRUE(term.shows(shown(post_prompt(thread))));
     term.type("e\n");
 

@@ -112,6 +112,78 @@ TEST(ConsoleUtf8, ControlBytesAreDroppedInBothModes) {
     }
 }
 
+// Text from the service as print_decoded shows it in each mode; the CP932
+// column is spelled in UTF-8 and converted.
+TEST(PrintDecoded, EachModeShowsWhatItCan) {
+    struct Case {
+        const char* raw;
+        const char* utf8;
+        const char* cp932;
+    } cases[] = {
+        {"&lt;a&gt; &quot;q&quot; ?q=1&amp;hl=ja", "<a> \"q\" ?q=1&hl=ja", "<a> \"q\" ?q=1&hl=ja"},
+        // Exactly once, left to right.
+        {"&amp;lt;br&amp;gt; &amp;#128512; &&lt;", "&lt;br&gt; &#128512; &<", "&lt;br&gt; &#128512; &<"},
+        {"&#12354;&#x3044;&#0000065;&#00000065;", "あいA&#00000065;", "あいA&#00000065;"},
+        // What CP932 lacks stays a reference there, a surrogate pair whole.
+        {"&#128512;|&#x1F600;", "😀|😀", "&#128512;|&#x1F600;"},
+        {"&#55357;&#56832;!", "😀!", "&#55357;&#56832;!"},
+        {"&#169; &#x2764;&#xFE0F; &#160;", "© ❤️ \u00a0", "&#169; &#x2764;&#xFE0F; &#160;"},
+        {"&#55295;&#57344;&#1114111;", "\ud7ff\ue000\U0010ffff", "&#55295;\ue000&#1114111;"},
+        // The character referred to, not CP932's idea of it.
+        {"&#12316;&#65374;", "〜～", "～～"},
+        {"&#55357;&#55357;&#56832; &#56832;", "&#55357;😀 &#56832;", "&#55357;&#55357;&#56832; &#56832;"},
+        // No control by reference; the terminal filter runs after decoding,
+        // so a control byte splits a reference and is dropped.
+        {"&#31;&#32;&#127;&#x9F;&#27;[2J", "&#31; &#127;&#x9F;&#27;[2J", "&#31; &#127;&#x9F;&#27;[2J"},
+        {"\x1b&lt;&#6\x07" "5;", "<&#65;", "<&#65;"},
+    };
+    for (const Case& c : cases) {
+        for (bool utf8 : {false, true}) {
+            test::ConsoleCapture console("", utf8);
+            console::print_decoded("%s", c.raw);
+            EXPECT_EQ(console.output(), utf8 ? c.utf8 : test::sjis(c.cp932)) << c.raw << " utf8=" << utf8;
+        }
+    }
+}
+
+TEST(PrintDecoded, OnlyTheArgumentsAreDecoded) {
+    for (bool utf8 : {false, true}) {
+        test::ConsoleCapture console("", utf8);
+        console::print_decoded("&amp;%d %ld%% %s|%s\n", -7, 1234567890123L, "&amp;", "&#12354;");
+        EXPECT_EQ(console.output(), "&amp;-7 1234567890123% &|" + (utf8 ? std::string("あ") : test::sjis("あ")) + "\n")
+            << "utf8=" << utf8;
+    }
+}
+
+TEST(PrintDecoded, TextWithoutReferencesComesOutAsPrintWritesIt) {
+    std::string text = test::sjis("あぼ") + "\x81\x60\x1b[1m a\x80z\t" + std::string(1500, 'x') + "\x81";
+    for (bool utf8 : {false, true}) {
+        test::ConsoleCapture printed("", utf8);
+        console::print("%d : %s]%s\n", 3, text.c_str(), "&amp");
+        test::ConsoleCapture decoded_out("", utf8);
+        console::print_decoded("%d : %s]%s\n", 3, text.c_str(), "&amp");
+        EXPECT_EQ(decoded_out.output(), printed.output()) << "utf8=" << utf8;
+    }
+}
+
+TEST(PrintDecoded, LongLinesComeOutWhole) {
+    std::string raw;
+    std::string shown;
+    for (int i = 0; i < 1500; ++i) {
+        raw += "&#12354;&#128512;";
+        shown += "あ😀";
+    }
+    test::ConsoleCapture utf8("", true);
+    console::print_decoded("%s\n", raw.c_str());
+    EXPECT_EQ(utf8.output(), shown + "\n");
+
+    std::string kept;
+    for (int i = 0; i < 1500; ++i) kept += test::sjis("あ") + "&#128512;";
+    test::ConsoleCapture cp932;
+    console::print_decoded("%s\n", raw.c_str());
+    EXPECT_EQ(cp932.output(), kept + "\n");
+}
+
 TEST(ConsoleUtf8, InputLinesAreConvertedToCp932) {
     test::ConsoleCapture console("sスレッド\n\xff" "ab\nj12", true);
     char line[320];

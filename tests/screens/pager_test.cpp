@@ -212,6 +212,29 @@ TEST(Pager, LabelsArePrintedAsTextNotFormats) {
     EXPECT_EQ(console.output(), std::string("1 : %s%n%d\n") + page_prompt(kThread, 1) + messages::thread_list_end);
 }
 
+// Labels show with their character references decoded; the search matches
+// the raw label and echoes the pattern as typed.
+TEST(Pager, LabelsShowDecodedSearchMatchesTheRawLabel) {
+    for (bool utf8 : {false, true}) {
+        SCOPED_TRACE(utf8 ? "UTF-8" : "CP932");
+        auto shown = [utf8](const std::string& text) { return utf8 ? text : test::sjis(text); };
+        FakeList fake(3);
+        fake.labels = {"", "Q&amp;A", "&lt;template&gt;", "&#128512; &#12354;"};
+        test::ConsoleCapture console("s&amp;\n\ns<\n2\ne\n", utf8);
+        run_pager(kBoard, fake.list);
+
+        const std::string emoji = utf8 ? "😀 あ" : "&#128512; " + test::sjis("あ");
+        const std::string list = "1 : Q&A\n2 : <template>\n3 : " + emoji + "\n" +
+                                 shown("■--スレッド一覧番号入力?(1-3 j[数値]:ジャンプ s:検索 e:終わり)--");
+        const std::string hits_end = shown("■検索結果は以上です。読みたい板番号を入力?(1-3)");
+        EXPECT_EQ(console.output(), list + shown("■&amp;を検索...\n") + "1 : Q&A\n" + hits_end + list +
+                                        shown("■<を検索...\n") + hits_end +
+                                        shown("■スレッド[2 : <template>]を開きます\n") + list +
+                                        shown("■終了します。\n"));
+        EXPECT_EQ(fake.opened, std::vector<int>{2});
+    }
+}
+
 const char* const kTitles[] = {"", "雑談スレッド", "質問", "スレッド立て依頼"};
 
 const char* title_label(const void* titles, int n) { return static_cast<const std::string*>(titles)[n].c_str(); }

@@ -34,23 +34,36 @@ PostRecord parse(const std::string& line) {
     return post;
 }
 
-TEST(DecodeBody, BreaksFirstThenEntities) {
+TEST(RenderTags, BreaksBecomeLinesOtherTagsGoAndReferencesWait) {
     struct Case {
-        std::string body, decoded;
+        std::string field, rendered;
         int breaks;
     } cases[] = {
         {"a<br>b<br>c", "a\n\tb\n\tc", 2},
-        {" &amp;lt; ", " &amp;lt; ", 0},
-        {"&lt;br&gt;", "<br>", 0},
-        {"&quot;q&quot; &gt;&gt;2", "\"q\" >>2", 0},
         {"<br><br>", "\n\t\n\t", 2},
-        {"&lt", "&lt", 0},
+        // Character references are the console's to decode.
+        {" &amp;lt; ", " &amp;lt; ", 0},
+        {"&lt;br&gt;", "&lt;br&gt;", 0},
+        {"<a href=\"../test/read.cgi/tech/1764505451/6\" rel=\"noopener\" target=\"_blank\">&gt;&gt;6</a> x",
+         "&gt;&gt;6 x", 0},
+        {test::sjis("名無しさん </b>◆Zubo.X1yz2 <b>"), test::sjis("名無しさん ◆Zubo.X1yz2 "), 0},
+        {test::sjis("<b title=\"あい\">太字</b>"), test::sjis("太字"), 0},
+        {"<!-- c -->x</>", "x", 0},
+        // Only <br> breaks a line; other spellings are other tags.
+        {"a<BR>b<br/>c<br >d", "abcd", 0},
+        // A '<' that starts no tag stays.
+        {"a < b > c", "a < b > c", 0},
+        {"1<2 <> <3>", "1<2 <> <3>", 0},
+        {"<<b>x", "<x", 0},
+        {"<a <b>c>", "<a c>", 0},
+        {"x <a href=\"cut off", "x <a href=\"cut off", 0},
+        {"", "", 0},
     };
     for (const Case& c : cases) {
-        std::vector<char> body(c.body.begin(), c.body.end());
-        body.push_back('\0');
-        EXPECT_EQ(decode_body(body.data()), c.breaks) << c.body;
-        EXPECT_EQ(std::string(body.data()), c.decoded) << c.body;
+        std::vector<char> field(c.field.begin(), c.field.end());
+        field.push_back('\0');
+        EXPECT_EQ(render_tags(field.data()), c.breaks) << c.field;
+        EXPECT_EQ(std::string(field.data()), c.rendered) << c.field;
     }
 }
 
@@ -61,6 +74,24 @@ TEST(ParseThreadLine, SplitsFourFieldsAndCountsLines) {
     EXPECT_STREQ(post.date, "D");
     EXPECT_STREQ(post.body, "x\n\ty\n\tz");
     EXPECT_EQ(post.lines, 4);
+}
+
+TEST(ParseThreadLine, TagsAreRenderedInEveryFieldAfterTheCut) {
+    PostRecord post = parse(test::sjis("名無しさん </b>◆trip <b><><a>sage</a><>2026/11/30 ID:x "
+                                       "<a href=\"http://be.5ch.io/user/1\">?2BP(1000)</a><>"
+                                       "<a href=\"../test/read.cgi/b/1/2\">&gt;&gt;2</a> <br> &amp;<>\n"));
+    EXPECT_EQ(post.name, test::sjis("名無しさん ◆trip "));
+    EXPECT_STREQ(post.mail, "sage");
+    EXPECT_STREQ(post.date, "2026/11/30 ID:x ?2BP(1000)");
+    EXPECT_STREQ(post.body, "&gt;&gt;2 \n\t &amp;");
+    EXPECT_EQ(post.lines, 3);
+
+    // A break anywhere in the post takes a screen line.
+    EXPECT_EQ(parse("a<br>b<>m<br><>d<>x<br>y<>\n").lines, 5);
+
+    // A tag cut by the field's end is no tag: it stays as text.
+    std::string name = std::string(250, 'n') + "<a href=\"x\">y</a>";
+    EXPECT_EQ(std::string(parse(name + "<>m<>d<>b<>\n").name), name.substr(0, 259));
 }
 
 TEST(ParseThreadLine, ShortAndOverLongLinesStayInTheirFields) {
@@ -91,6 +122,13 @@ TEST(ParseThreadLine, NgWordGivesTheAboneFields) {
     EXPECT_EQ(post.date, abone);
     EXPECT_EQ(post.body, abone);
     EXPECT_EQ(post.lines, 2);
+
+    // Words match the raw line: markup and references included, as served.
+    test::write_file("ngword.txt", "</b>\n&amp;\n");
+    for (const char* line : {"a </b>trip<>m<>d<>b<>\n", "N<>M<>D<>x&amp;y<>\n"}) {
+        EXPECT_EQ(parse(line).body, abone) << line;
+    }
+    EXPECT_STREQ(parse("N<>M<>D<>x&y <i>b</i><>\n").body, "x&y b");
 }
 
 TEST(LoadThread, OneRecordPerLineUpToTheLimit) {
@@ -125,6 +163,17 @@ TEST(LoadThread, RealThreads) {
     ASSERT_EQ(stema.size(), 10u);
     EXPECT_EQ(stema[0].lines, 12);
     EXPECT_EQ(stema[1].lines, 18);
+    for (const PostRecord& p : stema) EXPECT_EQ(std::strstr(p.body, "<a"), nullptr) << p.body;
+
+    std::vector<PostRecord> today = load(test::real_fixture("thread-2026-style.dat"));
+    ASSERT_EQ(today.size(), 6u);
+    EXPECT_EQ(today[1].body, test::sjis(" &gt;&gt;1 \n\t 乙です&#128077; "));
+    EXPECT_EQ(today[2].name, test::sjis("名無しさん ◆Zubo.X1yz2 "));
+    EXPECT_EQ(today[3].date, test::sjis("2026/11/30(月) 21:10:00.00 ID:Be0Link00 ?2BP(1000)"));
+    EXPECT_EQ(today[3].body, test::sjis(" &gt;&gt;2 &gt;&gt;3 \n\t 絵文字は二つの参照で来ることもある &#55357;&#56832; "));
+    lines.clear();
+    for (const PostRecord& p : today) lines.push_back(p.lines);
+    EXPECT_EQ(lines, (std::vector<int>{4, 3, 4, 3, 3, 2}));
 }
 
 TEST(IsPlainFileName, RefusesAnythingThatLeavesDat) {

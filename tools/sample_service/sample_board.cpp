@@ -44,8 +44,8 @@ Thread chatter(long key, int day, const std::string& title, int posts) {
     return thread(key, title, lines);
 }
 
-// The welcome thread: line breaks, entities, an advert to hide with an NG
-// word, and a post longer than a page.
+// The welcome thread: line breaks, an anchor, character references, an
+// advert to hide with an NG word, and a post longer than a page.
 Thread welcome_thread() {
     std::string long_body = "長文失礼します。ページより長い書き込みは、まとめて一度に表示されます。";
     for (int n = 1; n <= 24; ++n) {
@@ -57,8 +57,9 @@ Thread welcome_thread() {
                            "ようこそ。ここは zubo のサンプル板です。 <br> 番号で開いて、j[数値]で飛び、eで戻ります。"
                            " <br> 書き込みは &quot;読むだけ&quot; です。"),
                       post(kNanashi, "sage", date(1, 61),
-                           "&gt;&gt;1 乙です。 <br> タグは &lt;b&gt;太字&lt;/b&gt; のように見えます。"
-                           " <br> 記号 &amp; はそのまま出ます。"),
+                           "<a href=\"../test/read.cgi/sample/1767225600/1\" target=\"_blank\">&gt;&gt;1</a>"
+                           " 乙です。 <br> タグは &lt;b&gt;太字&lt;/b&gt; のように見えます。"
+                           " <br> 記号 &amp;amp; は &amp; と出ます。"),
                       post("儲け話", "", date(1, 122),
                            "【広告】今すぐ儲かる話があります！ <br> ngword.txt に「儲かる」と書けば、あぼ～んで隠れます。"),
                       post(kNanashi, "sage", date(1, 183), long_body),
