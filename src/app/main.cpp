@@ -2,6 +2,7 @@
 #include <langinfo.h>
 
 #include <clocale>
+#include <cstdio>
 #include <strings.h>
 
 #include "app/options.h"
@@ -30,6 +31,10 @@ bool locale_speaks_utf8() {
 
 int main(int argc, char** argv) {
     GC_set_warn_proc(quiet_warning);
+    // Whole pages go out in one write; the console flushes before every
+    // wait, so a prompt is always on the screen before its line is read.
+    static char output_buffer[1 << 16];
+    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
     const zubo::Options options = zubo::read_options(argc, argv);
     zubo::console::set_utf8(options.utf8 || locale_speaks_utf8());
     if (options.help) {

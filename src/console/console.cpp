@@ -32,8 +32,8 @@ bool is_control(unsigned char c) {
     return (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F;
 }
 
-// Writes CP932 bytes already stripped of control bytes, converted when the
-// terminal speaks UTF-8; the caller flushes.
+// Writes CP932 bytes already stripped of control bytes into the output's
+// buffer, converted when the terminal speaks UTF-8.
 void put(const char* bytes, std::size_t size) {
     if (g_utf8) {
         std::size_t converted = 0;
@@ -44,10 +44,6 @@ void put(const char* bytes, std::size_t size) {
     }
 }
 
-void emit(const char* bytes, std::size_t size) {
-    put(bytes, size);
-    std::fflush(out());
-}
 
 // Hands the format's own text and its numbers to to.literal(bytes, size) and
 // each %s argument to to.text(argument), in order. Knows %d, %ld, %s and %%,
@@ -115,10 +111,7 @@ public:
         literal(s, std::strlen(s));
     }
 
-    void finish() {
-        end_run();
-        std::fflush(out());
-    }
+    void finish() { end_run(); }
 
 private:
     void character(const CharRef& ref, const char* reference) {
@@ -171,7 +164,7 @@ void write(const char* text) {
     std::size_t size = std::strlen(text);
     char* copy = gc::copy_bytes(text, size);
     if (!copy) return;
-    emit(copy, strip_controls(copy, size));
+    put(copy, strip_controls(copy, size));
 }
 
 void print(const char* format, ...) {
@@ -190,7 +183,7 @@ void print(const char* format, ...) {
         std::vsnprintf(text, static_cast<std::size_t>(needed) + 1, format, args);
         va_end(args);
     }
-    emit(text, strip_controls(text, static_cast<std::size_t>(needed)));
+    put(text, strip_controls(text, static_cast<std::size_t>(needed)));
 }
 
 void print_decoded(const char* format, ...) {
@@ -212,7 +205,10 @@ void print_decoded(const char* format, ...) {
     va_end(again);
 }
 
+void flush() { std::fflush(out()); }
+
 void read_command(char* buf, std::size_t size) {
+    flush();
     if (!g_utf8) {
         if (!read_line_cut(in(), buf, size)) end_of_input();
         return;
@@ -226,6 +222,7 @@ void read_command(char* buf, std::size_t size) {
 }
 
 void pause() {
+    flush();
     int c = std::fgetc(in());
     if (c == EOF) end_of_input();
     while (c != '\n' && c != EOF) c = std::fgetc(in());

@@ -1,7 +1,9 @@
 #pragma once
-// The console layer: every byte zubo prints and every line or byte it reads
-// passes through here. Tests swap the streams; the UTF-8 mode converts at
-// this boundary only, so the screens always handle CP932 bytes.
+// The console layer: every byte zubo prints and every line it reads passes
+// through here. Tests swap the streams; the UTF-8 mode converts at this
+// boundary only, so the screens always handle CP932 bytes. Output is
+// buffered and goes out whenever zubo is about to wait: before it reads a
+// line (here), before a download (the screens call flush), and at exit.
 
 #include <cstddef>
 #include <cstdio>
@@ -15,8 +17,11 @@ void set_streams(std::FILE* in, std::FILE* out);
 void set_utf8(bool on);
 bool utf8();
 
-// Writes text as it stands, minus terminal control bytes, then flushes.
+// Writes text as it stands, minus terminal control bytes.
 void write(const char* text);
+
+// Puts everything written so far on the screen.
+void flush();
 
 // Formats with one of the program's own texts (never text from a file or
 // the network) and writes the result as write() does.

@@ -68,6 +68,7 @@ void show_thread_list(const char* url) {
     if (!table) return;
 
     console::write(messages::reading_thread_list);
+    console::flush();
     report_download(download_to_file(gc::concat(url, "subject.txt"), kThreadListFile), messages::download_ok_dot);
     console::write(messages::thread_list_banner);
 

@@ -135,6 +135,7 @@ void show_thread(const char* url, const char* dat_name, const char* title) {
     if (!table) return;
 
     console::write(messages::reading_thread);
+    console::flush();
     File f = fetch_thread(url, dat_name);
     console::write(messages::thread_banner);
     if (!f) {

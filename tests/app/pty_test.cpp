@@ -9,10 +9,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -336,6 +338,33 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     expect_valid_utf8(term.screen());
     EXPECT_EQ(term.screen().find("儲かる話"), std::string::npos);
     EXPECT_EQ(term.screen().find("■ファイル[2 :"), std::string::npos);
+}
+
+// Output goes out before zubo waits on the network: the server holds the
+// thread's document until the test has seen the loading line.
+TEST_F(PtyTest, LoadingLineShowsWhileTheServerWorks) {
+    const sample::Board& board = *boards_[0];
+    const sample::Thread& thread = board.threads[0];
+    const std::string path = "/" + board.dir + "/dat/" + thread.key;
+    const std::string document = docs_.at(path);
+    std::atomic<bool> seen{false};
+    server_.handle(path, [&](const httplib::Request&, httplib::Response& res) {
+        for (int waited = 0; waited < 1000 && !seen; ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        res.set_content(document, "text/plain");
+    });
+
+    Terminal term = start();
+    ASSERT_TRUE(term.started());
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows(thread_prompt(board)));
+    term.type("1\n");
+    EXPECT_TRUE(term.shows("■スレッドを読み込んでいます...", 5));
+    seen = true;
+    ASSERT_TRUE(term.shows("OK.\n■------スレッドを表示------\n"));
+    ASSERT_TRUE(term.shows(post_prompt(thread)));
+    term.type("\x04");
+    EXPECT_EQ(term.exit_status(), 0);
 }
 
 // A UTF-8 locale gives the UTF-8 console without -u.
