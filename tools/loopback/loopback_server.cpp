@@ -12,6 +12,8 @@ std::string SeenRequest::header(const std::string& name) const {
 
 LoopbackServer::LoopbackServer(int port) {
     server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { answer(req, res); });
+    server_.set_logger([this](const httplib::Request& req, const httplib::Response& res) { answered(req, res); });
+    server_.set_keep_alive_max_count(1000);
     if (port == 0) {
         port_ = server_.bind_to_any_port("127.0.0.1");
     } else if (server_.bind_to_port("127.0.0.1", port)) {
@@ -34,8 +36,21 @@ std::string LoopbackServer::url(const std::string& path) const {
 void LoopbackServer::serve(const std::string& target, const std::string& body, int status,
                            const std::string& content_type) {
     handle(target, [body, status, content_type](const httplib::Request&, httplib::Response& res) {
-        res.status = status;
+        // Left unset, the status of a 200 follows the Range, if any.
+        if (status != 200) res.status = status;
         res.set_content(body, content_type);
+    });
+}
+
+void LoopbackServer::serve_ignoring_ranges(const std::string& target, const std::string& body) {
+    // A streamed body is sent as it is: no range is applied to it.
+    handle(target, [body](const httplib::Request&, httplib::Response& res) {
+        res.status = 200;
+        res.set_chunked_content_provider("application/octet-stream", [body](size_t offset, httplib::DataSink& sink) {
+            if (offset < body.size()) sink.write(body.data() + offset, body.size() - offset);
+            else sink.done();
+            return true;
+        });
     });
 }
 
@@ -55,7 +70,8 @@ void LoopbackServer::handle_others(Handler handler) {
 }
 
 std::vector<SeenRequest> LoopbackServer::requests() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
+    all_answered_.wait_for(lock, std::chrono::seconds(2), [this] { return unanswered_.empty(); });
     return seen_;
 }
 
@@ -72,7 +88,12 @@ void LoopbackServer::answer(const httplib::Request& req, httplib::Response& res)
     Handler handler;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        seen_.push_back({req.target, req.headers});
+        SeenRequest seen;
+        seen.target = req.target;
+        seen.headers = req.headers;
+        seen.remote_port = req.remote_port;
+        unanswered_[&req] = seen_.size();
+        seen_.push_back(std::move(seen));
         auto it = handlers_.find(req.path);
         handler = it != handlers_.end() ? it->second : others_;
     }
@@ -82,6 +103,17 @@ void LoopbackServer::answer(const httplib::Request& req, httplib::Response& res)
         res.status = 404;
         res.set_content("not here", "text/plain");
     }
+}
+
+void LoopbackServer::answered(const httplib::Request& req, const httplib::Response& res) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = unanswered_.find(&req);
+    if (it == unanswered_.end()) return;
+    SeenRequest& seen = seen_[it->second];
+    seen.status = res.status;
+    seen.body_bytes = res.body.size();
+    unanswered_.erase(it);
+    if (unanswered_.empty()) all_answered_.notify_all();
 }
 
 }  // namespace zubo
