@@ -6,6 +6,7 @@
 #include "app/options.h"
 #include "console/console.h"
 #include "console/messages.h"
+#include "net/download.h"
 #include "net/version.h"
 #include "screens/board_list.h"
 #include "screens/files.h"
@@ -42,6 +43,9 @@ void apply_options(int argc, char** argv) {
 int main(int argc, char** argv) {
     GC_set_warn_proc(quiet_warning);
     apply_options(argc, argv);
+    // One connection cache for the run: the thread list and its threads
+    // ride one kept-alive connection.
+    zubo::DownloadSession downloads;
     zubo::show_board_list();
     return 0;
 }

@@ -33,24 +33,36 @@ std::string LoopbackServer::url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
+namespace {
+
+// Streamed, the body goes whole: the server applies no range to it.
+void stream_whole(httplib::Response& res, const std::string& body, const std::string& content_type) {
+    res.set_chunked_content_provider(content_type, [body](size_t offset, httplib::DataSink& sink) {
+        if (offset < body.size()) sink.write(body.data() + offset, body.size() - offset);
+        else sink.done();
+        return true;
+    });
+}
+
+}  // namespace
+
 void LoopbackServer::serve(const std::string& target, const std::string& body, int status,
                            const std::string& content_type) {
     handle(target, [body, status, content_type](const httplib::Request&, httplib::Response& res) {
-        // Left unset, the status of a 200 follows the Range, if any.
-        if (status != 200) res.status = status;
-        res.set_content(body, content_type);
+        if (status == 200) {
+            // Left unset, the status follows the Range, if any.
+            res.set_content(body, content_type);
+            return;
+        }
+        res.status = status;
+        stream_whole(res, body, content_type);
     });
 }
 
 void LoopbackServer::serve_ignoring_ranges(const std::string& target, const std::string& body) {
-    // A streamed body is sent as it is: no range is applied to it.
     handle(target, [body](const httplib::Request&, httplib::Response& res) {
         res.status = 200;
-        res.set_chunked_content_provider("application/octet-stream", [body](size_t offset, httplib::DataSink& sink) {
-            if (offset < body.size()) sink.write(body.data() + offset, body.size() - offset);
-            else sink.done();
-            return true;
-        });
+        stream_whole(res, body, "application/octet-stream");
     });
 }
 

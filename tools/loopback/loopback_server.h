@@ -49,7 +49,8 @@ public:
 
     // Answers GET target with body and status. A text/ type lets the server
     // compress the body when the client accepts it. A 200 answers a Range
-    // as a server does: 206 and the part asked for, or 416 past the end.
+    // as a server does: 206 and the part asked for, or 416 past the end;
+    // any other status comes with the whole body.
     void serve(const std::string& target, const std::string& body, int status = 200,
                const std::string& content_type = "text/plain");
     // Answers GET target with the whole body and 200 whatever Range asks,
