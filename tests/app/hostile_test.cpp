@@ -466,8 +466,8 @@ TEST_F(ServerFault, SilentServerIsLeftAfterTheRealStallLimit_Slow30s) {
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::seconds(29));
     EXPECT_LT(waited, std::chrono::seconds(60));
-    EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + entries(old_titles_, 1, 20) +
-                         thread_prompt(20) + entry(1, board_) + board_prompt(1) + kLeave);
+    EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, "失敗 (応答がありません)\n") +
+                         entries(old_titles_, 1, 20) + thread_prompt(20) + entry(1, board_) + board_prompt(1) + kLeave);
     EXPECT_TRUE(read_file(dir_.file("surelist.txt")) == old_subject_);
 }
 
