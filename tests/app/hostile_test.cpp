@@ -9,11 +9,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/download.h"
@@ -408,6 +410,66 @@ TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
     expect_old_copies_shown_and_kept(
         menu_after_marker(link("http://127.0.0.1:" + std::to_string(refused_port()) + "/news/", board_)),
         "失敗 (接続できません)\n");
+}
+
+// zubo killed (kill -9) while a newer copy of the thread is arriving: the
+// copy in dat/ is the old one, whole, whether the new one was being
+// appended or sent whole; the next run brings it up to date.
+TEST_F(ServerFault, KilledMidUpdateLeavesTheOldCopyWhole) {
+    write_news_menu();
+    server_.serve("/news/subject.txt", old_subject_);
+    const std::string new_doc = old_doc_ + plain_thread(4000, "new").substr(plain_thread(3, "new").size());
+    const std::string dat_dir = dir_.file("dat");
+    for (bool ranges : {true, false}) {
+        SCOPED_TRACE(ranges ? "appended" : "sent whole");
+        auto sent = std::make_shared<std::atomic<bool>>(false);
+        auto released = std::make_shared<std::atomic<bool>>(false);
+        // The first 64 KB of the answer, then nothing until the test is done.
+        auto part_then_wait = [sent, released, new_doc](size_t offset, httplib::DataSink& sink) {
+            sink.write(new_doc.data() + offset, 65536);
+            *sent = true;
+            for (int i = 0; i < 1000 && !*released; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return false;
+        };
+        server_.handle(dat_path_, [=](const httplib::Request&, httplib::Response& res) {
+            if (ranges) {
+                res.set_content_provider(new_doc.size(), "application/octet-stream",
+                                         [=](size_t offset, size_t, httplib::DataSink& sink) {
+                                             return part_then_wait(offset, sink);
+                                         });
+            } else {
+                res.status = 200;
+                res.set_chunked_content_provider("application/octet-stream", [=](size_t, httplib::DataSink& sink) {
+                    return part_then_wait(0, sink);
+                });
+            }
+        });
+
+        // Killed once the server has sent its part and zubo has begun to
+        // write it: a file beside the copy, or the copy itself changed.
+        const std::string copy_path = dir_.file("dat/" + dat_name(1));
+        bool caught_writing = false;
+        ZuboOptions options;
+        options.input = "1\n1\n";
+        options.cwd = dir_.path();
+        options.timeout_seconds = 20;
+        options.kill_when = [&] {
+            caught_writing = *sent && (names_in(dat_dir).size() > 1 ||
+                                       std::filesystem::file_size(copy_path) != old_doc_.size());
+            return caught_writing;
+        };
+        ZuboRun killed = run_zubo(options);
+        *released = true;
+        EXPECT_TRUE(caught_writing);
+        EXPECT_FALSE(killed.exited);
+        EXPECT_TRUE(read_file(copy_path) == old_doc_);
+
+        server_.serve(dat_path_, new_doc, 200, "application/octet-stream");
+        ZuboRun again = run("1\n1\ne\ne\n");
+        EXPECT_NE(again.out.find(thread_opened(1, "old1")), std::string::npos);
+        EXPECT_TRUE(read_file(copy_path) == new_doc);
+        write_file(copy_path, old_doc_);
+    }
 }
 
 TEST_F(Hostile, MenuThatFailsToDownloadLeavesNoCache) {

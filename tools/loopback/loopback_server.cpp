@@ -113,7 +113,7 @@ void LoopbackServer::answer(const httplib::Request& req, httplib::Response& res)
         handler(req, res);
     } else {
         res.status = 404;
-        res.set_content("not here", "text/plain");
+        stream_whole(res, "not here", "text/plain");
     }
 }
 
