@@ -356,12 +356,15 @@ protected:
 
     // Board 1, thread 1 of the old list, the thread's end byte, the thread
     // list's end byte, e: everything shown comes from the old copies.
-    // Both downloads fail with the same outcome line.
-    void expect_old_copies_shown_and_kept(const std::string& menu, const std::string& outcome) {
+    // Both downloads fail with the same outcome line, unless the thread's
+    // is given.
+    void expect_old_copies_shown_and_kept(const std::string& menu, const std::string& outcome,
+                                          const std::string& thread_outcome = "") {
         write_file(dir_.file("italist.txt"), menu);
         ZuboRun r = run("1\n1\n\n\ne\n");
         EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, outcome) +
-                             entries(old_titles_, 1, 20) + thread_prompt(20) + thread_opened(1, "old1", outcome) +
+                             entries(old_titles_, 1, 20) + thread_prompt(20) +
+                             thread_opened(1, "old1", thread_outcome.empty() ? outcome : thread_outcome) +
                              post(1, "name1", "sage", "date", "kept1") +
                              post(2, "name2", "sage", "date", "kept2") + post(3, "name3", "sage", "date", "kept3") +
                              kThreadEnd + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
@@ -390,21 +393,27 @@ TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
             res.set_content("<html>error page</html>\n", "text/html");
         };
     };
+    auto to_page = [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/news/index.html"); };
     struct Fault {
         const char* name;
         LoopbackServer::Handler handler;
         std::string outcome;
+        std::string thread_outcome;  // when it differs: the archive, asked too, answers 404
     } faults[] = {
-        {"reset mid-body", cut, "失敗 (受信が途切れました)\n"},
-        {"redirect loop", loop, "失敗 (転送先をたどれません)\n"},
-        {"404", status(404), "失敗 (HTTP 404)\n"},
-        {"500", status(500), "失敗 (HTTP 500)\n"},
+        {"reset mid-body", cut, "失敗 (受信が途切れました)\n", ""},
+        {"redirect loop", loop, "失敗 (転送先をたどれません)\n", ""},
+        {"redirect to a page", to_page, "失敗 (転送先が別のファイルです)\n", "失敗 (HTTP 404)\n"},
+        {"403, and 403 again", status(403), "失敗 (HTTP 403)\n", "失敗 (HTTP 404)\n"},
+        {"404", status(404), "失敗 (HTTP 404)\n", ""},
+        {"500", status(500), "失敗 (HTTP 500)\n", ""},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
         server_.handle("/news/subject.txt", fault.handler);
         server_.handle(dat_path_, fault.handler);
-        expect_old_copies_shown_and_kept(menu_after_marker(link(server_.url("/news/"), board_)), fault.outcome);
+        server_.serve("/news/index.html", "<html>the board's page</html>\n", 200, "text/html");
+        expect_old_copies_shown_and_kept(menu_after_marker(link(server_.url("/news/"), board_)), fault.outcome,
+                                         fault.thread_outcome);
     }
     SCOPED_TRACE("connection refused");
     expect_old_copies_shown_and_kept(

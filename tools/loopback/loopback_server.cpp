@@ -44,18 +44,26 @@ void stream_whole(httplib::Response& res, const std::string& body, const std::st
     });
 }
 
+// The server would cut any body to the Range asked, and answer 416 when the
+// body is shorter; a real server sends an error page or a redirect's body
+// whole.
+void send_whole_unless_success(httplib::Response& res) {
+    if (res.status < 300 || res.body.empty()) return;
+    std::string body = std::move(res.body);
+    res.body.clear();
+    std::string content_type = res.get_header_value("Content-Type");
+    res.headers.erase("Content-Type");
+    stream_whole(res, body, content_type);
+}
+
 }  // namespace
 
 void LoopbackServer::serve(const std::string& target, const std::string& body, int status,
                            const std::string& content_type) {
     handle(target, [body, status, content_type](const httplib::Request&, httplib::Response& res) {
-        if (status == 200) {
-            // Left unset, the status follows the Range, if any.
-            res.set_content(body, content_type);
-            return;
-        }
-        res.status = status;
-        stream_whole(res, body, content_type);
+        // Left unset, the status of a 200 follows the Range, if any.
+        if (status != 200) res.status = status;
+        res.set_content(body, content_type);
     });
 }
 
@@ -113,8 +121,9 @@ void LoopbackServer::answer(const httplib::Request& req, httplib::Response& res)
         handler(req, res);
     } else {
         res.status = 404;
-        stream_whole(res, "not here", "text/plain");
+        res.set_content("not here", "text/plain");
     }
+    send_whole_unless_success(res);
 }
 
 void LoopbackServer::answered(const httplib::Request& req, const httplib::Response& res) {

@@ -4,7 +4,8 @@
 // serve zubo through it. It answers both origin-form requests
 // (GET /board/subject.txt) and the proxy form (GET http://host/path); a
 // handler is found by the request target as sent, then the fallback
-// handler, then 404. A connection is kept alive for up to 1,000 requests,
+// handler, then 404. The body of an answer of status 300 or more goes
+// whole, whatever Range was asked. A connection is kept alive for up to 1,000 requests,
 // as the service's servers keep it for a whole run.
 
 #include <httplib.h>
@@ -49,8 +50,7 @@ public:
 
     // Answers GET target with body and status. A text/ type lets the server
     // compress the body when the client accepts it. A 200 answers a Range
-    // as a server does: 206 and the part asked for, or 416 past the end;
-    // any other status comes with the whole body.
+    // as a server does: 206 and the part asked for, or 416 past the end.
     void serve(const std::string& target, const std::string& body, int status = 200,
                const std::string& content_type = "text/plain");
     // Answers GET target with the whole body and 200 whatever Range asks,
