@@ -5,8 +5,8 @@
 // (GET /board/subject.txt) and the proxy form (GET http://host/path); a
 // handler is found by the request target as sent, then the fallback
 // handler, then 404. The body of an answer of status 300 or more goes
-// whole, whatever Range was asked. A connection is kept alive for up to 1,000 requests,
-// as the service's servers keep it for a whole run.
+// whole, whatever Range was asked. A connection is kept alive for up to
+// 1,000 requests, as the service's servers keep it for a whole run.
 
 #include <httplib.h>
 
