@@ -14,6 +14,10 @@ LoopbackServer::LoopbackServer(int port) {
     server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { answer(req, res); });
     server_.set_logger([this](const httplib::Request& req, const httplib::Response& res) { answered(req, res); });
     server_.set_keep_alive_max_count(1000);
+    // Headers and a short body go out at once, as from a real server: with
+    // Nagle's delay, a 16-byte answer would wait for the client's delayed
+    // acknowledgement.
+    server_.set_tcp_nodelay(true);
     if (port == 0) {
         port_ = server_.bind_to_any_port("127.0.0.1");
     } else if (server_.bind_to_port("127.0.0.1", port)) {
