@@ -1,7 +1,9 @@
 // Times the built zubo on loopback and prints one table: a 1001-post thread
-// opened and paged to its end (against curl and cat of the same URL), the
-// same with a 1,000-word ngword.txt, a 3,000-board menu listed to its end,
-// and the peak resident set for 1, 10 and 50 thread openings.
+// downloaded whole, opened and paged to its end (against curl and cat of the
+// same URL), the same with a 1,000-word ngword.txt, a 3,000-board menu
+// listed to its end, the peak resident set for 1, 10 and 50 thread
+// openings, and the thread reopened unchanged from its local copy (body
+// bytes on the wire over the document's size).
 // Usage: zubo_bench [runs]   (the median of `runs` runs is shown; default 7)
 
 #include <fcntl.h>
@@ -143,17 +145,35 @@ int main(int argc, char** argv) {
 
     // Board 1, thread 1, then Enter at every page prompt until the end;
     // what is left goes to the lists, which leave at the end of input.
+    // Without a local copy, the whole document is downloaded.
     const std::string page_to_end = "1\n1\n" + std::string(400, '\n');
     auto zubo_thread = [&] {
         write_file(dir / "italist.txt", news_menu);
+        fs::remove_all(dir / "dat");
         return run_ms({ZUBO_BINARY}, dir, page_to_end);
+    };
+    // The same with the copy the run before left: only the overlap comes.
+    auto zubo_reopen = [&] {
+        write_file(dir / "italist.txt", news_menu);
+        return run_ms({ZUBO_BINARY}, dir, page_to_end);
+    };
+    // Body bytes of the last answer for the thread over the document's size.
+    auto last_thread_share = [&] {
+        std::size_t bytes = 0;
+        for (const zubo::SeenRequest& seen : server.requests()) {
+            if (seen.target == dat_path) bytes = seen.body_bytes;
+        }
+        return static_cast<double>(bytes) / static_cast<double>(doc.size());
     };
     const std::string fetch_and_print =
         "curl -s -o thread.dat '" + server.url(dat_path) + "' && cat thread.dat";
     auto floor = [&] { return run_ms({"/bin/sh", "-c", fetch_and_print}, dir, ""); };
 
     const double plain = median_ms(runs, zubo_thread);
+    const double whole_share = last_thread_share();
     const double curl_cat = median_ms(runs, floor);
+    const double reopen = median_ms(runs, zubo_reopen);
+    const double reopen_share = last_thread_share();
 
     std::string words;
     for (int k = 0; k < 1000; ++k) words += "ngword" + std::to_string(10000 + k) + "\n";
@@ -188,5 +208,8 @@ int main(int argc, char** argv) {
     std::printf("%-58s %7.1f ms %8s\n", "(c) 3,000-board menu parsed and listed to its end", board_list, "");
     std::printf("%-58s %4ld / %ld / %ld MiB\n", "(d) peak RSS, thread opened 1 / 10 / 50 times", rss[0] / 1024, rss[1] / 1024,
                 rss[2] / 1024);
+    std::printf("%-58s %7.1f ms %7.2fx\n", "(e) the thread of (a) reopened unchanged (vs (a))", reopen, reopen / plain);
+    std::printf("%-58s %10.6f %8s\n", "    body bytes over the document's size, reopened", reopen_share, "");
+    std::printf("%-58s %10.6f %8s\n", "    the same for (a), downloaded whole", whole_share, "");
     return 0;
 }

@@ -8,6 +8,7 @@
 #include "app/options.h"
 #include "console/console.h"
 #include "console/messages.h"
+#include "net/download.h"
 #include "net/version.h"
 #include "screens/board_list.h"
 
@@ -41,6 +42,9 @@ int main(int argc, char** argv) {
         zubo::console::print(zubo::messages::usage, zubo::kVersion);
         return 0;
     }
+    // One connection cache for the run: the thread list and its threads
+    // ride one kept-alive connection.
+    zubo::DownloadSession downloads;
     zubo::show_board_list(options.refresh);
     return 0;
 }

@@ -4,18 +4,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 
 #include "net/version.h"
 #include "text/gc_bytes.h"
+#include "text/lines.h"
 
 namespace zubo {
 namespace {
 
 constexpr long kTransferBufferSize = 32768;
-constexpr long kMaxRedirects = 10;
+constexpr int kMaxRedirects = 10;
+// The body of an answer that brings no document (an error page, a
+// redirect) is read and dropped, so that the connection stays fit for the
+// next request; one longer than this ends the transfer instead.
+constexpr std::size_t kMaxDroppedBytes = 1 << 20;
 
 struct CurlCleanup {
     void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
@@ -23,8 +31,46 @@ struct CurlCleanup {
 struct HeaderListCleanup {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
+struct UrlCleanup {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+struct CurlFree {
+    void operator()(char* text) const { curl_free(text); }
+};
 using Curl = std::unique_ptr<CURL, CurlCleanup>;
 using HeaderList = std::unique_ptr<curl_slist, HeaderListCleanup>;
+using Url = std::unique_ptr<CURLU, UrlCleanup>;
+using CurlText = std::unique_ptr<char, CurlFree>;
+
+bool curl_ready() {
+    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return initialised;
+}
+
+// The handle of the living DownloadSession; null when there is none.
+CURL* session_handle = nullptr;
+
+// The handle one download uses, for all its requests: the session's when
+// one lives, else one of its own, closed with its connections at the end.
+class Handle {
+public:
+    Handle() : own_(session_handle || !curl_ready() ? nullptr : curl_easy_init()) {}
+    CURL* get() const { return own_ ? own_.get() : session_handle; }
+
+private:
+    Curl own_;
+};
+
+// Both headers, so that neither an HTTP/1.1 nor an HTTP/1.0 proxy answers
+// from its cache. Null when they could not be built.
+curl_slist* no_cache_headers() {
+    static const HeaderList headers = [] {
+        HeaderList list(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+        if (list && !curl_slist_append(list.get(), "Pragma: no-cache")) list.reset();
+        return list;
+    }();
+    return headers.get();
+}
 
 // A temporary file beside the target. It replaces the target only when
 // committed; otherwise it is removed, so the target is never half-written.
@@ -59,7 +105,7 @@ public:
     bool commit() {
         std::FILE* f = file_;
         file_ = nullptr;
-        if (std::fclose(f) != 0) return false;
+        if (!f || std::fclose(f) != 0) return false;
         if (std::rename(temp_path_, target_) != 0) return false;
         temp_path_ = nullptr;
         return true;
@@ -71,37 +117,94 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-size_t write_body(char* data, size_t size, size_t count, void* file) {
+bool write_all(std::FILE* f, const char* data, std::size_t size) { return std::fwrite(data, 1, size, f) == size; }
+
+// Where the body of the answer that ends an exchange goes.
+class BodySink {
+public:
+    virtual ~BodySink() = default;
+    // Whether the body of an answer with this status is the sink's; any
+    // other body is dropped.
+    virtual bool takes(long status) = 0;
+    // False when the bytes could not be kept.
+    virtual bool write(const char* data, std::size_t size) = 0;
+};
+
+// The body of a 2xx answer, into a file as it comes.
+class WholeBody : public BodySink {
+public:
+    explicit WholeBody(std::FILE* file) : file_(file) {}
+    bool takes(long status) override { return status >= 200 && status < 300; }
+    bool write(const char* data, std::size_t size) override { return write_all(file_, data, size); }
+
+private:
+    std::FILE* file_;
+};
+
+// One request's body as it arrives: to the sink when the answer's status
+// is the sink's, else dropped.
+struct Answer {
+    CURL* curl;
+    BodySink* sink;
+    bool decided = false;
+    bool kept = false;
+    std::size_t dropped = 0;
+    bool sink_failed = false;
+    bool too_long = false;
+};
+
+size_t on_body(char* data, size_t size, size_t count, void* context) {
+    Answer& answer = *static_cast<Answer*>(context);
+    const std::size_t bytes = size * count;
+    if (!answer.decided) {
+        long status = 0;
+        curl_easy_getinfo(answer.curl, CURLINFO_RESPONSE_CODE, &status);
+        answer.kept = answer.sink->takes(status);
+        answer.decided = true;
+    }
     // A short count makes curl end the transfer with a write error.
-    return std::fwrite(data, size, count, static_cast<std::FILE*>(file)) * size;
+    if (answer.kept) {
+        if (answer.sink->write(data, bytes)) return bytes;
+        answer.sink_failed = true;
+        return 0;
+    }
+    answer.dropped += bytes;
+    if (answer.dropped <= kMaxDroppedBytes) return bytes;
+    answer.too_long = true;
+    return 0;
 }
 
-// Sets every option of the one GET explicitly; the proxy is left to
+// Sets every option of one GET explicitly, after clearing those of the
+// request before (the handle keeps its connections). range is "N-" for the
+// bytes from N on, or null for the whole document. The proxy is left to
 // libcurl's reading of http_proxy, https_proxy and no_proxy.
-bool configure(CURL* curl, const char* url, curl_slist* headers, std::FILE* body,
-               const DownloadLimits& limits) {
+bool configure(CURL* curl, const char* url, const char* range, Answer* answer, const DownloadLimits& limits) {
+    curl_slist* headers = no_cache_headers();
+    if (!headers) return false;
+    curl_easy_reset(curl);
     return curl_easy_setopt(curl, CURLOPT_URL, url) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_USERAGENT, kVersion) == CURLE_OK &&
-           // Both headers, so that neither an HTTP/1.1 nor an HTTP/1.0 proxy
-           // answers from its cache.
+           curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
-           // Empty string: every encoding libcurl can decode; the file gets
-           // the decoded body.
-           curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "") == CURLE_OK &&
+           // A whole document may come in every encoding libcurl can decode
+           // (empty string); the file gets the decoded body. A range counts
+           // the bytes of the document as stored, so it is asked for
+           // without Accept-Encoding (null).
+           curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, range ? nullptr : "") == CURLE_OK &&
+           curl_easy_setopt(curl, CURLOPT_RANGE, range) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-           // Statuses of 400 and above end the transfer as failed.
-           curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L) == CURLE_OK &&
+           // Redirects are followed by hand, each target checked first.
+           curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L) == CURLE_OK &&
+           // An error status is an answer like any other: its body is read,
+           // so the connection stays open for the request that follows.
+           curl_easy_setopt(curl, CURLOPT_FAILONERROR, 0L) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, limits.connect_timeout_seconds) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.stall_seconds) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kTransferBufferSize) == CURLE_OK &&
            // No signals: a single-threaded console program keeps its own.
            curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, write_body) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_WRITEDATA, body) == CURLE_OK;
+           curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body) == CURLE_OK &&
+           curl_easy_setopt(curl, CURLOPT_WRITEDATA, answer) == CURLE_OK;
 }
 
 DownloadFailure classify(CURLcode code) {
@@ -140,41 +243,260 @@ DownloadFailure classify(CURLcode code) {
     }
 }
 
-DownloadResult failed(DownloadFailure failure) {
+DownloadResult failed(DownloadFailure failure, long status = 0) {
     DownloadResult result;
     result.failure = failure;
+    result.status = status;
     return result;
 }
 
+// The last segment of url's path ("subject.txt" of .../news/subject.txt),
+// as written there; null when url is no http or https URL.
+const char* file_name_of(const char* url) {
+    Url parsed(curl_url());
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK) return nullptr;
+    char* scheme = nullptr;
+    char* path = nullptr;
+    CURLUcode scheme_code = curl_url_get(parsed.get(), CURLUPART_SCHEME, &scheme, 0);
+    CurlText scheme_text(scheme);
+    CURLUcode path_code = curl_url_get(parsed.get(), CURLUPART_PATH, &path, 0);
+    CurlText path_text(path);
+    if (scheme_code != CURLUE_OK || path_code != CURLUE_OK) return nullptr;
+    if (std::strcmp(scheme, "http") != 0 && std::strcmp(scheme, "https") != 0) return nullptr;
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    return gc::copy_bytes(name, std::strlen(name));
+}
+
+// A redirect may lead only to the same file elsewhere (a board's list to
+// its new host, a thread's document to the archive), never to a page that
+// would take the document's place.
+bool same_file(const char* url, const char* target) {
+    const char* wanted = file_name_of(url);
+    const char* offered = file_name_of(target);
+    return wanted && offered && wanted[0] && std::strcmp(wanted, offered) == 0;
+}
+
+// One request of url, and those its answers lead to: a redirect to the same
+// file name is followed (at most kMaxRedirects of them), a first 403 is
+// asked again at once over the same connection (the service's front end has
+// been seen to refuse a new connection's first request). The body of the
+// final answer goes to sink when sink takes its status. An exchange without
+// failure ended on an answer that is neither a redirect nor that first
+// 403; its status is the caller's to judge.
+DownloadResult exchange(CURL* curl, const char* url, const char* range, BodySink& sink,
+                        const DownloadLimits& limits) {
+    if (!curl) return failed(DownloadFailure::kOther);
+    const char* target = url;
+    bool asked_again = false;
+    for (int redirects = 0;;) {
+        Answer answer{curl, &sink};
+        if (!configure(curl, target, range, &answer, limits)) return failed(DownloadFailure::kOther);
+        CURLcode code = curl_easy_perform(curl);
+        DownloadResult result;
+        result.curl_code = code;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+        if (answer.sink_failed) result.failure = DownloadFailure::kLocalFile;
+        else if (answer.too_long) result.failure = DownloadFailure::kHttpStatus;
+        else result.failure = classify(code);
+        if (!result.ok()) return result;
+
+        if (result.status == 403 && !asked_again) {
+            asked_again = true;
+            continue;
+        }
+        if (result.status < 300 || result.status >= 400) return result;
+        char* location = nullptr;
+        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
+        // A 3xx that leads nowhere brings no document either.
+        if (!location) return failed(DownloadFailure::kHttpStatus, result.status);
+        if (!same_file(url, location)) return failed(DownloadFailure::kRedirectRefused, result.status);
+        if (++redirects > kMaxRedirects) return failed(DownloadFailure::kRedirect, result.status);
+        // The handle owns location only until its next request.
+        target = gc::copy_bytes(location, std::strlen(location));
+        if (!target) return failed(DownloadFailure::kOther);
+    }
+}
+
+bool is_success(long status) { return status >= 200 && status < 300; }
+
+// The Content-Range of the answer just received; null when it has none.
+const curl_header* content_range(CURL* curl) {
+    curl_header* header = nullptr;
+    return curl_easy_header(curl, "Content-Range", 0, CURLH_HEADER, -1, &header) == CURLHE_OK ? header : nullptr;
+}
+
+// Where a ranged answer begins by its Content-Range ("bytes N-M/T"); -1
+// when it says nothing readable.
+long long range_start(const curl_header* header) {
+    const char* value = header->value;
+    if (std::strncmp(value, "bytes", 5) != 0) return -1;
+    value += 5;
+    while (*value == ' ') ++value;
+    if (*value < '0' || *value > '9') return -1;
+    return std::strtoll(value, nullptr, 10);
+}
+
+// A local copy that can be extended: its size, and its last kOverlapBytes
+// bytes, which end in a newline.
+struct CopyEnd {
+    long long size = 0;
+    char tail[kOverlapBytes];
+};
+
+std::optional<CopyEnd> extendable_copy(const char* path) {
+    File f = open_file(path, "rb");
+    if (!f || fseeko(f.get(), 0, SEEK_END) != 0) return std::nullopt;
+    CopyEnd end;
+    end.size = ftello(f.get());
+    const long long overlap = static_cast<long long>(kOverlapBytes);
+    if (end.size < overlap || fseeko(f.get(), static_cast<off_t>(end.size - overlap), SEEK_SET) != 0) return std::nullopt;
+    if (std::fread(end.tail, 1, kOverlapBytes, f.get()) != kOverlapBytes) return std::nullopt;
+    if (end.tail[kOverlapBytes - 1] != '\n') return std::nullopt;
+    return end;
+}
+
+// Copies the first size bytes of the file at path to out.
+bool copy_prefix(const char* path, long long size, std::FILE* out) {
+    File in = open_file(path, "rb");
+    if (!in) return false;
+    char buffer[kTransferBufferSize];
+    while (size > 0) {
+        std::size_t want = size < kTransferBufferSize ? static_cast<std::size_t>(size) : sizeof buffer;
+        std::size_t got = std::fread(buffer, 1, want, in.get());
+        if (got != want || !write_all(out, buffer, got)) return false;
+        size -= static_cast<long long>(got);
+    }
+    return true;
+}
+
+// The answer to a range asked from the copy's last kOverlapBytes bytes on.
+// A 206 must begin with those bytes; what follows them goes, after the old
+// copy, into a new file beside it. A 200 is the whole document and goes
+// into a new file as it comes. Either new file replaces the copy only when
+// committed.
+class Extension : public BodySink {
+public:
+    Extension(const char* path, const CopyEnd& end) : path_(path), end_(end) {}
+
+    bool takes(long status) override {
+        partial_ = status == 206;
+        return partial_ || status == 200;
+    }
+
+    bool write(const char* data, std::size_t size) override {
+        if (!partial_) return start(false) && write_all(pending_->file(), data, size);
+        if (mismatch_) return true;
+        std::size_t overlap = std::min(size, kOverlapBytes - overlap_seen_);
+        if (std::memcmp(data, end_.tail + overlap_seen_, overlap) != 0) {
+            // The rest of this answer is dropped; the whole document follows.
+            mismatch_ = true;
+            return true;
+        }
+        overlap_seen_ += overlap;
+        if (size == overlap) return true;
+        return start(true) && write_all(pending_->file(), data + overlap, size - overlap);
+    }
+
+    // Whether a 206 began with exactly the copy's last bytes.
+    bool overlap_matched() const { return !mismatch_ && overlap_seen_ == kOverlapBytes; }
+    long long overlap_from() const { return end_.size - static_cast<long long>(kOverlapBytes); }
+
+    // Puts the new copy in place: the old one extended, or the whole
+    // document of a 200 (empty when its body was). A 206 that brought
+    // nothing after the overlap leaves the copy untouched.
+    bool commit() {
+        if (partial_ && !pending_) return true;
+        return start(false) && pending_->commit();
+    }
+
+private:
+    // The new file, begun with the old copy when extending it.
+    bool start(bool with_old_copy) {
+        if (pending_) return true;
+        pending_.emplace(path_);
+        if (!pending_->file()) return false;
+        return !with_old_copy || copy_prefix(path_, end_.size, pending_->file());
+    }
+
+    const char* path_;
+    CopyEnd end_;
+    bool partial_ = false;
+    bool mismatch_ = false;
+    std::size_t overlap_seen_ = 0;
+    std::optional<PendingFile> pending_;
+};
+
 }  // namespace
+
+DownloadSession::DownloadSession() {
+    if (session_handle || !curl_ready()) return;
+    session_handle = curl_easy_init();
+    owner_ = session_handle != nullptr;
+}
+
+DownloadSession::~DownloadSession() {
+    if (!owner_) return;
+    curl_easy_cleanup(session_handle);
+    session_handle = nullptr;
+}
 
 DownloadResult download_to_file(const char* url, const char* path) {
     return download_to_file(url, path, DownloadLimits{});
 }
 
 DownloadResult download_to_file(const char* url, const char* path, const DownloadLimits& limits) {
-    static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     // Null when the caller could not build them (the heap is exhausted).
-    if (!initialised || !url || !path) return failed(DownloadFailure::kOther);
-
-    Curl curl(curl_easy_init());
-    if (!curl) return failed(DownloadFailure::kOther);
-    HeaderList headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
-    if (!headers) return failed(DownloadFailure::kOther);
-    curl_slist* with_pragma = curl_slist_append(headers.get(), "Pragma: no-cache");
-    if (!with_pragma) return failed(DownloadFailure::kOther);
-
+    if (!url || !path) return failed(DownloadFailure::kOther);
     PendingFile pending(path);
     if (!pending.file()) return failed(DownloadFailure::kLocalFile);
-    if (!configure(curl.get(), url, headers.get(), pending.file(), limits)) return failed(DownloadFailure::kOther);
+    WholeBody body(pending.file());
 
-    CURLcode code = curl_easy_perform(curl.get());
-    DownloadResult result;
-    result.curl_code = code;
-    curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &result.status);
-    result.failure = classify(code);
-    if (result.ok() && result.status >= 400) result.failure = DownloadFailure::kHttpStatus;
-    if (result.ok() && !pending.commit()) result.failure = DownloadFailure::kLocalFile;
+    Handle handle;
+    DownloadResult result = exchange(handle.get(), url, nullptr, body, limits);
+    if (!result.ok()) return result;
+    if (!is_success(result.status)) result.failure = DownloadFailure::kHttpStatus;
+    else if (!pending.commit()) result.failure = DownloadFailure::kLocalFile;
+    return result;
+}
+
+DownloadResult update_copy(const char* url, const char* path) { return update_copy(url, path, DownloadLimits{}); }
+
+DownloadResult update_copy(const char* url, const char* path, const DownloadLimits& limits) {
+    if (!url || !path) return failed(DownloadFailure::kOther);
+    std::optional<CopyEnd> end = extendable_copy(path);
+    if (!end) return download_to_file(url, path, limits);
+    Extension extension(path, *end);
+    // Everything from the overlap on; libcurl sends it as "Range: bytes=N-".
+    char range[32];
+    std::snprintf(range, sizeof range, "%lld-", extension.overlap_from());
+
+    Handle handle;
+    DownloadResult result = exchange(handle.get(), url, range, extension, limits);
+    if (!result.ok()) return result;
+    // Read before anything else is asked: the answer just received.
+    const curl_header* answered_range = content_range(handle.get());
+    switch (result.status) {
+    case 206:
+        // The copy is no longer the document's start (the thread was
+        // rewritten), or the answer is some other part of it.
+        if (!extension.overlap_matched() ||
+            (answered_range && range_start(answered_range) != extension.overlap_from())) {
+            return download_to_file(url, path, limits);
+        }
+        break;
+    case 200:
+        // A 200 with a Content-Range is a slice, not the whole document.
+        if (answered_range) return download_to_file(url, path, limits);
+        break;
+    case 416:
+        // The copy is longer than the document: rewritten too.
+        return download_to_file(url, path, limits);
+    default:
+        result.failure = DownloadFailure::kHttpStatus;
+        return result;
+    }
+    if (!extension.commit()) result.failure = DownloadFailure::kLocalFile;
     return result;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
-// The downloader: one HTTP GET of one URL into one local file.
+// The downloader: HTTP GETs of documents into local files, over the
+// connections of one session for the whole run.
+
+#include <cstddef>
 
 namespace zubo {
 
@@ -14,28 +17,62 @@ struct DownloadLimits {
 // Why a download failed, in terms a user can act on.
 enum class DownloadFailure {
     kNone,
-    kHttpStatus,     // the server answered with a status of 400 or more
-    kCannotConnect,  // host or proxy unknown, connection refused or unreachable
-    kSecureChannel,  // the TLS handshake or the certificate check failed
-    kTimedOut,       // no connection in time, or the transfer stalled
-    kRedirect,       // a redirect that can't be followed (too many of them)
-    kInterrupted,    // the answer broke off or could not be read
-    kLocalFile,      // the local copy could not be written
-    kOther,          // anything else; curl_code says what
+    kHttpStatus,       // the server answered with a status that brings no document
+    kCannotConnect,    // host or proxy unknown, connection refused or unreachable
+    kSecureChannel,    // the TLS handshake or the certificate check failed
+    kTimedOut,         // no connection in time, or the transfer stalled
+    kRedirect,         // a redirect that can't be followed (too many of them)
+    kRedirectRefused,  // a redirect to another file: a page in place of the document
+    kInterrupted,      // the answer broke off or could not be read
+    kLocalFile,        // the local copy could not be written
+    kOther,            // anything else; curl_code says what
 };
 
 struct DownloadResult {
     DownloadFailure failure = DownloadFailure::kNone;
     long status = 0;     // the last HTTP status received; 0 when none was
-    int curl_code = 0;   // libcurl's code for the transfer
+    int curl_code = 0;   // libcurl's code for the last transfer
     bool ok() const { return failure == DownloadFailure::kNone; }
 };
 
-// Fetches url (redirects followed, proxies from the environment, no cache
-// on the way) and replaces the file at path with the body. The file changes
-// only when the whole body arrived with a status below 400; otherwise it
-// stays as it was, or absent. A null url or path fails at once.
+// A local copy at least this long, ending in a newline, is brought up to
+// date by asking only for what follows its last kOverlapBytes bytes; those
+// bytes, sent back first, show that the copy is still the document's start.
+inline constexpr std::size_t kOverlapBytes = 16;
+
+// While one lives, every download goes through its one libcurl handle,
+// whose connection cache keeps a board's connection (and TLS session) alive
+// from the thread list to its threads. Without one, each download opens
+// and closes connections of its own. main keeps one for the run; one made
+// while another lives changes nothing.
+class DownloadSession {
+public:
+    DownloadSession();
+    ~DownloadSession();
+    DownloadSession(const DownloadSession&) = delete;
+    DownloadSession& operator=(const DownloadSession&) = delete;
+
+private:
+    bool owner_ = false;
+};
+
+// Fetches the whole document at url and replaces the file at path with it.
+// Redirects are followed only to the same file name; a first 403 is asked
+// again at once; proxies come from the environment, no cache on the way,
+// compression welcome. The file changes only when the whole body of a 2xx
+// answer arrived; otherwise it stays as it was, or absent. A null url or
+// path fails at once.
 DownloadResult download_to_file(const char* url, const char* path);
 DownloadResult download_to_file(const char* url, const char* path, const DownloadLimits& limits);
+
+// Brings the local copy at path up to the document at url. A copy that can
+// be extended is: only its new end is asked for (uncompressed) and
+// appended; a copy the document no longer starts with, or a server that
+// sends the whole document, gets the whole document in its place. Any
+// other copy is fetched whole, as download_to_file does. At every moment
+// the file is the old copy or the new one, never a mix; a failure leaves
+// it as it was.
+DownloadResult update_copy(const char* url, const char* path);
+DownloadResult update_copy(const char* url, const char* path, const DownloadLimits& limits);
 
 }  // namespace zubo

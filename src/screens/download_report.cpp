@@ -25,6 +25,9 @@ void report_download(const DownloadResult& result, const char* ok_message) {
     case DownloadFailure::kRedirect:
         console::write(messages::failed_redirect);
         return;
+    case DownloadFailure::kRedirectRefused:
+        console::write(messages::failed_redirect_elsewhere);
+        return;
     case DownloadFailure::kInterrupted:
         console::write(messages::failed_interrupted);
         return;

@@ -6,6 +6,7 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "net/download.h"
 #include "screens/download_report.h"
 #include "screens/files.h"
 #include "screens/ng_filter.h"
@@ -30,7 +31,16 @@ std::size_t tag_size(const char* text) {
     return text[end] == '>' ? end + 1 : 0;
 }
 
-// The local copy, downloaded afresh when the name is safe to use, with the
+// Whether the thread may have fallen into the archive: its server says it
+// is gone or forbidden, or sends a page in its place.
+bool may_have_fallen(const DownloadResult& result) {
+    if (result.failure == DownloadFailure::kRedirectRefused) return true;
+    return result.failure == DownloadFailure::kHttpStatus &&
+           (result.status == 403 || result.status == 404 || result.status == 410);
+}
+
+// The local copy, brought up to date when the name is safe to use (from
+// the archive when the thread has fallen off its board), with the
 // download's outcome on the line. Null when there is none to read.
 File fetch_thread(const char* url, const char* dat_name) {
     mkdir(kDatDirectory, 0777);
@@ -39,7 +49,11 @@ File fetch_thread(const char* url, const char* dat_name) {
         return nullptr;
     }
     const char* path = gc::concat(kDatDirectory, "/", dat_name);
-    report_download(download_to_file(gc::concat(url, "dat/", dat_name), path), messages::download_ok_dot);
+    DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path);
+    const char* archived = archive_url(url, dat_name);
+    // When both places fail, the line tells how the archive answered.
+    if (archived && may_have_fallen(result)) result = update_copy(archived, path);
+    report_download(result, messages::download_ok_dot);
     return open_file(path, "r");
 }
 
@@ -85,6 +99,16 @@ bool is_plain_file_name(const char* dat_name) {
         if (*p == '/' || *p == '\\' || *p < 0x20) return false;
     }
     return true;
+}
+
+const char* archive_url(const char* url, const char* dat_name) {
+    std::size_t digits = std::strspn(dat_name, "0123456789");
+    if (digits < kArchiveDirDigits || std::strcmp(dat_name + digits, ".dat") != 0) return nullptr;
+    char directory[kArchiveDirDigits + 1];
+    std::memcpy(directory, dat_name, kArchiveDirDigits);
+    directory[kArchiveDirDigits] = '\0';
+    const char* base = gc::concat(url, "oyster/", directory);
+    return base ? gc::concat(base, "/", dat_name) : nullptr;
 }
 
 int render_tags(char* field) {

@@ -1,6 +1,7 @@
 #pragma once
 // The thread view: one thread's posts, page by page.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -24,6 +25,15 @@ using ThreadLoad = TableFill;
 // Whether dat_name may name a local copy: a plain file name in dat/, never
 // a path that leads elsewhere.
 bool is_plain_file_name(const char* dat_name);
+
+// The archive keeps a fallen thread's document at oyster/K4/NAME of its
+// board, K4 being the first digits of the thread's key.
+inline constexpr std::size_t kArchiveDirDigits = 4;
+
+// The archive's URL of the thread dat_name of the board at url; null when
+// dat_name is no key of at least kArchiveDirDigits digits followed by
+// ".dat".
+const char* archive_url(const char* url, const char* dat_name);
 
 // Renders the tags of a post's field in place, left to right: <br> becomes
 // a line break (newline, tab), any other tag goes, the text between tags

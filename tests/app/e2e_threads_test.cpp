@@ -246,6 +246,177 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
     }
 }
 
+std::vector<Post> plain_posts(int count) {
+    std::vector<Post> posts;
+    for (int n = 1; n <= count; ++n) posts.push_back(plain_post(n));
+    return posts;
+}
+
+// Read once, then reopened in a second run after the thread changed (or
+// not) on the server: the second run shows the thread as the server now has
+// it, asking for as little as it can.
+TEST_F(E2eThreads, ReopenedThreadIsBroughtUpToDate) {
+    std::vector<Post> fourth_deleted = plain_posts(5);
+    fourth_deleted.erase(fourth_deleted.begin() + 3);
+    struct Case {
+        const char* name;
+        std::vector<Post> before, after;
+        bool ignores_ranges;
+        std::size_t requests;        // for the thread, in the second run
+        std::size_t max_body_bytes;  // of its first answer; 0: not counted
+    } cases[] = {
+        {"nothing new", plain_posts(5), plain_posts(5), false, 1, 16},
+        {"new posts appended", plain_posts(3), plain_posts(5), false, 1, 16 + dat_document(plain_posts(5)).size() -
+                                                                             dat_document(plain_posts(3)).size()},
+        // The document is now shorter than the copy: 416, then the whole.
+        {"post deleted near the end", plain_posts(5), fourth_deleted, false, 2, 0},
+        {"server ignores ranges", plain_posts(3), plain_posts(5), true, 1, 0},
+    };
+    const std::string dat_path = "/news/dat/" + dat_name(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start_server();
+        std::filesystem::remove_all(dir_.file("dat"));
+        server_->serve(dat_path, dat_document(c.before));
+        ZuboRun first = run("1\n1\n\ne\ne\n");
+        ASSERT_EQ(read_file(dir_.file("dat/" + dat_name(1))), dat_document(c.before));
+
+        const std::string after = dat_document(c.after);
+        if (c.ignores_ranges) server_->serve_ignoring_ranges(dat_path, after);
+        else server_->serve(dat_path, after);
+        const std::size_t before_second = server_->requests().size();
+        ZuboRun second = run("1\n1\n\ne\ne\n");
+
+        const int count = static_cast<int>(c.after.size());
+        EXPECT_EQ(second.out, up_to_thread(1, titles_[0]) + printed(c.after, 1, count) + thread_end() + back_and_out());
+        if (dat_document(c.before) == after) {
+            EXPECT_EQ(second.out, first.out);
+        }
+        EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), after);
+        EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{dat_name(1)});
+
+        std::vector<SeenRequest> thread_requests;
+        const std::vector<SeenRequest> seen = server_->requests();
+        for (std::size_t i = before_second; i < seen.size(); ++i) {
+            if (seen[i].target == dat_path) thread_requests.push_back(seen[i]);
+        }
+        ASSERT_EQ(thread_requests.size(), c.requests);
+        EXPECT_EQ(thread_requests[0].header("Range"),
+                  "bytes=" + std::to_string(dat_document(c.before).size() - 16) + "-");
+        EXPECT_EQ(thread_requests[0].headers.count("Accept-Encoding"), 0u);
+        if (c.max_body_bytes) {
+            EXPECT_LE(thread_requests[0].body_bytes, c.max_body_bytes);
+        }
+    }
+}
+
+// The thread's server says the thread is gone: zubo asks the archive once,
+// and shows what it got, or the local copy, or the open error.
+TEST_F(E2eThreads, FallenThreadIsReadFromTheArchive) {
+    const std::string dat_path = "/news/dat/" + dat_name(1);
+    const std::string archive_path = "/news/oyster/1000/" + dat_name(1);
+    const std::vector<Post> archived = plain_posts(5), copy = plain_posts(3);
+    enum class Thread { k404, k410, k403, k500, kToPage, kToArchive };
+    struct Case {
+        const char* name;
+        Thread thread;
+        bool archive_present;
+        bool local_copy;
+        std::string outcome;
+        std::vector<std::string> asked;  // for the thread, in turn
+    } cases[] = {
+        {"404, archive present, no copy", Thread::k404, true, false, kOk, {dat_path, archive_path}},
+        {"404, archive present, an older copy", Thread::k404, true, true, kOk, {dat_path, archive_path}},
+        {"410, archive present", Thread::k410, true, false, kOk, {dat_path, archive_path}},
+        {"403 twice, archive present", Thread::k403, true, false, kOk, {dat_path, dat_path, archive_path}},
+        {"302 to a page, archive present", Thread::kToPage, true, true, kOk, {dat_path, archive_path}},
+        {"redirected to the archive", Thread::kToArchive, true, true, kOk, {dat_path, archive_path}},
+        {"404, archive absent, a copy", Thread::k404, false, true, "失敗 (HTTP 404)\n", {dat_path, archive_path}},
+        {"404, neither", Thread::k404, false, false, "失敗 (HTTP 404)\n", {dat_path, archive_path}},
+        {"302 to a page keeps the copy", Thread::kToPage, false, true, "失敗 (HTTP 404)\n", {dat_path, archive_path}},
+        {"500 never asks the archive", Thread::k500, true, true, "失敗 (HTTP 500)\n", {dat_path}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        start_server();
+        std::filesystem::remove_all(dir_.file("dat"));
+        if (c.local_copy) {
+            std::filesystem::create_directory(dir_.file("dat"));
+            write_file(dir_.file("dat/" + dat_name(1)), dat_document(copy));
+        }
+        switch (c.thread) {
+        case Thread::k404: server_->serve(dat_path, "<html>404 Not Found</html>\n", 404, "text/html"); break;
+        case Thread::k410: server_->serve(dat_path, "<html>410 Gone</html>\n", 410, "text/html"); break;
+        case Thread::k403: server_->serve(dat_path, "<html>403 Forbidden</html>\n", 403, "text/html"); break;
+        case Thread::k500: server_->serve(dat_path, "<html>500</html>\n", 500, "text/html"); break;
+        case Thread::kToPage:
+            server_->handle(dat_path, [](const httplib::Request&, httplib::Response& res) {
+                res.set_redirect("/news/kako/fallen.html", 302);
+            });
+            server_->serve("/news/kako/fallen.html", "<html><body>過去ログ</body></html>\n", 200, "text/html");
+            break;
+        case Thread::kToArchive:
+            server_->handle(dat_path, [archive_path](const httplib::Request&, httplib::Response& res) {
+                res.set_redirect(archive_path, 302);
+            });
+            break;
+        }
+        if (c.archive_present) server_->serve(archive_path, dat_document(archived));
+
+        const bool shown = c.archive_present && c.outcome == kOk;
+        ZuboRun r = run(c.local_copy || shown ? "1\n1\n\ne\ne\n" : "1\n1\ne\ne\n");
+
+        const std::vector<Post>& posts = shown ? archived : copy;
+        const std::string thread = c.local_copy || shown
+                                       ? printed(posts, 1, static_cast<int>(posts.size())) + thread_end()
+                                       : dat_open_error();
+        EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, c.outcome) + thread + back_and_out());
+        if (c.local_copy || shown) {
+            EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), dat_document(posts));
+        }
+        EXPECT_EQ(names_in(dir_.file("dat")), c.local_copy || shown ? std::set<std::string>{dat_name(1)}
+                                                                    : std::set<std::string>{});
+        std::vector<std::string> asked;
+        for (const SeenRequest& seen : server_->requests()) {
+            if (seen.target == "/news/subject.txt") continue;
+            asked.push_back(seen.target);
+            // The archive too is asked only for what follows a copy.
+            EXPECT_EQ(seen.header("Range").empty(), !c.local_copy) << seen.target;
+        }
+        EXPECT_EQ(asked, c.asked);
+    }
+}
+
+// Seen from the service's front end: a 403 to a connection's first
+// request, the same request answered on the same connection.
+TEST_F(E2eThreads, FirstForbiddenIsAskedAgainOnTheRunsOneConnection) {
+    const std::vector<Post> posts = plain_posts(3);
+    const std::string dat_path = "/news/dat/" + dat_name(1);
+    auto forbidden_first = [](std::string body) {
+        auto asked = std::make_shared<std::atomic<int>>(0);
+        return [asked, body](const httplib::Request&, httplib::Response& res) {
+            if ((*asked)++ == 0) {
+                res.status = 403;
+                res.set_content("<html>403 Forbidden</html>\n", "text/html");
+            } else {
+                res.set_content(body, "text/plain");
+            }
+        };
+    };
+    server_->handle("/news/subject.txt", forbidden_first(subject(titles_)));
+    server_->handle(dat_path, forbidden_first(dat_document(posts)));
+
+    ZuboRun r = run("1\n1\n\ne\ne\n");
+
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_end() + back_and_out());
+    const std::vector<SeenRequest> seen = server_->requests();
+    std::vector<std::string> targets;
+    for (const SeenRequest& request : seen) targets.push_back(request.target);
+    EXPECT_EQ(targets, (std::vector<std::string>{"/news/subject.txt", "/news/subject.txt", dat_path, dat_path}));
+    // The thread list and the thread, on one connection.
+    for (const SeenRequest& request : seen) EXPECT_EQ(request.remote_port, seen[0].remote_port);
+}
+
 TEST_F(E2eThreads, NoLocalCopyAndNoServerIsADatOpenError) {
     write_file(dir_.file("surelist.txt"), subject(titles_));
     server_.reset();

@@ -9,11 +9,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "net/download.h"
@@ -353,12 +355,15 @@ protected:
 
     // Board 1, thread 1 of the old list, the thread's end byte, the thread
     // list's end byte, e: everything shown comes from the old copies.
-    // Both downloads fail with the same outcome line.
-    void expect_old_copies_shown_and_kept(const std::string& menu, const std::string& outcome) {
+    // Both downloads fail with the same outcome line, unless the thread's
+    // is given.
+    void expect_old_copies_shown_and_kept(const std::string& menu, const std::string& outcome,
+                                          const std::string& thread_outcome = "") {
         write_file(dir_.file("italist.txt"), menu);
         ZuboRun r = run("1\n1\n\n\ne\n");
         EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, outcome) +
-                             entries(old_titles_, 1, 20) + thread_prompt(20) + thread_opened(1, "old1", outcome) +
+                             entries(old_titles_, 1, 20) + thread_prompt(20) +
+                             thread_opened(1, "old1", thread_outcome.empty() ? outcome : thread_outcome) +
                              post(1, "name1", "sage", "date", "kept1") +
                              post(2, "name2", "sage", "date", "kept2") + post(3, "name3", "sage", "date", "kept3") +
                              kThreadEnd + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
@@ -387,26 +392,92 @@ TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
             res.set_content("<html>error page</html>\n", "text/html");
         };
     };
+    auto to_page = [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/news/index.html"); };
     struct Fault {
         const char* name;
         LoopbackServer::Handler handler;
         std::string outcome;
+        std::string thread_outcome;  // when it differs: the archive, asked too, answers 404
     } faults[] = {
-        {"reset mid-body", cut, "失敗 (受信が途切れました)\n"},
-        {"redirect loop", loop, "失敗 (転送先をたどれません)\n"},
-        {"404", status(404), "失敗 (HTTP 404)\n"},
-        {"500", status(500), "失敗 (HTTP 500)\n"},
+        {"reset mid-body", cut, "失敗 (受信が途切れました)\n", ""},
+        {"redirect loop", loop, "失敗 (転送先をたどれません)\n", ""},
+        {"redirect to a page", to_page, "失敗 (転送先が別のファイルです)\n", "失敗 (HTTP 404)\n"},
+        {"403, and 403 again", status(403), "失敗 (HTTP 403)\n", "失敗 (HTTP 404)\n"},
+        {"404", status(404), "失敗 (HTTP 404)\n", ""},
+        {"500", status(500), "失敗 (HTTP 500)\n", ""},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
         server_.handle("/news/subject.txt", fault.handler);
         server_.handle(dat_path_, fault.handler);
-        expect_old_copies_shown_and_kept(menu_after_marker(link(server_.url("/news/"), board_)), fault.outcome);
+        server_.serve("/news/index.html", "<html>the board's page</html>\n", 200, "text/html");
+        expect_old_copies_shown_and_kept(menu_after_marker(link(server_.url("/news/"), board_)), fault.outcome,
+                                         fault.thread_outcome);
     }
     SCOPED_TRACE("connection refused");
     expect_old_copies_shown_and_kept(
         menu_after_marker(link("http://127.0.0.1:" + std::to_string(refused_port()) + "/news/", board_)),
         "失敗 (接続できません)\n");
+}
+
+// zubo killed (kill -9) while a newer copy of the thread is arriving: the
+// copy in dat/ is the old one, whole, whether the new one was being
+// appended or sent whole; the next run brings it up to date.
+TEST_F(ServerFault, KilledMidUpdateLeavesTheOldCopyWhole) {
+    write_news_menu();
+    server_.serve("/news/subject.txt", old_subject_);
+    const std::string new_doc = old_doc_ + plain_thread(4000, "new").substr(plain_thread(3, "new").size());
+    const std::string dat_dir = dir_.file("dat");
+    for (bool ranges : {true, false}) {
+        SCOPED_TRACE(ranges ? "appended" : "sent whole");
+        auto sent = std::make_shared<std::atomic<bool>>(false);
+        auto released = std::make_shared<std::atomic<bool>>(false);
+        // The first 64 KB of the answer, then nothing until the test is done.
+        auto part_then_wait = [sent, released, new_doc](size_t offset, httplib::DataSink& sink) {
+            sink.write(new_doc.data() + offset, 65536);
+            *sent = true;
+            for (int i = 0; i < 1000 && !*released; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            return false;
+        };
+        server_.handle(dat_path_, [=](const httplib::Request&, httplib::Response& res) {
+            if (ranges) {
+                res.set_content_provider(new_doc.size(), "application/octet-stream",
+                                         [=](size_t offset, size_t, httplib::DataSink& sink) {
+                                             return part_then_wait(offset, sink);
+                                         });
+            } else {
+                res.status = 200;
+                res.set_chunked_content_provider("application/octet-stream", [=](size_t, httplib::DataSink& sink) {
+                    return part_then_wait(0, sink);
+                });
+            }
+        });
+
+        // Killed once the server has sent its part and zubo has begun to
+        // write it: a file beside the copy, or the copy itself changed.
+        const std::string copy_path = dir_.file("dat/" + dat_name(1));
+        bool caught_writing = false;
+        ZuboOptions options;
+        options.input = "1\n1\n";
+        options.cwd = dir_.path();
+        options.timeout_seconds = 20;
+        options.kill_when = [&] {
+            caught_writing = *sent && (names_in(dat_dir).size() > 1 ||
+                                       std::filesystem::file_size(copy_path) != old_doc_.size());
+            return caught_writing;
+        };
+        ZuboRun killed = run_zubo(options);
+        *released = true;
+        EXPECT_TRUE(caught_writing);
+        EXPECT_FALSE(killed.exited);
+        EXPECT_TRUE(read_file(copy_path) == old_doc_);
+
+        server_.serve(dat_path_, new_doc, 200, "application/octet-stream");
+        ZuboRun again = run("1\n1\ne\ne\n");
+        EXPECT_NE(again.out.find(thread_opened(1, "old1")), std::string::npos);
+        EXPECT_TRUE(read_file(copy_path) == new_doc);
+        write_file(copy_path, old_doc_);
+    }
 }
 
 TEST_F(Hostile, MenuThatFailsToDownloadLeavesNoCache) {
@@ -465,8 +536,8 @@ TEST_F(ServerFault, SilentServerIsLeftAfterTheRealStallLimit_Slow30s) {
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(waited, std::chrono::seconds(29));
     EXPECT_LT(waited, std::chrono::seconds(60));
-    EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + entries(old_titles_, 1, 20) +
-                         thread_prompt(20) + entry(1, board_) + board_prompt(1) + kLeave);
+    EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, "失敗 (応答がありません)\n") +
+                         entries(old_titles_, 1, 20) + thread_prompt(20) + entry(1, board_) + board_prompt(1) + kLeave);
     EXPECT_TRUE(read_file(dir_.file("surelist.txt")) == old_subject_);
 }
 

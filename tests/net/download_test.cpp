@@ -1,7 +1,10 @@
 #include "net/download.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -102,7 +105,7 @@ TEST_F(Download, AsksWithoutCacheUnderTheVersionName) {
     ASSERT_EQ(server_.request_count(), 1u);
     SeenRequest seen = server_.requests()[0];
     EXPECT_EQ(seen.target, "/board/subject.txt");
-    EXPECT_EQ(seen.header("User-Agent"), "zubo (varsion 0.04)");
+    EXPECT_EQ(seen.header("User-Agent"), "Monazilla/1.00 zubo (varsion 0.04)");
     EXPECT_EQ(seen.header("Cache-Control"), "no-cache");
     EXPECT_EQ(seen.header("Pragma"), "no-cache");
     EXPECT_NE(seen.header("Accept-Encoding").find("gzip"), std::string::npos) << seen.header("Accept-Encoding");
@@ -155,6 +158,256 @@ TEST_F(Download, FollowsARedirect) {
     EXPECT_EQ(read_file(target_), "a<>b<>c<>d<>\n");
     ASSERT_EQ(server_.request_count(), 2u);
     EXPECT_EQ(server_.requests()[1].target, "/moved/dat/1.dat");
+}
+
+// A redirect is followed only to the same file name, however it is
+// written; any other leaves the file as it was and is never requested.
+TEST_F(Download, FollowsARedirectOnlyToTheSameFileName) {
+    const std::string https = "https://127.0.0.1:" + std::to_string(server_.port());
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> redirects;  // path, and where it leads
+        DownloadFailure failure;
+    } cases[] = {
+        {"thread to the archive", {{"/news/dat/1234567890.dat", "/news/oyster/1234/1234567890.dat"}}, DownloadFailure::kNone},
+        {"relative, two hops",
+         {{"/news/dat/1234567890.dat", "../moved/1234567890.dat"}, {"/news/moved/1234567890.dat", "/far/1234567890.dat"}},
+         DownloadFailure::kNone},
+        {"list to another board path", {{"/news/subject.txt", "/news2/subject.txt"}}, DownloadFailure::kNone},
+        // Followed: the TLS handshake with the plain loopback server is what fails.
+        {"menu to https", {{"/bbsmenu.html", https + "/bbsmenu.html"}}, DownloadFailure::kSecureChannel},
+        {"thread to an HTML page", {{"/news/dat/1234567890.dat", "/news/kako/index.html"}}, DownloadFailure::kRedirectRefused},
+        {"list to the board's page", {{"/news/subject.txt", "/news/"}}, DownloadFailure::kRedirectRefused},
+        {"thread to another thread", {{"/news/dat/1234567890.dat", "/news/dat/1234567891.dat"}},
+         DownloadFailure::kRedirectRefused},
+        {"same name, other case", {{"/news/subject.txt", "/news/SUBJECT.TXT"}}, DownloadFailure::kRedirectRefused},
+        {"same name, not http", {{"/news/subject.txt", "ftp://127.0.0.1/news/subject.txt"}}, DownloadFailure::kRedirectRefused},
+        {"good hop, then a page",
+         {{"/news/dat/1234567890.dat", "/far/1234567890.dat"}, {"/far/1234567890.dat", "/far/index.html"}},
+         DownloadFailure::kRedirectRefused},
+    };
+    const std::string previous = "1<>2<>3<>previous copy<>\n";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server;
+        for (const auto& [path, location] : c.redirects) {
+            server.handle(path, [location = location](const httplib::Request&, httplib::Response& res) {
+                res.set_redirect(location, 302);
+            });
+        }
+        // Wherever the last redirect leads on this server, a document waits.
+        server.handle_others([](const httplib::Request&, httplib::Response& res) {
+            res.set_content("a<>b<>c<>redirected<>\n", kBinaryType);
+        });
+        write_file(target_, previous);
+
+        const std::string url = server.url(c.redirects[0].first);
+        DownloadResult result = download_to_file(url.c_str(), target_.c_str());
+        EXPECT_EQ(result.failure, c.failure);
+        const std::vector<SeenRequest> seen = server.requests();
+        if (c.failure == DownloadFailure::kNone) {
+            EXPECT_EQ(read_file(target_), "a<>b<>c<>redirected<>\n");
+            EXPECT_EQ(seen.size(), c.redirects.size() + 1);
+        } else {
+            EXPECT_EQ(read_file(target_), previous);
+            EXPECT_EQ(names_in(dir_.path()), std::set<std::string>{"body.txt"});
+        }
+        if (c.failure == DownloadFailure::kRedirectRefused) {
+            EXPECT_EQ(result.status, 302);
+            EXPECT_EQ(seen.size(), c.redirects.size()) << "the refused target was asked for";
+        }
+    }
+}
+
+TEST_F(Download, FirstForbiddenIsAskedAgainOnTheSameConnection) {
+    struct Case {
+        const char* name;
+        std::vector<int> statuses;  // of the answers in turn; the last repeats
+        DownloadFailure failure;
+        long status;
+        std::size_t requests;
+    } cases[] = {
+        {"403, then the document", {403, 200}, DownloadFailure::kNone, 200, 2},
+        {"403 twice counts", {403}, DownloadFailure::kHttpStatus, 403, 2},
+        {"404 is not asked again", {404, 200}, DownloadFailure::kHttpStatus, 404, 1},
+        {"a second 403 after a redirect counts", {403, 302, 403, 200}, DownloadFailure::kHttpStatus, 403, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server;
+        std::atomic<std::size_t> answered{0};
+        server.handle("/news/subject.txt", [&](const httplib::Request&, httplib::Response& res) {
+            std::size_t n = std::min(answered++, c.statuses.size() - 1);
+            res.status = c.statuses[n];
+            if (res.status == 302) res.set_header("Location", "/news/subject.txt");
+            res.set_content(res.status == 200 ? "1.dat<>t (1)\n" : "<html>refused</html>\n", "text/html");
+        });
+        std::filesystem::remove(target_);
+
+        DownloadResult result = download_to_file(server.url("/news/subject.txt").c_str(), target_.c_str());
+        EXPECT_EQ(result.failure, c.failure);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(file_exists(target_), c.failure == DownloadFailure::kNone);
+        const std::vector<SeenRequest> seen = server.requests();
+        ASSERT_EQ(seen.size(), c.requests);
+        for (const SeenRequest& request : seen) EXPECT_EQ(request.remote_port, seen[0].remote_port);
+    }
+}
+
+TEST_F(Download, SessionKeepsOneConnectionForEveryDownload) {
+    server_.serve("/news/subject.txt", "1234567890.dat<>t (2)\n");
+    server_.serve("/news/dat/1234567890.dat", "a<>b<>c<>first post of the thread<>\n");
+    const std::string thread = dir_.file("thread.dat");
+    auto three_downloads = [&] {
+        std::filesystem::remove(thread);
+        EXPECT_TRUE(fetch("/news/subject.txt").ok());
+        EXPECT_TRUE(update_copy(server_.url("/news/dat/1234567890.dat").c_str(), thread.c_str()).ok());
+        EXPECT_TRUE(update_copy(server_.url("/news/dat/1234567890.dat").c_str(), thread.c_str()).ok());
+        std::set<int> ports;
+        for (const SeenRequest& seen : server_.requests()) ports.insert(seen.remote_port);
+        return ports.size();
+    };
+    {
+        DownloadSession session;
+        EXPECT_EQ(three_downloads(), 1u);
+    }
+    // Without a session each download has a connection of its own.
+    EXPECT_EQ(three_downloads(), 1u + 3u);
+}
+
+// A thread document of the given posts.
+std::string thread_doc(int posts, int first = 1) {
+    std::string doc;
+    for (int n = first; n < first + posts; ++n) {
+        doc += "name<>sage<>2026/01/01 00:00:00 ID:" + std::to_string(n) + "<>post " + std::to_string(n) + "<>\n";
+    }
+    return doc;
+}
+
+// How the server answers a thread's document.
+enum class Serving {
+    kRanges,          // 206 and the part asked for, 416 past the end
+    kIgnoresRanges,   // 200 and the whole document
+    kSlicesUnder200,  // the part asked for, but with 200 (and its Content-Range)
+    kOtherPart,       // 206 and the part asked for, but a Content-Range from 0
+    kNotFound,
+    kCutShort,        // 206, then 20 bytes, then the connection drops
+};
+
+constexpr char kThreadPath[] = "/news/dat/1234567890.dat";
+
+void serve_thread(LoopbackServer& server, Serving how, const std::string& doc) {
+    switch (how) {
+    case Serving::kRanges:
+        return server.serve(kThreadPath, doc, 200, kBinaryType);
+    case Serving::kIgnoresRanges:
+        return server.serve_ignoring_ranges(kThreadPath, doc);
+    case Serving::kSlicesUnder200:
+        return server.handle(kThreadPath, [doc](const httplib::Request&, httplib::Response& res) {
+            res.status = 200;
+            res.set_content(doc, kBinaryType);
+        });
+    case Serving::kOtherPart:
+        return server.handle(kThreadPath, [doc](const httplib::Request& req, httplib::Response& res) {
+            if (req.ranges.empty()) return res.set_content(doc, kBinaryType);
+            std::string part = doc.substr(static_cast<std::size_t>(req.ranges[0].first));
+            res.status = 206;
+            res.set_header("Content-Range", "bytes 0-" + std::to_string(part.size() - 1) + "/" + std::to_string(doc.size()));
+            // Streamed, so that the server applies no range of its own.
+            res.set_chunked_content_provider(kBinaryType, [part](size_t offset, httplib::DataSink& sink) {
+                if (offset < part.size()) sink.write(part.data() + offset, part.size() - offset);
+                else sink.done();
+                return true;
+            });
+        });
+    case Serving::kNotFound:
+        return server.serve(kThreadPath, "<html>404</html>\n", 404, "text/html");
+    case Serving::kCutShort:
+        return server.handle(kThreadPath, [doc](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(doc.size(), kBinaryType, [doc](size_t offset, size_t length, httplib::DataSink& sink) {
+                sink.write(doc.data() + offset, std::min<size_t>(length, 20));
+                return false;
+            });
+        });
+    }
+}
+
+TEST_F(Download, UpdateAsksOnlyForWhatFollowsTheCopy) {
+    const std::string three = thread_doc(3), five = thread_doc(5);
+    std::string edited = five;  // the last post edited on the server, same length
+    edited.replace(edited.rfind("post 5"), 6, "POST 5");
+    const std::string fourth_deleted = thread_doc(3) + thread_doc(1, 5);
+    const std::string second_deleted_two_new = thread_doc(1) + thread_doc(5, 3);
+    const std::string sixteen = "a<>b<>c<>dddd<>\n";
+    auto range_at = [](const std::string& copy) { return "bytes=" + std::to_string(copy.size() - 16) + "-"; };
+    struct Case {
+        const char* name;
+        std::optional<std::string> copy;
+        Serving how;
+        std::string doc;
+        std::vector<std::string> ranges;  // the Range of each request; "" for none
+        DownloadFailure failure;
+    } cases[] = {
+        {"nothing new", five, Serving::kRanges, five, {range_at(five)}, DownloadFailure::kNone},
+        {"new posts appended", three, Serving::kRanges, five, {range_at(three)}, DownloadFailure::kNone},
+        {"copy of just the overlap", sixteen, Serving::kRanges, sixteen + three, {"bytes=0-"}, DownloadFailure::kNone},
+        {"last post edited", five, Serving::kRanges, edited, {range_at(five), ""}, DownloadFailure::kNone},
+        {"post deleted near the end", five, Serving::kRanges, fourth_deleted, {range_at(five), ""}, DownloadFailure::kNone},
+        {"post deleted, posts added", three, Serving::kRanges, second_deleted_two_new, {range_at(three), ""},
+         DownloadFailure::kNone},
+        {"server ignores ranges", three, Serving::kIgnoresRanges, five, {range_at(three)}, DownloadFailure::kNone},
+        {"a slice under 200", three, Serving::kSlicesUnder200, five, {range_at(three), ""}, DownloadFailure::kNone},
+        {"206 of another part", three, Serving::kOtherPart, five, {range_at(three), ""}, DownloadFailure::kNone},
+        {"copy without its last newline", three.substr(0, three.size() - 1), Serving::kRanges, five, {""},
+         DownloadFailure::kNone},
+        {"copy shorter than the overlap", sixteen.substr(1), Serving::kRanges, five, {""}, DownloadFailure::kNone},
+        {"no copy", std::nullopt, Serving::kRanges, five, {""}, DownloadFailure::kNone},
+        {"404 to the range", three, Serving::kNotFound, five, {range_at(three)}, DownloadFailure::kHttpStatus},
+        {"cut in the new part", three, Serving::kCutShort, five, {range_at(three)}, DownloadFailure::kInterrupted},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server;
+        serve_thread(server, c.how, c.doc);
+        std::filesystem::remove(target_);
+        if (c.copy) write_file(target_, *c.copy);
+
+        DownloadResult result = update_copy(server.url(kThreadPath).c_str(), target_.c_str());
+        EXPECT_EQ(result.failure, c.failure);
+        EXPECT_EQ(read_file(target_), c.failure == DownloadFailure::kNone ? c.doc : c.copy.value_or(""));
+        EXPECT_EQ(names_in(dir_.path()), std::set<std::string>{"body.txt"});
+        const std::vector<SeenRequest> seen = server.requests();
+        ASSERT_EQ(seen.size(), c.ranges.size());
+        for (std::size_t i = 0; i < seen.size(); ++i) {
+            EXPECT_EQ(seen[i].header("Range"), c.ranges[i]) << i;
+            // A range counts stored bytes: it goes without compression.
+            if (c.ranges[i].empty()) EXPECT_NE(seen[i].header("Accept-Encoding"), "") << i;
+            else EXPECT_EQ(seen[i].headers.count("Accept-Encoding"), 0u) << i;
+        }
+        if (c.how == Serving::kRanges && c.ranges.size() == 1 && !c.ranges[0].empty()) {
+            EXPECT_EQ(seen[0].body_bytes, 16 + c.doc.size() - c.copy->size());
+        }
+    }
+}
+
+TEST_F(Download, UpdateWithNothingNewLeavesTheFileUntouched) {
+    const std::string doc = thread_doc(1001);
+    serve_thread(server_, Serving::kRanges, doc);
+    write_file(target_, doc);
+    const auto written = std::filesystem::last_write_time(target_) - std::chrono::hours(1);
+    std::filesystem::last_write_time(target_, written);
+    struct stat before {};
+    ASSERT_EQ(stat(target_.c_str(), &before), 0);
+
+    EXPECT_TRUE(update_copy(server_.url(kThreadPath).c_str(), target_.c_str()).ok());
+
+    struct stat after {};
+    ASSERT_EQ(stat(target_.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(std::filesystem::last_write_time(target_), written);
+    ASSERT_EQ(server_.requests().size(), 1u);
+    EXPECT_EQ(server_.requests()[0].status, 206);
+    EXPECT_EQ(server_.requests()[0].body_bytes, 16u);
 }
 
 TEST_F(Download, FailureLeavesTheFileAsItWas) {

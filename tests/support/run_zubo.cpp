@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
@@ -70,14 +71,15 @@ ZuboRun run_zubo(const ZuboOptions& options) {
     bool out_open = true, err_open = true;
     while (out_open || err_open) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
+        if (left.count() <= 0 || (options.kill_when && options.kill_when())) {
             kill(pid, SIGKILL);
             break;
         }
         pollfd fds[3] = {{out_open ? out[0] : -1, POLLIN, 0},
                          {err_open ? err[0] : -1, POLLIN, 0},
                          {to_child, POLLOUT, 0}};
-        if (poll(fds, 3, static_cast<int>(left.count())) < 0) continue;
+        const long wait_ms = options.kill_when ? std::min<long>(left.count(), 5) : static_cast<long>(left.count());
+        if (poll(fds, 3, static_cast<int>(wait_ms)) < 0) continue;
         char chunk[65536];
         if (fds[0].revents) {
             ssize_t n = read(out[0], chunk, sizeof chunk);

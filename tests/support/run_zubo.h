@@ -2,6 +2,7 @@
 // Runs the built zubo as a user would: a child process in a given working
 // directory, with scripted standard input.
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,9 @@ struct ZuboOptions {
     // LANG or LC_ variable here, zubo runs with LC_ALL=C.
     std::vector<std::pair<std::string, std::string>> env;
     int timeout_seconds = 60;
+    // When set, asked every few milliseconds while zubo runs: zubo is
+    // killed (SIGKILL) as soon as it returns true.
+    std::function<bool()> kill_when = nullptr;
 };
 
 ZuboRun run_zubo(const ZuboOptions& options);
