@@ -123,15 +123,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // them so the sanitizer sees its end.
     constexpr int kPosts = 64;
     static std::vector<PostRecord> table(kPosts + 1);
+    // Read once, as a thread view reads them: the directory's file is made
+    // before the first input.
+    static zubo::NgWords words = zubo::read_ng_words();
     zubo::File in(zubo::fuzz::open_input(data, size));
     if (!in) return 0;
+    // The compact table must give back every post as parsed.
+    zubo::PostTable kept;
 
     static std::vector<char> line(zubo::kLineSize);
     int count = 0;
     while (count < kPosts && zubo::read_line_cut(in.get(), line.data(), line.size())) {
         PostRecord& post = table[++count];
         std::string raw(line.data());
-        zubo::parse_thread_line(line.data(), &post);
+        zubo::parse_thread_line(line.data(), words, &post);
+        ZUBO_FUZZ_CHECK(kept.add(post));
+        const zubo::Post back = kept.post(kept.count());
+        ZUBO_FUZZ_CHECK(std::strcmp(back.name, post.name) == 0 && std::strcmp(back.mail, post.mail) == 0 &&
+                        std::strcmp(back.date, post.date) == 0 && std::strcmp(back.body, post.body) == 0 &&
+                        back.lines == post.lines);
         for (const char* field : {post.name, post.mail, post.date}) {
             ZUBO_FUZZ_CHECK(zubo::fuzz::terminated(field, zubo::kFieldSize));
         }

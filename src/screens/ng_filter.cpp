@@ -54,9 +54,4 @@ int apply_ng_words(NgWords& words, char* line) {
     return 1;
 }
 
-int apply_ng_words(char* line) {
-    NgWords words = read_ng_words();
-    return apply_ng_words(words, line);
-}
-
 }  // namespace zubo

@@ -24,7 +24,4 @@ NgWords read_ng_words();
 // 0 if not.
 int apply_ng_words(NgWords& words, char* line);
 
-// The same with ngword.txt read afresh.
-int apply_ng_words(char* line);
-
 }  // namespace zubo

@@ -73,15 +73,16 @@ bool ask_at_page_end(const char* title, int count, int* next) {
     return true;
 }
 
-void page_posts(const PostRecord* posts, int count, const char* title) {
+void page_posts(const PostTable& posts, const char* title) {
+    const int count = posts.count();
     int page_lines = 0;
     for (int n = 1; n <= count;) {
-        const PostRecord& post = posts[n];
+        const Post post = posts.post(n);
         console::print_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
         page_lines += post.lines;
 
         int next = n + 1;
-        if (next <= count && page_lines + posts[next].lines > kScreenLines) {
+        if (next <= count && page_lines + posts.post(next).lines > kScreenLines) {
             if (!ask_at_page_end(title, count, &next)) return;
             page_lines = 0;
         }
@@ -131,8 +132,8 @@ int render_tags(char* field) {
     return breaks;
 }
 
-void parse_thread_line(char* line, PostRecord* post) {
-    apply_ng_words(line);
+void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
+    apply_ng_words(words, line);
     // A field with no separator after it (a short or cut line) is empty.
     copy_field(post->name, kFieldSize, split_next(line, kSeparator));
     copy_field(post->mail, kFieldSize, split_next(nullptr, kSeparator));
@@ -142,12 +143,26 @@ void parse_thread_line(char* line, PostRecord* post) {
                   render_tags(post->body);
 }
 
-ThreadLoad load_thread(std::FILE* f, PostRecord* table) {
+ThreadLoad load_thread(std::FILE* f, PostTable& table) {
+    ThreadLoad load;
+    // The fields take no more room than the document, less its separators.
+    struct stat st;
+    if (!table.reserve(fstat(fileno(f), &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0)) return load;
+
+    NgWords words = read_ng_words();
+    char line[kLineSize];
+    PostRecord post;
     // Every line is a post; the NG filter may overwrite the line buffer.
-    return read_table(f, table, kPostTableSize, [](char* line, PostRecord* post) {
-        parse_thread_line(line, post);
-        return true;
-    });
+    while (read_line_cut(f, line, sizeof line)) {
+        if (table.full()) {
+            load.over_limit = true;
+            break;
+        }
+        parse_thread_line(line, words, &post);
+        if (!table.add(post)) break;
+    }
+    load.count = table.count();
+    return load;
 }
 
 void show_thread(const char* url, const char* dat_name, const char* title) {
@@ -155,8 +170,6 @@ void show_thread(const char* url, const char* dat_name, const char* title) {
     // it first lets the new table take its place, so the pages in use stay
     // the same however many threads are opened.
     gc::collect();
-    auto* table = reinterpret_cast<PostRecord*>(gc::alloc_bytes(sizeof(PostRecord) * kPostTableSize));
-    if (!table) return;
 
     console::write(messages::reading_thread);
     console::flush();
@@ -166,11 +179,12 @@ void show_thread(const char* url, const char* dat_name, const char* title) {
         console::write(messages::dat_open_error);
         return;
     }
+    PostTable table;
     ThreadLoad load = load_thread(f.get(), table);
     f.reset();
     if (load.over_limit) console::write(messages::reading_limit);
 
-    page_posts(table, load.count, title);
+    page_posts(table, title);
 }
 
 }  // namespace zubo

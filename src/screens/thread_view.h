@@ -5,20 +5,14 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "screens/ng_filter.h"
+#include "screens/post_table.h"
 #include "screens/tables.h"
 
 namespace zubo {
 
 // A page of posts ends before it would take more screen lines than this.
 inline constexpr int kScreenLines = 20;
-
-struct PostRecord {
-    char name[kFieldSize];
-    char mail[kFieldSize];
-    char date[kFieldSize];
-    char body[kBodySize];
-    std::int32_t lines;  // screen lines the post takes when printed
-};
 
 using ThreadLoad = TableFill;
 
@@ -42,11 +36,12 @@ const char* archive_url(const char* url, const char* dat_name);
 int render_tags(char* field);
 
 // Turns one raw thread line (in a line buffer it may overwrite) into a
-// post: NG filter on the raw line, split into fields, tags rendered.
-void parse_thread_line(char* line, PostRecord* post);
+// post: NG words on the raw line, split into fields, tags rendered.
+void parse_thread_line(char* line, NgWords& words, PostRecord* post);
 
-// Reads a thread document from f into table (slots 1 to kPostTableSize - 1).
-ThreadLoad load_thread(std::FILE* f, PostRecord* table);
+// Reads a thread document from f into table, a post a line, with the NG
+// words of ngword.txt read once for the whole document.
+ThreadLoad load_thread(std::FILE* f, PostTable& table);
 
 // Shows the thread dat_name of the board at url.
 void show_thread(const char* url, const char* dat_name, const char* title);

@@ -23,7 +23,8 @@ std::string filtered(const char* words, int* replaced = nullptr) {
     if (words) test::write_file("ngword.txt", words);
     char line[32768];
     std::strcpy(line, kLine.c_str());
-    int result = apply_ng_words(line);
+    NgWords read = read_ng_words();
+    int result = apply_ng_words(read, line);
     if (replaced) *replaced = result;
     return line;
 }
@@ -101,7 +102,8 @@ protected:
         test::ConsoleCapture console("", utf8);
         char buffer[256] = {};
         std::memcpy(buffer, line.data(), line.size());
-        return apply_ng_words(buffer) == 1;
+        NgWords words = read_ng_words();
+        return apply_ng_words(words, buffer) == 1;
     }
 
     test::WorkingDir dir_;

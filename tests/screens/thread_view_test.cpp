@@ -12,7 +12,6 @@
 #include "support/console_capture.h"
 #include "support/encoding.h"
 #include "support/files.h"
-#include "support/parse_text.h"
 #include "support/temp_dir.h"
 
 namespace zubo {
@@ -22,15 +21,41 @@ namespace {
 // view reads the local copy.
 constexpr char kUnreachableBoard[] = "http://127.0.0.1:1/board/";
 
-std::vector<PostRecord> load(const std::string& text) {
-    return test::parse_text<PostRecord>(text, kPostTableSize, load_thread).records;
+// A post as the table gives it back, its fields copied out.
+struct Loaded {
+    std::string name, mail, date, body;
+    int lines;
+};
+
+struct LoadedThread {
+    ThreadLoad load;
+    std::vector<Loaded> posts;
+};
+
+// Runs load_thread over text as if it were the local copy.
+LoadedThread load_all(const std::string& text) {
+    std::FILE* f = std::tmpfile();
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::rewind(f);
+    PostTable table;
+    LoadedThread loaded{load_thread(f, table), {}};
+    std::fclose(f);
+    for (int n = 1; n <= table.count(); ++n) {
+        Post p = table.post(n);
+        loaded.posts.push_back({p.name, p.mail, p.date, p.body, p.lines});
+    }
+    return loaded;
 }
 
+std::vector<Loaded> load(const std::string& text) { return load_all(text).posts; }
+
+// One line through the NG words of the working directory's ngword.txt.
 PostRecord parse(const std::string& line) {
     std::vector<char> buf(kLineSize);
     std::memcpy(buf.data(), line.c_str(), line.size() + 1);
+    NgWords words = read_ng_words();
     PostRecord post;
-    parse_thread_line(buf.data(), &post);
+    parse_thread_line(buf.data(), words, &post);
     return post;
 }
 
@@ -134,45 +159,63 @@ TEST(ParseThreadLine, NgWordGivesTheAboneFields) {
 TEST(LoadThread, OneRecordPerLineUpToTheLimit) {
     std::string text;
     for (int i = 1; i <= kPostTableSize + 3; ++i) text += "n" + std::to_string(i) + "<>m<>d<>b<>\n";
-    auto full = test::parse_text<PostRecord>(text, kPostTableSize, load_thread);
-    EXPECT_EQ(full.result.count, 1001);
-    EXPECT_TRUE(full.result.over_limit);
-    EXPECT_STREQ(full.records.back().name, "n1001");
+    LoadedThread full = load_all(text);
+    EXPECT_EQ(full.load.count, 1001);
+    EXPECT_TRUE(full.load.over_limit);
+    EXPECT_EQ(full.posts.front().name, "n1");
+    EXPECT_EQ(full.posts.back().name, "n1001");
 
     // A line longer than the line buffer is one post, not several.
-    std::vector<PostRecord> posts = load("a<>b<>c<>" + std::string(40000, 'x') + "<>\nnext<>m<>d<>b<>\n");
+    std::vector<Loaded> posts = load("a<>b<>c<>" + std::string(40000, 'x') + "<>\nnext<>m<>d<>b<>\n");
     ASSERT_EQ(posts.size(), 2u);
-    EXPECT_STREQ(posts[0].date, "c");
-    EXPECT_STREQ(posts[0].body, "");  // cut before its separator
-    EXPECT_STREQ(posts[1].name, "next");
+    EXPECT_EQ(posts[0].date, "c");
+    EXPECT_EQ(posts[0].body, "");  // cut before its separator
+    EXPECT_EQ(posts[1].name, "next");
+
+    // Full fields and long bodies, a thousand times over, come back whole
+    // and each in its place.
+    std::string wide;
+    for (int i = 0; i < 1000; ++i) {
+        wide += std::string(300, 'n') + "<>" + std::string(300, 'm') + "<>d" + std::to_string(i) + "<>" +
+                std::string(20000 + i, 'b') + "<>\n";
+    }
+    std::vector<Loaded> big = load(wide);
+    ASSERT_EQ(big.size(), 1000u);
+    for (int i : {0, 1, 500, 999}) {
+        const Loaded& p = big[static_cast<std::size_t>(i)];
+        EXPECT_EQ(p.name, std::string(259, 'n'));
+        EXPECT_EQ(p.mail, std::string(259, 'm'));
+        EXPECT_EQ(p.date, "d" + std::to_string(i));
+        EXPECT_EQ(p.body, std::string(20000 + static_cast<std::size_t>(i), 'b'));
+    }
 }
 
 TEST(LoadThread, RealThreads) {
     ZUBO_NEED_REAL_FIXTURES();
-    std::vector<PostRecord> cc = load(test::real_fixture("1231808850.dat"));
+    std::vector<Loaded> cc = load(test::real_fixture("1231808850.dat"));
     ASSERT_EQ(cc.size(), 27u);
     EXPECT_EQ(cc[0].name, test::sjis("CC名無したん"));
     EXPECT_EQ(cc[0].date, test::sjis("2009/01/13(火) 10:07:30 ID:fQ0FFwOR0"));
     EXPECT_EQ(cc[0].body, test::sjis(" はにゃ～ん☆ "));
     std::vector<int> lines;
-    for (const PostRecord& p : cc) lines.push_back(p.lines);
+    for (const Loaded& p : cc) lines.push_back(p.lines);
     EXPECT_EQ(lines, (std::vector<int>{2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 4, 2, 2, 2, 10, 2, 11, 2, 2, 2, 2, 13, 2,
                                        10, 2}));
 
-    std::vector<PostRecord> stema = load(test::real_fixture("stema.dat"));
+    std::vector<Loaded> stema = load(test::real_fixture("stema.dat"));
     ASSERT_EQ(stema.size(), 10u);
     EXPECT_EQ(stema[0].lines, 12);
     EXPECT_EQ(stema[1].lines, 18);
-    for (const PostRecord& p : stema) EXPECT_EQ(std::strstr(p.body, "<a"), nullptr) << p.body;
+    for (const Loaded& p : stema) EXPECT_EQ(p.body.find("<a"), std::string::npos) << p.body;
 
-    std::vector<PostRecord> today = load(test::real_fixture("thread-2026-style.dat"));
+    std::vector<Loaded> today = load(test::real_fixture("thread-2026-style.dat"));
     ASSERT_EQ(today.size(), 6u);
     EXPECT_EQ(today[1].body, test::sjis(" &gt;&gt;1 \n\t 乙です&#128077; "));
     EXPECT_EQ(today[2].name, test::sjis("名無しさん ◆Zubo.X1yz2 "));
     EXPECT_EQ(today[3].date, test::sjis("2026/11/30(月) 21:10:00.00 ID:Be0Link00 ?2BP(1000)"));
     EXPECT_EQ(today[3].body, test::sjis(" &gt;&gt;2 &gt;&gt;3 \n\t 絵文字は二つの参照で来ることもある &#55357;&#56832; "));
     lines.clear();
-    for (const PostRecord& p : today) lines.push_back(p.lines);
+    for (const Loaded& p : today) lines.push_back(p.lines);
     EXPECT_EQ(lines, (std::vector<int>{4, 3, 4, 3, 3, 2}));
 }
 
