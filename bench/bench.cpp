@@ -1,9 +1,12 @@
-// Times the built zubo on loopback and prints one table: a 1001-post thread
-// downloaded whole, opened and paged to its end (against curl and cat of the
-// same URL), the same with a 1,000-word ngword.txt, a 3,000-board menu
-// listed to its end, the peak resident set for 1, 10 and 50 thread
-// openings, and the thread reopened unchanged from its local copy (body
-// bytes on the wire over the document's size).
+// Times the built zubo on loopback and prints one table, every figure a
+// median: a 1001-post thread downloaded whole, opened and paged to its end
+// (against curl fetching the thread list and the thread, then cat printing
+// them), the same with a 1,000-word ngword.txt, the peak resident set of one
+// opening against curl's for the same two transfers, and of 1, 10 and 50
+// openings, a 3,000-board menu listed to its end, and the thread reopened
+// unchanged from its local copy (body bytes on the wire over the
+// document's size). Every program runs in the C locale, so zubo passes
+// CP932 through as cat does.
 // Usage: zubo_bench [runs]   (the median of `runs` runs is shown; default 7)
 
 #include <fcntl.h>
@@ -66,9 +69,10 @@ void serve(zubo::LoopbackServer& server, const std::string& path, const std::str
 }
 
 // Runs argv in cwd with input from a file and standard output read through
-// a pipe (zubo flushes every write, so output to a terminal-like sink is
-// part of the cost); returns the wall time in milliseconds.
-double run_ms(const std::vector<std::string>& argv, const fs::path& cwd, const std::string& input) {
+// a pipe (output to a pipe or a terminal is part of the cost); returns the
+// wall time in milliseconds. The output is kept in *output when asked for.
+double run_ms(const std::vector<std::string>& argv, const fs::path& cwd, const std::string& input,
+              std::string* output = nullptr) {
     write_file(cwd / ".input", input);
     int out[2];
     if (pipe(out) != 0) std::exit(1);
@@ -90,7 +94,8 @@ double run_ms(const std::vector<std::string>& argv, const fs::path& cwd, const s
     }
     close(out[1]);
     char chunk[65536];
-    while (read(out[0], chunk, sizeof chunk) > 0) {
+    for (ssize_t n; (n = read(out[0], chunk, sizeof chunk)) > 0;) {
+        if (output) output->append(chunk, static_cast<std::size_t>(n));
     }
     close(out[0]);
     int status = 0;
@@ -108,21 +113,40 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-double median_ms(int runs, const std::function<double()>& once) {
-    std::vector<double> times;
-    once();  // warm-up: caches, the dat/ directory
-    for (int i = 0; i < runs; ++i) times.push_back(once());
-    return median(times);
+// The median of runs calls of each case, the cases taking turns, so that
+// whatever else the machine does weighs on all of them alike.
+std::vector<double> median_ms(int runs, const std::vector<std::function<double()>>& cases) {
+    std::vector<std::vector<double>> times(cases.size());
+    for (const auto& once : cases) once();  // warm-up: caches, the dat/ directory
+    for (int i = 0; i < runs; ++i) {
+        for (std::size_t c = 0; c < cases.size(); ++c) times[c].push_back(cases[c]());
+    }
+    std::vector<double> medians;
+    for (const auto& t : times) medians.push_back(median(t));
+    return medians;
 }
 
-// Peak resident set of one zubo run in KiB, measured by /usr/bin/time so
+// Peak resident set of one run of argv in KiB, measured by /usr/bin/time so
 // that the bench's own pages (inherited until exec) don't count.
-long peak_kib(const fs::path& cwd, const std::string& input) {
-    run_ms({"/usr/bin/time", "-f", "%M", "-o", (cwd / ".rss").string(), ZUBO_BINARY}, cwd, input);
+long peak_kib(std::vector<std::string> argv, const fs::path& cwd, const std::string& input) {
+    argv.insert(argv.begin(), {"/usr/bin/time", "-f", "%M", "-o", (cwd / ".rss").string()});
+    run_ms(argv, cwd, input);
     std::ifstream in(cwd / ".rss");
     long kib = 0;
     in >> kib;
     return kib;
+}
+
+long median_peak_kib(int runs, const std::vector<std::string>& argv, const fs::path& cwd, const std::string& input) {
+    std::vector<double> peaks;
+    for (int r = 0; r < std::max(3, runs); ++r) peaks.push_back(static_cast<double>(peak_kib(argv, cwd, input)));
+    return static_cast<long>(median(peaks));
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+    return n;
 }
 
 }  // namespace
@@ -132,21 +156,30 @@ int main(int argc, char** argv) {
     char dir_template[] = "/tmp/zubo-bench.XXXXXX";
     if (!mkdtemp(dir_template)) return 1;
     const fs::path dir = dir_template;
+    // CP932 through, in zubo as in cat.
+    setenv("LC_ALL", "C", 1);
 
     zubo::LoopbackServer server;
     const std::string doc = thread_document(1001);
+    const std::string subject_path = "/news/subject.txt";
     const std::string dat_path = "/news/dat/1000000001.dat";
-    serve(server, "/news/subject.txt", subject_document());
+    serve(server, subject_path, subject_document());
     serve(server, dat_path, doc);
     std::vector<std::string> boards(3000);
     for (std::size_t i = 0; i < boards.size(); ++i) boards[i] = server.url("/b" + std::to_string(i + 1) + "/");
     const std::string big_menu = menu(boards);
     const std::string news_menu = menu({server.url("/news/")});
 
-    // Board 1, thread 1, then Enter at every page prompt until the end;
-    // what is left goes to the lists, which leave at the end of input.
+    // Board 1, thread 1, Enter at every page prompt of the thread, at its
+    // end and at the thread list's end; the board list then meets the end
+    // of input and zubo ends. A first run counts the thread's prompts.
+    auto thread_input = [](std::size_t prompts) { return "1\n1\n" + std::string(prompts + 2, '\n'); };
+    write_file(dir / "italist.txt", news_menu);
+    std::string shown;
+    run_ms({ZUBO_BINARY}, dir, thread_input(2000), &shown);
+    const std::string page_to_end = thread_input(occurrences(shown, "\x81\xa1--[thread 1 (1001)]--"));
+
     // Without a local copy, the whole document is downloaded.
-    const std::string page_to_end = "1\n1\n" + std::string(400, '\n');
     auto zubo_thread = [&] {
         write_file(dir / "italist.txt", news_menu);
         fs::remove_all(dir / "dat");
@@ -165,51 +198,94 @@ int main(int argc, char** argv) {
         }
         return static_cast<double>(bytes) / static_cast<double>(doc.size());
     };
-    const std::string fetch_and_print =
-        "curl -s -o thread.dat '" + server.url(dat_path) + "' && cat thread.dat";
+    // curl fetches the same two documents over one connection, as zubo
+    // does; cat prints them.
+    const std::vector<std::string> curl_both = {"curl", "-s", "-o", "subject.txt", server.url(subject_path),
+                                                "-o", "thread.dat", server.url(dat_path)};
+    std::string fetch_and_print;
+    for (const std::string& word : curl_both) fetch_and_print += "'" + word + "' ";
+    fetch_and_print += "&& cat subject.txt thread.dat";
     auto floor = [&] { return run_ms({"/bin/sh", "-c", fetch_and_print}, dir, ""); };
 
-    const double plain = median_ms(runs, zubo_thread);
+    const std::vector<double> side_by_side = median_ms(runs, {zubo_thread, floor});
+    const double plain = side_by_side[0], curl_cat = side_by_side[1];
+    zubo_thread();
     const double whole_share = last_thread_share();
-    const double curl_cat = median_ms(runs, floor);
-    const double reopen = median_ms(runs, zubo_reopen);
-    const double reopen_share = last_thread_share();
 
     std::string words;
     for (int k = 0; k < 1000; ++k) words += "ngword" + std::to_string(10000 + k) + "\n";
-    write_file(dir / "ngword.txt", words);
-    const double with_ng = median_ms(runs, zubo_thread);
-    fs::remove(dir / "ngword.txt");
+    auto zubo_thread_ng = [&] {
+        write_file(dir / "ngword.txt", words);
+        double ms = zubo_thread();
+        fs::remove(dir / "ngword.txt");
+        return ms;
+    };
+    const std::vector<double> ng_pair = median_ms(runs, {zubo_thread_ng, zubo_thread});
+    const double with_ng = ng_pair[0], without_ng = ng_pair[1];
+
+    const std::vector<double> reopen_pair = median_ms(runs, {zubo_reopen, zubo_thread});
+    const double reopen = reopen_pair[0];
+    zubo_reopen();
+    const double reopen_share = last_thread_share();
 
     // Every page of the 2999 boards listed, then e.
-    const double board_list = median_ms(runs, [&] {
+    const double board_list = median_ms(runs, {[&] {
         write_file(dir / "italist.txt", big_menu);
         return run_ms({ZUBO_BINARY}, dir, std::string(150, '\n') + "e\n");
-    });
+    }})[0];
 
+    // Peak memory: one opening (the thread downloaded whole) against curl
+    // for the same two transfers, then 1, 10 and 50 openings in one run.
     write_file(dir / "italist.txt", news_menu);
+    fs::remove_all(dir / "dat");
+    const long zubo_one = median_peak_kib(runs, {ZUBO_BINARY}, dir, page_to_end);
+    const long curl_one = median_peak_kib(runs, curl_both, dir, "");
     long rss[3];
     const int openings[3] = {1, 10, 50};
     for (int i = 0; i < 3; ++i) {
         std::string input;
         for (int k = 0; k < openings[i]; ++k) input += "1\n1\ne\n\n";
-        std::vector<double> peaks;
-        for (int r = 0; r < std::max(3, runs / 2); ++r) peaks.push_back(static_cast<double>(peak_kib(dir, input + "e\n")));
-        rss[i] = static_cast<long>(median(peaks));
+        rss[i] = median_peak_kib(runs / 2, {ZUBO_BINARY}, dir, input + "e\n");
     }
     fs::remove_all(dir);
 
+    auto line = [](const std::string& what, const std::string& value, const std::string& ratio) {
+        std::printf("%-60s %14s %8s\n", what.c_str(), value.c_str(), ratio.c_str());
+    };
+    auto ms = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f ms", v);
+        return std::string(text);
+    };
+    auto times = [](double v) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2fx", v);
+        return std::string(text);
+    };
+    auto mib = [](long kib) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(kib) / 1024);
+        return std::string(text);
+    };
     std::printf("zubo on loopback, median of %d runs\n\n", runs);
-    std::printf("%-58s %10s %8s\n", "case", "time", "ratio");
-    const std::string thread_case = "(a) 1001-post thread (" + std::to_string(doc.size() / 1024) + " KB), open and page to end";
-    std::printf("%-58s %7.1f ms %8s\n", thread_case.c_str(), plain, "");
-    std::printf("%-58s %7.1f ms %7.2fx\n", "    floor: curl of the same URL, then cat", curl_cat, plain / curl_cat);
-    std::printf("%-58s %7.1f ms %7.2fx\n", "(b) the same with a 1,000-word ngword.txt (vs none)", with_ng, with_ng / plain);
-    std::printf("%-58s %7.1f ms %8s\n", "(c) 3,000-board menu parsed and listed to its end", board_list, "");
-    std::printf("%-58s %4ld / %ld / %ld MiB\n", "(d) peak RSS, thread opened 1 / 10 / 50 times", rss[0] / 1024, rss[1] / 1024,
-                rss[2] / 1024);
-    std::printf("%-58s %7.1f ms %7.2fx\n", "(e) the thread of (a) reopened unchanged (vs (a))", reopen, reopen / plain);
-    std::printf("%-58s %10.6f %8s\n", "    body bytes over the document's size, reopened", reopen_share, "");
-    std::printf("%-58s %10.6f %8s\n", "    the same for (a), downloaded whole", whole_share, "");
+    line("case", "value", "ratio");
+    line("(a) 1001-post thread (" + std::to_string(doc.size() / 1024) + " KB) downloaded, paged to its end", ms(plain),
+         times(plain / curl_cat));
+    line("    floor: curl fetching both documents, then cat", ms(curl_cat), "");
+    line("(b) the same with a 1,000-word ngword.txt (vs none)", ms(with_ng), times(with_ng / without_ng));
+    line("(c) peak RSS of one opening (vs curl's for both transfers)", mib(zubo_one),
+         times(static_cast<double>(zubo_one) / static_cast<double>(curl_one)));
+    line("    curl's peak RSS", mib(curl_one), "");
+    line("    thread opened 1 / 10 / 50 times in one run (50 vs 10)",
+         std::to_string(rss[0] / 1024) + " / " + std::to_string(rss[1] / 1024) + " / " + std::to_string(rss[2] / 1024) +
+             " MiB",
+         times(static_cast<double>(rss[2]) / static_cast<double>(rss[1])));
+    line("(d) 3,000-board menu parsed and listed to its end", ms(board_list), "");
+    line("(e) the thread of (a) reopened unchanged (vs (a))", ms(reopen), times(reopen / reopen_pair[1]));
+    char share[32];
+    std::snprintf(share, sizeof share, "%.6f", reopen_share);
+    line("    body bytes over the document's size, reopened", share, "");
+    std::snprintf(share, sizeof share, "%.6f", whole_share);
+    line("    the same for (a), downloaded whole", share, "");
     return 0;
 }

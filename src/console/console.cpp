@@ -1,6 +1,7 @@
 #include "console/console.h"
 
 #include <cstdarg>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,6 +31,18 @@ std::FILE* out() { return g_out ? g_out : stdout; }
 
 bool is_control(unsigned char c) {
     return (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F;
+}
+
+// Whether any of eight bytes is below 0x20 or is 0x7F: a control byte, or
+// a TAB or LF, which the caller tells apart. Text has few of them, so most
+// of it passes eight bytes at a time.
+bool may_hold_control(std::uint64_t word) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+    std::uint64_t below_space = (word - kOnes * 0x20) & ~word & kHighs;
+    std::uint64_t del = word ^ (kOnes * 0x7F);
+    std::uint64_t is_del = (del - kOnes) & ~del & kHighs;
+    return (below_space | is_del) != 0;
 }
 
 // Writes CP932 bytes already stripped of control bytes into the output's
@@ -115,6 +128,13 @@ public:
 
 private:
     void character(const CharRef& ref, const char* reference) {
+        // ASCII is the same byte in CP932 and in UTF-8: it stays in the run
+        // (&amp;, &lt;, &gt; and &quot;, most references of all).
+        if (ref.code_point < 0x80) {
+            const char byte = static_cast<char>(ref.code_point);
+            literal(&byte, 1);
+            return;
+        }
         if (g_utf8) {
             end_run();
             char utf8[4];
@@ -154,8 +174,18 @@ bool utf8() { return g_utf8; }
 
 std::size_t strip_controls(char* bytes, std::size_t size) {
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (!is_control(static_cast<unsigned char>(bytes[i]))) bytes[kept++] = bytes[i];
+    for (std::size_t i = 0; i < size;) {
+        std::uint64_t word = 0;
+        if (i + 8 <= size) std::memcpy(&word, bytes + i, 8);
+        if (i + 8 <= size && !may_hold_control(word)) {
+            if (kept != i) std::memmove(bytes + kept, bytes + i, 8);
+            kept += 8;
+            i += 8;
+            continue;
+        }
+        for (std::size_t end = i + 8 < size ? i + 8 : size; i < end; ++i) {
+            if (!is_control(static_cast<unsigned char>(bytes[i]))) bytes[kept++] = bytes[i];
+        }
     }
     return kept;
 }

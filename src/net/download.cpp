@@ -90,7 +90,13 @@ public:
         umask(mask);
         fchmod(fd, 0666 & ~mask);
         file_ = fdopen(fd, "w");
-        if (!file_) close(fd);
+        if (!file_) {
+            close(fd);
+            return;
+        }
+        // A document arrives in pieces of 16 KB; they go out a buffer at a
+        // time.
+        std::setvbuf(file_, buffer_, _IOFBF, sizeof buffer_);
     }
     ~PendingFile() {
         if (file_) std::fclose(file_);
@@ -115,6 +121,7 @@ private:
     const char* target_;
     char* temp_path_ = nullptr;
     std::FILE* file_ = nullptr;
+    char buffer_[1 << 16];
 };
 
 bool write_all(std::FILE* f, const char* data, std::size_t size) { return std::fwrite(data, 1, size, f) == size; }

@@ -41,8 +41,9 @@ bool may_have_fallen(const DownloadResult& result) {
 
 // The local copy, brought up to date when the name is safe to use (from
 // the archive when the thread has fallen off its board), with the
-// download's outcome on the line. Null when there is none to read.
-File fetch_thread(const char* url, const char* dat_name) {
+// download's outcome on the line. Returns the copy's path; null when the
+// name is unsafe.
+const char* fetch_thread(const char* url, const char* dat_name) {
     mkdir(kDatDirectory, 0777);
     if (!is_plain_file_name(dat_name)) {
         console::write(messages::failed_unsafe_name);
@@ -54,7 +55,7 @@ File fetch_thread(const char* url, const char* dat_name) {
     // When both places fail, the line tells how the archive answered.
     if (archived && may_have_fallen(result)) result = update_copy(archived, path);
     report_download(result, messages::download_ok_dot);
-    return open_file(path, "r");
+    return path;
 }
 
 // Asks at a page's end; false when the user goes back with e. A valid jump
@@ -116,6 +117,12 @@ int render_tags(char* field) {
     int breaks = 0;
     char* kept = field;
     for (const char* p = field; *p;) {
+        // The text up to the next '<' stays as it is.
+        std::size_t plain = static_cast<std::size_t>(strchrnul(p, '<') - p);
+        if (kept != p) std::memmove(kept, p, plain);
+        kept += plain;
+        p += plain;
+        if (!*p) break;
         std::size_t tag = tag_size(p);
         if (tag == 0) {
             *kept++ = *p++;
@@ -145,9 +152,7 @@ void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
 
 ThreadLoad load_thread(std::FILE* f, PostTable& table) {
     ThreadLoad load;
-    // The fields take no more room than the document, less its separators.
-    struct stat st;
-    if (!table.reserve(fstat(fileno(f), &st) == 0 ? static_cast<std::size_t>(st.st_size) : 0)) return load;
+    if (!table.reserve(0)) return load;
 
     NgWords words = read_ng_words();
     char line[kLineSize];
@@ -173,15 +178,21 @@ void show_thread(const char* url, const char* dat_name, const char* title) {
 
     console::write(messages::reading_thread);
     console::flush();
-    File f = fetch_thread(url, dat_name);
+    const char* path = fetch_thread(url, dat_name);
     console::write(messages::thread_banner);
-    if (!f) {
-        console::write(messages::dat_open_error);
-        return;
-    }
     PostTable table;
-    ThreadLoad load = load_thread(f.get(), table);
-    f.reset();
+    ThreadLoad load;
+    {
+        MappedFile copy(path ? path : "");
+        if (!copy.stream()) {
+            console::write(messages::dat_open_error);
+            return;
+        }
+        // The fields take about the room of the document, less its
+        // separators: one block from the start.
+        table.reserve(copy.size());
+        load = load_thread(copy.stream(), table);
+    }
     if (load.over_limit) console::write(messages::reading_limit);
 
     page_posts(table, title);

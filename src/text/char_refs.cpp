@@ -58,11 +58,12 @@ bool is_shown_character(char32_t v) {
 
 bool read_named(const char* text, CharRef* ref) {
     for (const Named& named : kNamed) {
+        // The letter after '&' tells the names apart.
+        if (text[1] != named.text[1]) continue;
         std::size_t size = std::strlen(named.text);
-        if (std::strncmp(text, named.text, size) == 0) {
-            *ref = {named.code_point, size};
-            return true;
-        }
+        if (std::strncmp(text, named.text, size) != 0) return false;
+        *ref = {named.code_point, size};
+        return true;
     }
     return false;
 }

@@ -14,6 +14,25 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 inline File open_file(const char* path, const char* mode) { return File(std::fopen(path, mode)); }
 
+// A local file read through a memory mapping of it: the stream's lines
+// come without a system call each. Null stream when the file can't be
+// opened.
+class MappedFile {
+public:
+    explicit MappedFile(const char* path);
+    ~MappedFile();
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    std::FILE* stream() const { return stream_.get(); }
+    std::size_t size() const { return size_; }
+
+private:
+    void* bytes_ = nullptr;
+    std::size_t size_ = 0;
+    File stream_;  // closed before the mapping goes
+};
+
 // Reads one line into buf: at most size - 1 bytes, the newline included when
 // it fits, zero-terminated. The rest of a longer line is read and dropped,
 // so a long line stays one line. Returns false at end of file. A NUL byte in

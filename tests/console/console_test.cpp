@@ -112,6 +112,23 @@ TEST(ConsoleUtf8, ControlBytesAreDroppedInBothModes) {
     }
 }
 
+TEST(Console, StripControlsDropsEachControlWhereverItStands) {
+    // Every byte value at every place of a long text: only C0 controls
+    // but TAB and LF, and DEL, go; everything else keeps its order.
+    const std::string text = "0123456789abcdef\x82\xa0\x81\x60ghijklmnopqrstuvwxyz\t\n";
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = static_cast<char>(byte);
+        const bool control = (byte < 0x20 && c != '\t' && c != '\n') || byte == 0x7F;
+        for (std::size_t at = 0; at <= text.size(); ++at) {
+            std::string bytes = text;
+            bytes.insert(at, 1, c);
+            std::size_t size = console::strip_controls(bytes.data(), bytes.size());
+            std::string expected = control ? text : bytes;
+            ASSERT_EQ(bytes.substr(0, size), expected) << "byte " << byte << " at " << at;
+        }
+    }
+}
+
 // Text from the service as print_decoded shows it in each mode; the CP932
 // column is spelled in UTF-8 and converted.
 TEST(PrintDecoded, EachModeShowsWhatItCan) {

@@ -31,6 +31,9 @@ TEST(ReadLineCut, SplitsAtNewlinesAndKeepsThem) {
         {"0123\nx", {"0123\n", "x"}},
         // A NUL ends the text of its line and hides nothing after it.
         {std::string("ab\0cd\nef\n", 9), {"ab", "ef\n"}},
+        {std::string("a\0bcdefgh\nz", 12), {"a", "z"}},
+        // A line that fills the buffer at the end of the file.
+        {"x\n01234", {"x\n", "01234"}},
     };
     for (const Case& c : cases) EXPECT_EQ(lines_of(c.bytes, 6), c.lines) << c.bytes;
 }
