@@ -1,5 +1,8 @@
 #include "console/console.h"
 
+#include <poll.h>
+
+#include <charconv>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
@@ -65,20 +68,20 @@ template <typename Sink>
 void walk_format(const char* format, std::va_list args, Sink& to) {
     char number[24];
     for (const char* p = format; *p;) {
-        std::size_t plain = std::strcspn(p, "%");
-        if (plain > 0) {
-            to.literal(p, plain);
-            p += plain;
+        const char* percent = strchrnul(p, '%');
+        if (percent != p) {
+            to.literal(p, static_cast<std::size_t>(percent - p));
+            p = percent;
         } else if (p[1] == 's') {
             to.text(va_arg(args, const char*));
             p += 2;
         } else if (p[1] == 'd') {
-            int size = std::snprintf(number, sizeof number, "%d", va_arg(args, int));
-            to.literal(number, static_cast<std::size_t>(size));
+            char* end = std::to_chars(number, number + sizeof number, va_arg(args, int)).ptr;
+            to.literal(number, static_cast<std::size_t>(end - number));
             p += 2;
         } else if (p[1] == 'l' && p[2] == 'd') {
-            int size = std::snprintf(number, sizeof number, "%ld", va_arg(args, long));
-            to.literal(number, static_cast<std::size_t>(size));
+            char* end = std::to_chars(number, number + sizeof number, va_arg(args, long)).ptr;
+            to.literal(number, static_cast<std::size_t>(end - number));
             p += 3;
         } else {
             to.literal(p, 1);
@@ -87,31 +90,33 @@ void walk_format(const char* format, std::va_list args, Sink& to) {
     }
 }
 
-// The bytes a formatted line takes with its references undecoded. Decoding
-// never makes it longer: a reference takes four bytes or more, the CP932 form
-// of its character two at most.
-struct Measure {
-    std::size_t size = 0;
-    void literal(const char*, std::size_t n) { size += n; }
-    void text(const char* s) { size += s ? std::strlen(s) : 0; }
-};
-
 // One formatted line on its way out. CP932 bytes gather in a run, so a line
 // without references converts in one piece, as print() converts it; in UTF-8
 // mode a decoded character ends the run and goes out as UTF-8 of its own.
+// The run starts in a buffer of its own and moves to a bigger block from the
+// collector when a long post needs it.
 class DecodedLine {
 public:
-    explicit DecodedLine(char* run) : run_(run) {}
-
     void literal(const char* bytes, std::size_t size) {
+        while (size > room_ - size_ && !grow(size)) {
+            // The heap is exhausted: the run goes out a buffer at a time.
+            std::size_t part = room_ - size_;
+            std::memcpy(run_ + size_, bytes, part);
+            size_ += part;
+            bytes += part;
+            size -= part;
+            end_run();
+        }
         std::memcpy(run_ + size_, bytes, size);
         size_ += size;
     }
 
     void text(const char* s) {
         if (!s) return;
-        for (const char* amp; (amp = std::strchr(s, '&'));) {
+        for (;;) {
+            const char* amp = strchrnul(s, '&');
             literal(s, static_cast<std::size_t>(amp - s));
+            if (!*amp) return;
             CharRef ref;
             if (read_char_ref(amp, &ref)) {
                 character(ref, amp);
@@ -121,7 +126,6 @@ public:
                 s = amp + 1;
             }
         }
-        literal(s, std::strlen(s));
     }
 
     void finish() { end_run(); }
@@ -150,6 +154,17 @@ private:
         }
     }
 
+    // Room for more bytes after the run; false when the heap is exhausted.
+    bool grow(std::size_t more) {
+        std::size_t bigger = room_ * 2 > size_ + more ? room_ * 2 : size_ + more;
+        char* block = gc::alloc_bytes(bigger);
+        if (!block) return false;
+        std::memcpy(block, run_, size_);
+        run_ = block;
+        room_ = bigger;
+        return true;
+    }
+
     // The terminal filter runs on the decoded text: a decoded character is
     // never a control, and the run loses its control bytes here.
     void end_run() {
@@ -158,9 +173,21 @@ private:
         size_ = 0;
     }
 
-    char* run_;
+    char small_[4096];
+    char* run_ = small_;
+    std::size_t room_ = sizeof small_;
     std::size_t size_ = 0;
 };
+
+// Output goes out before a read that could wait for the user: one with
+// nothing ready on the input's descriptor. A file is always ready, and so
+// is a pipe or a terminal that holds lines typed ahead; reading them waits
+// for nothing, and their prompts go out with the next wait.
+void flush_before_waiting() {
+    int fd = fileno(in());
+    pollfd ready{fd, POLLIN, 0};
+    if (fd < 0 || poll(&ready, 1, 0) != 1) std::fflush(out());
+}
 
 }  // namespace
 
@@ -219,26 +246,16 @@ void print(const char* format, ...) {
 void print_decoded(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    std::va_list again;
-    va_copy(again, args);
-    Measure measure;
-    walk_format(format, args, measure);
+    DecodedLine line;
+    walk_format(format, args, line);
+    line.finish();
     va_end(args);
-
-    char small[1024];
-    char* run = measure.size < sizeof small ? small : gc::alloc_bytes(measure.size);
-    if (run) {
-        DecodedLine line(run);
-        walk_format(format, again, line);
-        line.finish();
-    }
-    va_end(again);
 }
 
 void flush() { std::fflush(out()); }
 
 void read_command(char* buf, std::size_t size) {
-    flush();
+    flush_before_waiting();
     if (!g_utf8) {
         if (!read_line_cut(in(), buf, size)) end_of_input();
         return;
@@ -252,7 +269,7 @@ void read_command(char* buf, std::size_t size) {
 }
 
 void pause() {
-    flush();
+    flush_before_waiting();
     int c = std::fgetc(in());
     if (c == EOF) end_of_input();
     while (c != '\n' && c != EOF) c = std::fgetc(in());

@@ -3,7 +3,8 @@
 // through here. Tests swap the streams; the UTF-8 mode converts at this
 // boundary only, so the screens always handle CP932 bytes. Output is
 // buffered and goes out whenever zubo is about to wait: before it reads a
-// line (here), before a download (the screens call flush), and at exit.
+// line that isn't there yet (here), before a download (the screens call
+// flush), and at exit.
 
 #include <cstddef>
 #include <cstdio>

@@ -5,13 +5,6 @@
 namespace zubo {
 namespace {
 
-struct Named {
-    const char* text;
-    char32_t code_point;
-};
-
-constexpr Named kNamed[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}};
-
 constexpr char32_t kHighFirst = 0xD800;
 constexpr char32_t kLowFirst = 0xDC00;
 constexpr char32_t kLowLast = 0xDFFF;
@@ -56,16 +49,31 @@ bool is_shown_character(char32_t v) {
     return v <= kLast && !(v >= kHighFirst && v <= kLowLast);
 }
 
-bool read_named(const char* text, CharRef* ref) {
-    for (const Named& named : kNamed) {
-        // The letter after '&' tells the names apart.
-        if (text[1] != named.text[1]) continue;
-        std::size_t size = std::strlen(named.text);
-        if (std::strncmp(text, named.text, size) != 0) return false;
-        *ref = {named.code_point, size};
-        return true;
+// Whether text starts with the named reference name ("&lt;"); compared a
+// byte at a time, so a shorter text ends the comparison at its zero.
+template <std::size_t N>
+bool read_name(const char* text, const char (&name)[N], char32_t code_point, CharRef* ref) {
+    for (std::size_t i = 2; i < N - 1; ++i) {
+        if (text[i] != name[i]) return false;
     }
-    return false;
+    *ref = {code_point, N - 1};
+    return true;
+}
+
+bool read_named(const char* text, CharRef* ref) {
+    // The letter after '&' tells the four names apart.
+    switch (text[1]) {
+    case 'a':
+        return read_name(text, "&amp;", '&', ref);
+    case 'l':
+        return read_name(text, "&lt;", '<', ref);
+    case 'g':
+        return read_name(text, "&gt;", '>', ref);
+    case 'q':
+        return read_name(text, "&quot;", '"', ref);
+    default:
+        return false;
+    }
 }
 
 // The low half that must follow a high surrogate's reference at once.

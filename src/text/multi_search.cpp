@@ -107,10 +107,15 @@ void MultiSearch::link_failures() {
             queue[tail++] = next;
         }
     }
+    int start_count = 0;
     for (int byte = 0; byte < 256; ++byte) {
         std::int32_t next = child(kRoot, static_cast<unsigned char>(byte));
         root_moves[byte] = next == kNone ? kRoot : next;
+        // A text's zero ends it: no word starts there.
+        starts_[byte] = next != kNone && byte != 0;
+        if (starts_[byte] && start_count++ == 0) only_start_ = byte;
     }
+    if (start_count != 1) only_start_ = -1;
     fail_ = fail;
     match_ = match;
     root_moves_ = root_moves;
@@ -125,6 +130,16 @@ bool MultiSearch::found_in(const char* text) {
 
     std::int32_t state = kRoot;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (state == kRoot) {
+            // Bytes that start no word leave the root where it is.
+            if (only_start_ >= 0) {
+                p = reinterpret_cast<const unsigned char*>(std::strchr(reinterpret_cast<const char*>(p), only_start_));
+                if (!p) return false;
+            } else {
+                while (*p && !starts_[*p]) ++p;
+                if (!*p) return false;
+            }
+        }
         for (;;) {
             if (state == kRoot) {
                 state = root_moves_[*p];

@@ -45,6 +45,10 @@ private:
     std::int32_t edge_count_ = 0;
     std::int32_t edge_room_ = 0;
     std::int32_t* root_moves_ = nullptr;  // 256 entries once linked
+    // At the root, the text is skipped to the next byte that starts a word:
+    // with strchr when only one byte does, else through this table.
+    int only_start_ = -1;
+    bool starts_[256] = {};
 
     std::size_t words_ = 0;
     bool empty_word_ = false;

@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <set>
 #include <string>
 #include <thread>
@@ -606,18 +608,23 @@ TEST_F(Hostile, ClosedThreadsAreReclaimed) {
     serve_raw("/news/dat/" + dat_name(1), doc);
 
     // Each round: board 1, thread 1, e at its first page, the thread
-    // list's end byte; back at the board prompt.
+    // list's end pause; back at the board prompt. The median of three runs:
+    // a conservative collector may now and then keep a dead table for a
+    // pointer-like word on the stack, which says nothing of a leak.
     auto opened = [&](int times) {
         std::string input;
         for (int k = 0; k < times; ++k) input += "1\n1\ne\n\n";
-        return peak_rss_kib(dir_.path(), input + "e\n");
+        long peaks[3];
+        for (long& peak : peaks) peak = peak_rss_kib(dir_.path(), input + "e\n");
+        std::sort(std::begin(peaks), std::end(peaks));
+        return peaks[1];
     };
     long once = opened(1), ten = opened(10), fifty = opened(50);
     ASSERT_GT(once, 0);
     RecordProperty("peak_kib_1_10_50", std::to_string(once) + " " + std::to_string(ten) + " " + std::to_string(fifty));
     EXPECT_LE(fifty, ten + ten / 10) << once << " " << ten << " " << fifty;
     EXPECT_LE(fifty, 2 * once) << once << " " << ten << " " << fifty;
-    EXPECT_GE(server_.request_count(), 2u * 61);
+    EXPECT_GE(server_.request_count(), 3u * 2 * 61);
 }
 
 }  // namespace
