@@ -114,7 +114,7 @@ fuzz: fuzz-build
 
 # Times zubo on loopback and prints the table shown in the README.
 BENCH_DIR ?= build-bench
-BENCH_RUNS ?= 7
+BENCH_RUNS ?= 15
 
 .PHONY: bench
 bench: deps
