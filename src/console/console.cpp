@@ -53,6 +53,23 @@ bool may_hold_control(const char* bytes) {
     return (halves[0] | halves[1]) != 0;
 }
 
+// The first byte from p on (before end) that the service's text can't
+// simply pass on: '&', which may start a reference, or a byte below 0x20
+// or 0x7F, a control (or a TAB or LF). End when there is none.
+const char* next_to_look_at(const char* p, const char* end) {
+    for (; end - p >= static_cast<std::ptrdiff_t>(kBlock); p += kBlock) {
+        Block block;
+        std::memcpy(&block, p, kBlock);
+        Block hits = reinterpret_cast<Block>((block < 0x20) | (block == 0x7F) | (block == '&'));
+        std::uint64_t halves[2];
+        std::memcpy(halves, &hits, kBlock);
+        if (halves[0]) return p + __builtin_ctzll(halves[0]) / 8;
+        if (halves[1]) return p + 8 + __builtin_ctzll(halves[1]) / 8;
+    }
+    while (p < end && *p != '&' && !is_control(static_cast<unsigned char>(*p)) && *p != '\t' && *p != '\n') ++p;
+    return p;
+}
+
 // Writes CP932 bytes already stripped of control bytes into the output's
 // buffer, converted when the terminal speaks UTF-8.
 void put(const char* bytes, std::size_t size) {
@@ -116,29 +133,31 @@ public:
         size_ += size;
     }
 
+    // The service's text: references decoded, control bytes dropped (the
+    // terminal filter), in one pass.
     void text(const char* s) {
         if (!s) return;
         const std::size_t size = std::strlen(s);
         // Decoding never lengthens a text, so the run takes it whole; when
-        // the heap is exhausted it goes out as it stands.
+        // the heap is exhausted it goes out as it stands, filtered.
         if (size > room_ - size_ && !grow(size)) {
             literal(s, size);
+            unfiltered_ = true;
             return;
         }
         for (const char* end = s + size; s < end;) {
-            const char* amp = static_cast<const char*>(std::memchr(s, '&', static_cast<std::size_t>(end - s)));
-            if (!amp) amp = end;
-            std::memcpy(run_ + size_, s, static_cast<std::size_t>(amp - s));
-            size_ += static_cast<std::size_t>(amp - s);
-            if (amp == end) return;
+            const char* next = next_to_look_at(s, end);
+            std::memcpy(run_ + size_, s, static_cast<std::size_t>(next - s));
+            size_ += static_cast<std::size_t>(next - s);
+            if (next == end) return;
             CharRef ref;
-            if (read_char_ref(amp, &ref)) {
-                character(ref, amp);
-                s = amp + ref.size;
-            } else {
-                run_[size_++] = '&';
-                s = amp + 1;
+            if (*next == '&' && read_char_ref(next, &ref)) {
+                character(ref, next);
+                s = next + ref.size;
+                continue;
             }
+            if (!is_control(static_cast<unsigned char>(*next))) run_[size_++] = *next;
+            s = next + 1;
         }
     }
 
@@ -178,14 +197,16 @@ private:
         return true;
     }
 
-    // The terminal filter runs on the decoded text: a decoded character is
-    // never a control, and the run loses its control bytes here.
+    // The run holds the program's own text and the service's text filtered
+    // as it came (a decoded character is never a control), unless the heap
+    // ran out and a text came in unfiltered.
     void end_run() {
         if (size_ == 0) return;
-        put(run_, strip_controls(run_, size_));
+        put(run_, unfiltered_ ? strip_controls(run_, size_) : size_);
         size_ = 0;
     }
 
+    bool unfiltered_ = false;
     char small_[4096];
     char* run_ = small_;
     std::size_t room_ = sizeof small_;

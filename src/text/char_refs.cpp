@@ -49,33 +49,6 @@ bool is_shown_character(char32_t v) {
     return v <= kLast && !(v >= kHighFirst && v <= kLowLast);
 }
 
-// Whether text starts with the named reference name ("&lt;"); compared a
-// byte at a time, so a shorter text ends the comparison at its zero.
-template <std::size_t N>
-bool read_name(const char* text, const char (&name)[N], char32_t code_point, CharRef* ref) {
-    for (std::size_t i = 2; i < N - 1; ++i) {
-        if (text[i] != name[i]) return false;
-    }
-    *ref = {code_point, N - 1};
-    return true;
-}
-
-bool read_named(const char* text, CharRef* ref) {
-    // The letter after '&' tells the four names apart.
-    switch (text[1]) {
-    case 'a':
-        return read_name(text, "&amp;", '&', ref);
-    case 'l':
-        return read_name(text, "&lt;", '<', ref);
-    case 'g':
-        return read_name(text, "&gt;", '>', ref);
-    case 'q':
-        return read_name(text, "&quot;", '"', ref);
-    default:
-        return false;
-    }
-}
-
 // The low half that must follow a high surrogate's reference at once.
 bool read_surrogate_pair(const char* text, char32_t high, std::size_t high_size, CharRef* ref) {
     char32_t low = 0;
@@ -87,10 +60,7 @@ bool read_surrogate_pair(const char* text, char32_t high, std::size_t high_size,
 
 }  // namespace
 
-bool read_char_ref(const char* text, CharRef* ref) {
-    if (text[0] != '&') return false;
-    if (read_named(text, ref)) return true;
-
+bool read_numeric_ref(const char* text, CharRef* ref) {
     char32_t value = 0;
     std::size_t size = 0;
     if (!read_numeric(text, &value, &size)) return false;

@@ -183,6 +183,24 @@ TEST(PrintDecoded, TextWithoutReferencesComesOutAsPrintWritesIt) {
     }
 }
 
+TEST(PrintDecoded, FiltersEveryByteWhereverItStands) {
+    // A byte of each kind at each place of a text longer than the blocks
+    // the filter reads at a time, with no reference in it: print_decoded
+    // writes what print writes.
+    const std::string text = std::string(20, 'x') + "\x82\xa0" + std::string(20, 'y');
+    for (char byte : {'\x01', '\t', '\n', '\x1b', '\x1f', '\x7f', '&', ' ', '\x80'}) {
+        for (std::size_t at = 0; at <= text.size(); ++at) {
+            std::string s = text;
+            s.insert(at, 1, byte);
+            test::ConsoleCapture printed;
+            console::print("[%s]", s.c_str());
+            test::ConsoleCapture decoded;
+            console::print_decoded("[%s]", s.c_str());
+            ASSERT_EQ(decoded.output(), printed.output()) << static_cast<int>(byte) << " at " << at;
+        }
+    }
+}
+
 TEST(PrintDecoded, LongLinesComeOutWhole) {
     std::string raw;
     std::string shown;
