@@ -113,17 +113,32 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// The median of runs calls of each case, the cases taking turns, so that
-// whatever else the machine does weighs on all of them alike.
-std::vector<double> median_ms(int runs, const std::vector<std::function<double()>>& cases) {
-    std::vector<std::vector<double>> times(cases.size());
-    for (const auto& once : cases) once();  // warm-up: caches, the dat/ directory
+double median_ms(int runs, const std::function<double()>& once) {
+    once();  // warm-up: caches, the dat/ directory
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) times.push_back(once());
+    return median(times);
+}
+
+// Two cases side by side: the median time of each, and the median of their
+// run-by-run ratios. They take turns, so whatever else the machine does
+// weighs on both alike, and each ratio compares runs made a moment apart.
+struct SideBySide {
+    double first;
+    double second;
+    double ratio;
+};
+
+SideBySide side_by_side(int runs, const std::function<double()>& first, const std::function<double()>& second) {
+    first();
+    second();
+    std::vector<double> a, b, ratios;
     for (int i = 0; i < runs; ++i) {
-        for (std::size_t c = 0; c < cases.size(); ++c) times[c].push_back(cases[c]());
+        a.push_back(first());
+        b.push_back(second());
+        ratios.push_back(a.back() / b.back());
     }
-    std::vector<double> medians;
-    for (const auto& t : times) medians.push_back(median(t));
-    return medians;
+    return {median(a), median(b), median(ratios)};
 }
 
 // Peak resident set of one run of argv in KiB, measured by /usr/bin/time so
@@ -207,8 +222,7 @@ int main(int argc, char** argv) {
     fetch_and_print += "&& cat subject.txt thread.dat";
     auto floor = [&] { return run_ms({"/bin/sh", "-c", fetch_and_print}, dir, ""); };
 
-    const std::vector<double> side_by_side = median_ms(runs, {zubo_thread, floor});
-    const double plain = side_by_side[0], curl_cat = side_by_side[1];
+    const SideBySide against_floor = side_by_side(runs, zubo_thread, floor);
     zubo_thread();
     const double whole_share = last_thread_share();
 
@@ -220,19 +234,16 @@ int main(int argc, char** argv) {
         fs::remove(dir / "ngword.txt");
         return ms;
     };
-    const std::vector<double> ng_pair = median_ms(runs, {zubo_thread_ng, zubo_thread});
-    const double with_ng = ng_pair[0], without_ng = ng_pair[1];
-
-    const std::vector<double> reopen_pair = median_ms(runs, {zubo_reopen, zubo_thread});
-    const double reopen = reopen_pair[0];
+    const SideBySide ng = side_by_side(runs, zubo_thread_ng, zubo_thread);
+    const SideBySide reopen = side_by_side(runs, zubo_reopen, zubo_thread);
     zubo_reopen();
     const double reopen_share = last_thread_share();
 
     // Every page of the 2999 boards listed, then e.
-    const double board_list = median_ms(runs, {[&] {
+    const double board_list = median_ms(runs, [&] {
         write_file(dir / "italist.txt", big_menu);
         return run_ms({ZUBO_BINARY}, dir, std::string(150, '\n') + "e\n");
-    }})[0];
+    });
 
     // Peak memory: one opening (the thread downloaded whole) against curl
     // for the same two transfers, then 1, 10 and 50 openings in one run.
@@ -267,12 +278,12 @@ int main(int argc, char** argv) {
         std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(kib) / 1024);
         return std::string(text);
     };
-    std::printf("zubo on loopback, median of %d runs\n\n", runs);
+    std::printf("zubo on loopback, median of %d runs (a ratio: the median of run-by-run ratios)\n\n", runs);
     line("case", "value", "ratio");
-    line("(a) 1001-post thread (" + std::to_string(doc.size() / 1024) + " KB) downloaded, paged to its end", ms(plain),
-         times(plain / curl_cat));
-    line("    floor: curl fetching both documents, then cat", ms(curl_cat), "");
-    line("(b) the same with a 1,000-word ngword.txt (vs none)", ms(with_ng), times(with_ng / without_ng));
+    line("(a) 1001-post thread (" + std::to_string(doc.size() / 1024) + " KB) downloaded, paged to its end",
+         ms(against_floor.first), times(against_floor.ratio));
+    line("    floor: curl fetching both documents, then cat", ms(against_floor.second), "");
+    line("(b) the same with a 1,000-word ngword.txt (vs none)", ms(ng.first), times(ng.ratio));
     line("(c) peak RSS of one opening (vs curl's for both transfers)", mib(zubo_one),
          times(static_cast<double>(zubo_one) / static_cast<double>(curl_one)));
     line("    curl's peak RSS", mib(curl_one), "");
@@ -281,7 +292,7 @@ int main(int argc, char** argv) {
              " MiB",
          times(static_cast<double>(rss[2]) / static_cast<double>(rss[1])));
     line("(d) 3,000-board menu parsed and listed to its end", ms(board_list), "");
-    line("(e) the thread of (a) reopened unchanged (vs (a))", ms(reopen), times(reopen / reopen_pair[1]));
+    line("(e) the thread of (a) reopened unchanged (vs (a))", ms(reopen.first), times(reopen.ratio));
     char share[32];
     std::snprintf(share, sizeof share, "%.6f", reopen_share);
     line("    body bytes over the document's size, reopened", share, "");
