@@ -105,12 +105,6 @@ std::string on_utf8_console(const std::string& cp932_screen,
     return screen;
 }
 
-std::set<std::string> names_in(const std::string& dir) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename().string());
-    return names;
-}
-
 // Working directory with italist.txt naming two boards of the loopback
 // server; the first, "/news/", is the one the tests visit.
 class E2eThreads : public ::testing::Test {

@@ -23,6 +23,7 @@ namespace zubo {
 namespace {
 
 using test::file_exists;
+using test::names_in;
 using test::read_file;
 using test::TempDir;
 using test::write_file;
@@ -53,12 +54,6 @@ public:
 private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
-
-std::set<std::string> names_in(const std::string& dir) {
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename().string());
-    return names;
-}
 
 // Every byte value, repeated: NULs, CRs and LFs must come through as sent.
 std::string binary_body(std::size_t size) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -23,6 +24,12 @@ void write_file(const std::string& path, const std::string& bytes) {
 bool file_exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+std::set<std::string> names_in(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    return names;
 }
 
 bool real_fixtures_present() { return file_exists(ZUBO_REAL_FIXTURES); }

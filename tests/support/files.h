@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 namespace zubo::test {
@@ -11,6 +12,8 @@ namespace zubo::test {
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
+// The names of the entries of a directory.
+std::set<std::string> names_in(const std::string& dir);
 
 // Whether the folder of real documents is there; only CI is sure to have it.
 bool real_fixtures_present();
