@@ -41,32 +41,34 @@ bool is_control(unsigned char c) {
 using Block = unsigned char __attribute__((vector_size(16)));
 constexpr std::size_t kBlock = sizeof(Block);
 
-// Whether any byte of the block at bytes is below 0x20 or is 0x7F: a
-// control byte, or a TAB or LF, which the caller tells apart. Text has few
-// of them, so most of it passes a block at a time.
-bool may_hold_control(const char* bytes) {
+// Whether a byte needs a look before it goes out: below 0x20 or 0x7F (a
+// control, or a TAB or LF, which the caller tells apart), or, in the
+// service's text, '&', which may start a reference.
+bool needs_a_look(unsigned char c, bool with_ampersand) { return c < 0x20 || c == 0x7F || (with_ampersand && c == '&'); }
+
+// The first byte of the block at bytes that needs a look; kBlock when none
+// does. Text has few of them, so most of it passes a block at a time.
+std::size_t first_to_look_at(const char* bytes, bool with_ampersand) {
     Block block;
     std::memcpy(&block, bytes, kBlock);
     Block hits = reinterpret_cast<Block>((block < 0x20) | (block == 0x7F));
+    if (with_ampersand) hits |= reinterpret_cast<Block>(block == '&');
     std::uint64_t halves[2];
     std::memcpy(halves, &hits, kBlock);
-    return (halves[0] | halves[1]) != 0;
+    if ((halves[0] | halves[1]) == 0) return kBlock;
+    std::size_t lane = 0;
+    while (!hits[lane]) ++lane;
+    return lane;
 }
 
-// The first byte from p on (before end) that the service's text can't
-// simply pass on: '&', which may start a reference, or a byte below 0x20
-// or 0x7F, a control (or a TAB or LF). End when there is none.
+// The first byte of the service's text from p on (before end) that needs
+// a look; end when there is none.
 const char* next_to_look_at(const char* p, const char* end) {
     for (; end - p >= static_cast<std::ptrdiff_t>(kBlock); p += kBlock) {
-        Block block;
-        std::memcpy(&block, p, kBlock);
-        Block hits = reinterpret_cast<Block>((block < 0x20) | (block == 0x7F) | (block == '&'));
-        std::uint64_t halves[2];
-        std::memcpy(halves, &hits, kBlock);
-        if (halves[0]) return p + __builtin_ctzll(halves[0]) / 8;
-        if (halves[1]) return p + 8 + __builtin_ctzll(halves[1]) / 8;
+        std::size_t at = first_to_look_at(p, true);
+        if (at < kBlock) return p + at;
     }
-    while (p < end && *p != '&' && !is_control(static_cast<unsigned char>(*p)) && *p != '\t' && *p != '\n') ++p;
+    while (p < end && !needs_a_look(static_cast<unsigned char>(*p), true)) ++p;
     return p;
 }
 
@@ -236,7 +238,7 @@ bool utf8() { return g_utf8; }
 std::size_t strip_controls(char* bytes, std::size_t size) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < size;) {
-        if (i + kBlock <= size && !may_hold_control(bytes + i)) {
+        if (i + kBlock <= size && first_to_look_at(bytes + i, false) == kBlock) {
             if (kept != i) std::memmove(bytes + kept, bytes + i, kBlock);
             kept += kBlock;
             i += kBlock;

@@ -47,14 +47,20 @@ bool curl_ready() {
     return initialised;
 }
 
-// The handle of the living DownloadSession; null when there is none.
+// Whether a DownloadSession lives, and its handle. The handle, and
+// libcurl's start (TLS included), wait for the first download: a run that
+// reads only local copies never pays for them.
+bool session_alive = false;
 CURL* session_handle = nullptr;
 
 // The handle one download uses, for all its requests: the session's when
 // one lives, else one of its own, closed with its connections at the end.
 class Handle {
 public:
-    Handle() : own_(session_handle || !curl_ready() ? nullptr : curl_easy_init()) {}
+    Handle() {
+        if (session_alive && !session_handle && curl_ready()) session_handle = curl_easy_init();
+        if (!(session_alive && session_handle) && curl_ready()) own_.reset(curl_easy_init());
+    }
     CURL* get() const { return own_ ? own_.get() : session_handle; }
 
 private:
@@ -437,15 +443,16 @@ private:
 }  // namespace
 
 DownloadSession::DownloadSession() {
-    if (session_handle || !curl_ready()) return;
-    session_handle = curl_easy_init();
-    owner_ = session_handle != nullptr;
+    if (session_alive) return;
+    session_alive = true;
+    owner_ = true;
 }
 
 DownloadSession::~DownloadSession() {
     if (!owner_) return;
-    curl_easy_cleanup(session_handle);
+    if (session_handle) curl_easy_cleanup(session_handle);
     session_handle = nullptr;
+    session_alive = false;
 }
 
 DownloadResult download_to_file(const char* url, const char* path) {

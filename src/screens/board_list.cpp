@@ -35,8 +35,7 @@ File open_board_menu(bool refresh) {
     if (!refresh) {
         if (File f = open_file(kBoardMenuFile, "r")) return f;
     }
-    console::write(messages::downloading_menu);
-    console::flush();
+    announce_download(messages::downloading_menu);
     report_download(download_to_file(kBoardMenuUrl, kBoardMenuFile), messages::download_ok);
     File f = open_file(kBoardMenuFile, "r");
     if (!f) console::write(messages::menu_unopenable);

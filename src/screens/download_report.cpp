@@ -5,6 +5,11 @@
 
 namespace zubo {
 
+void announce_download(const char* loading_line) {
+    console::write(loading_line);
+    console::flush();
+}
+
 void report_download(const DownloadResult& result, const char* ok_message) {
     switch (result.failure) {
     case DownloadFailure::kNone:

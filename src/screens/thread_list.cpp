@@ -67,8 +67,7 @@ void show_thread_list(const char* url) {
     auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
     if (!table) return;
 
-    console::write(messages::reading_thread_list);
-    console::flush();
+    announce_download(messages::reading_thread_list);
     report_download(download_to_file(gc::concat(url, "subject.txt"), kThreadListFile), messages::download_ok_dot);
     console::write(messages::thread_list_banner);
 

@@ -176,8 +176,7 @@ void show_thread(const char* url, const char* dat_name, const char* title) {
     // the same however many threads are opened.
     gc::collect();
 
-    console::write(messages::reading_thread);
-    console::flush();
+    announce_download(messages::reading_thread);
     const char* path = fetch_thread(url, dat_name);
     console::write(messages::thread_banner);
     PostTable table;
