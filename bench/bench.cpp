@@ -81,7 +81,7 @@ double run_ms(const std::vector<std::string>& argv, const fs::path& cwd, const s
     if (pid == 0) {
         int in = open((cwd / ".input").c_str(), O_RDONLY);
         int null = open("/dev/null", O_WRONLY);
-        if (in < 0 || null < 0 || chdir(cwd.c_str()) != 0) _exit(126);
+        if (in < 0 || null < 0 || chdir(cwd.c_str()) != 0 || setenv("ZUBO_HOME", ".", 1) != 0) _exit(126);
         dup2(in, 0);
         dup2(out[1], 1);
         dup2(null, 2);

@@ -1,9 +1,14 @@
 #include <gc.h>
 #include <langinfo.h>
 
+#include <strings.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
-#include <strings.h>
+#include <cstring>
+#include <string>
 
 #include "app/options.h"
 #include "console/console.h"
@@ -11,6 +16,7 @@
 #include "net/download.h"
 #include "net/version.h"
 #include "screens/board_list.h"
+#include "store/home.h"
 
 extern "C" void* __libc_stack_end;
 
@@ -43,6 +49,17 @@ bool locale_speaks_utf8() {
     return utf8;
 }
 
+// Makes zubo's home and works inside it, so every file zubo keeps is
+// there; false, with the reason printed, when there is none to be had.
+bool enter_home() {
+    const std::string home = zubo::home_path();
+    std::string reason = zubo::make_directories(home);
+    if (reason.empty() && chdir(home.c_str()) != 0) reason = std::strerror(errno);
+    if (reason.empty()) return true;
+    zubo::console::print(zubo::messages::home_unmakeable, home.c_str(), reason.c_str());
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,6 +76,8 @@ int main(int argc, char** argv) {
         zubo::console::print(zubo::messages::usage, zubo::kVersion);
         return 0;
     }
+    if (!enter_home()) return 1;
+    zubo::console::catch_interrupts();
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;

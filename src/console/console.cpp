@@ -1,8 +1,10 @@
 #include "console/console.h"
 
 #include <poll.h>
+#include <signal.h>
 
 #include <charconv>
+#include <csignal>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
@@ -22,7 +24,20 @@ std::FILE* g_in = nullptr;
 std::FILE* g_out = nullptr;
 bool g_utf8 = false;
 
-void exit_quietly() { std::exit(0); }
+volatile std::sig_atomic_t g_interrupted = 0;
+
+constexpr int kInterruptedStatus = 130;
+
+int exit_status() { return g_interrupted ? kInterruptedStatus : 0; }
+
+void exit_quietly() { std::exit(exit_status()); }
+
+void on_interrupt(int) { g_interrupted = 1; }
+
+// An interrupt that came while zubo was busy ends it before it waits.
+void end_if_interrupted() {
+    if (g_interrupted) end_of_input();
+}
 void (*g_end_action)() = exit_quietly;
 
 // A UTF-8 line takes more bytes than its CP932 form: it is read into up to
@@ -289,6 +304,7 @@ void print_decoded(const char* format, ...) {
 void flush() { std::fflush(out()); }
 
 void read_command(char* buf, std::size_t size) {
+    end_if_interrupted();
     flush_before_waiting();
     if (!g_utf8) {
         if (!read_line_cut(in(), buf, size)) end_of_input();
@@ -303,6 +319,7 @@ void read_command(char* buf, std::size_t size) {
 }
 
 void pause() {
+    end_if_interrupted();
     flush_before_waiting();
     int c = std::fgetc(in());
     if (c == EOF) end_of_input();
@@ -313,8 +330,21 @@ void end_of_input() {
     write("\n");
     write(messages::ending);
     g_end_action();
-    std::exit(0);
+    std::exit(exit_status());
 }
+
+void catch_interrupts() {
+    // No SA_RESTART: a read waiting for the user returns at once, and the
+    // end of input it reports ends zubo.
+    struct sigaction action = {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool interrupt_pending() { return g_interrupted != 0; }
+
+void clear_interrupt() { g_interrupted = 0; }
 
 void set_end_of_input_action(void (*action)()) { g_end_action = action ? action : exit_quietly; }
 

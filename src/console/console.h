@@ -46,8 +46,16 @@ void pause();
 
 // Ends zubo when there is no more input: a line break, then "■終了します。"
 // and its newline, then the end action, which by default ends the process
-// with status 0.
+// with status 0 (130 when an interrupt is pending).
 [[noreturn]] void end_of_input();
+
+// Ctrl-C. From catch_interrupts() on, SIGINT only marks an interrupt as
+// pending: a download that asks interrupt_pending() gives up and its screen
+// clears the mark; anywhere else the next read ends zubo as the end of input
+// does, with status 130.
+void catch_interrupts();
+bool interrupt_pending();
+void clear_interrupt();
 
 // Replaces the end action (for tests, which throw). The action must not
 // return; if it does, the process ends all the same.

@@ -1,7 +1,10 @@
 #include "net/download.h"
 
 #include <curl/curl.h>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "net/version.h"
 #include "text/gc_bytes.h"
@@ -78,16 +82,45 @@ curl_slist* no_cache_headers() {
     return headers.get();
 }
 
-// A temporary file beside the target. It replaces the target only when
-// committed; otherwise it is removed, so the target is never half-written.
+constexpr char kPartMarker[] = ".part-";
+// Leftovers of an interrupted download older than this are removed before
+// the next download writes beside them.
+constexpr long kStalePartSeconds = 3600;
+
+// The directory part of path ("." for a bare name) and its last segment.
+struct PathParts {
+    std::string directory;
+    std::string name;
+};
+
+PathParts split_path(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    if (!slash) return {".", path};
+    return {std::string(path, static_cast<std::size_t>(slash - path)), slash + 1};
+}
+
+// Whether a directory entry is a download's temporary file:
+// ".NAME.part-XXXXXX".
+bool is_part_name(const char* name) {
+    if (name[0] != '.') return false;
+    const char* marker = std::strstr(name + 1, kPartMarker);
+    return marker && marker > name + 1 && std::strlen(marker + sizeof kPartMarker - 1) == 6;
+}
+
+// A temporary file beside the target, named ".NAME.part-XXXXXX". It
+// replaces the target only when committed; otherwise it is removed, so the
+// target is never half-written.
 class PendingFile {
 public:
     explicit PendingFile(const char* target) : target_(target) {
-        temp_path_ = gc::concat(target, ".XXXXXX");
-        if (!temp_path_) return;
-        int fd = mkstemp(temp_path_);
+        PathParts parts = split_path(target);
+        remove_stale_parts(parts.directory.c_str(), kStalePartSeconds);
+        const char* slash = std::strrchr(target, '/');
+        std::string beside = slash ? std::string(target, static_cast<std::size_t>(slash - target) + 1) : "";
+        temp_path_ = beside + "." + parts.name + kPartMarker + "XXXXXX";
+        int fd = mkstemp(temp_path_.data());
         if (fd < 0) {
-            temp_path_ = nullptr;
+            temp_path_.clear();
             return;
         }
         // mkstemp makes the file private; give it the mode a plain fopen
@@ -100,32 +133,40 @@ public:
             close(fd);
             return;
         }
-        // A document arrives in pieces of 16 KB; they go out a buffer at a
-        // time.
+        // A document arrives in pieces of up to 32 KB; they go out a buffer
+        // at a time.
         std::setvbuf(file_, buffer_, _IOFBF, sizeof buffer_);
     }
     ~PendingFile() {
         if (file_) std::fclose(file_);
-        if (temp_path_) std::remove(temp_path_);
+        if (!temp_path_.empty()) std::remove(temp_path_.c_str());
     }
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
 
     std::FILE* file() const { return file_; }
 
+    // Whether what was written so far passes check (none passes anything).
+    bool holds(DocumentCheck check) {
+        if (!check) return true;
+        if (!file_ || std::fflush(file_) != 0) return false;
+        File written = open_file(temp_path_.c_str(), "r");
+        return written && check(written.get());
+    }
+
     // Closes the file and moves it over the target; false if either fails.
     bool commit() {
         std::FILE* f = file_;
         file_ = nullptr;
         if (!f || std::fclose(f) != 0) return false;
-        if (std::rename(temp_path_, target_) != 0) return false;
-        temp_path_ = nullptr;
+        if (std::rename(temp_path_.c_str(), target_) != 0) return false;
+        temp_path_.clear();
         return true;
     }
 
 private:
     const char* target_;
-    char* temp_path_ = nullptr;
+    std::string temp_path_;
     std::FILE* file_ = nullptr;
     char buffer_[1 << 16];
 };
@@ -187,15 +228,46 @@ size_t on_body(char* data, size_t size, size_t count, void* context) {
     return 0;
 }
 
+// What one GET asks beyond its URL.
+struct Request {
+    const char* range = nullptr;   // "N-": the bytes from N on; null: all of them
+    curl_off_t modified_since = 0;  // when not 0: If-Modified-Since this time
+};
+
+// When since is not 0, the request asks for the document only if it changed
+// after since; either way the answer's Last-Modified is asked for.
+bool set_condition(CURL* curl, curl_off_t since) {
+    if (curl_easy_setopt(curl, CURLOPT_FILETIME, 1L) != CURLE_OK) return false;
+    if (since == 0) return true;
+    return curl_easy_setopt(curl, CURLOPT_TIMECONDITION, static_cast<long>(CURL_TIMECOND_IFMODSINCE)) == CURLE_OK &&
+           curl_easy_setopt(curl, CURLOPT_TIMEVALUE_LARGE, since) == CURLE_OK;
+}
+
+// libcurl asks this several times a second while a transfer runs, waiting
+// included; a non-zero answer ends the transfer.
+int on_progress(void* cancelled, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return reinterpret_cast<bool (*)()>(cancelled)() ? 1 : 0;
+}
+
+bool set_cancel(CURL* curl, bool (*cancelled)()) {
+    if (!cancelled) return true;
+    return curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
+           curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress) == CURLE_OK &&
+           curl_easy_setopt(curl, CURLOPT_XFERINFODATA, reinterpret_cast<void*>(cancelled)) == CURLE_OK;
+}
+
 // Sets every option of one GET explicitly, after clearing those of the
 // request before (the handle keeps its connections). range is "N-" for the
 // bytes from N on, or null for the whole document. The proxy is left to
 // libcurl's reading of http_proxy, https_proxy and no_proxy.
-bool configure(CURL* curl, const char* url, const char* range, Answer* answer, const DownloadLimits& limits) {
+bool configure(CURL* curl, const char* url, const Request& request, Answer* answer, const DownloadLimits& limits) {
     curl_slist* headers = no_cache_headers();
     if (!headers) return false;
     curl_easy_reset(curl);
+    const char* range = request.range;
     return curl_easy_setopt(curl, CURLOPT_URL, url) == CURLE_OK &&
+           set_condition(curl, request.modified_since) &&
+           set_cancel(curl, limits.cancelled) &&
            curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
            // A whole document may come in every encoding libcurl can decode
@@ -251,6 +323,8 @@ DownloadFailure classify(CURLcode code) {
         return DownloadFailure::kInterrupted;
     case CURLE_WRITE_ERROR:
         return DownloadFailure::kLocalFile;
+    case CURLE_ABORTED_BY_CALLBACK:
+        return DownloadFailure::kCancelled;
     default:
         return DownloadFailure::kOther;
     }
@@ -297,14 +371,14 @@ bool same_file(const char* url, const char* target) {
 // final answer goes to sink when sink takes its status. An exchange without
 // failure ended on an answer that is neither a redirect nor that first
 // 403; its status is the caller's to judge.
-DownloadResult exchange(CURL* curl, const char* url, const char* range, BodySink& sink,
+DownloadResult exchange(CURL* curl, const char* url, const Request& request, BodySink& sink,
                         const DownloadLimits& limits) {
     if (!curl) return failed(DownloadFailure::kOther);
     const char* target = url;
     bool asked_again = false;
     for (int redirects = 0;;) {
         Answer answer{curl, &sink};
-        if (!configure(curl, target, range, &answer, limits)) return failed(DownloadFailure::kOther);
+        if (!configure(curl, target, request, &answer, limits)) return failed(DownloadFailure::kOther);
         CURLcode code = curl_easy_perform(curl);
         DownloadResult result;
         result.curl_code = code;
@@ -318,7 +392,8 @@ DownloadResult exchange(CURL* curl, const char* url, const char* range, BodySink
             asked_again = true;
             continue;
         }
-        if (result.status < 300 || result.status >= 400) return result;
+        // 304: the copy asked about is current; no redirect.
+        if (result.status < 300 || result.status >= 400 || result.status == 304) return result;
         char* location = nullptr;
         curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
         // A 3xx that leads nowhere brings no document either.
@@ -418,9 +493,12 @@ public:
     // Puts the new copy in place: the old one extended, or the whole
     // document of a 200 (empty when its body was). A 206 that brought
     // nothing after the overlap leaves the copy untouched.
-    bool commit() {
-        if (partial_ && !pending_) return true;
-        return start(false) && pending_->commit();
+    // The whole document of a 200 must pass check first.
+    DownloadFailure commit(DocumentCheck check) {
+        if (partial_ && !pending_) return DownloadFailure::kNone;
+        if (!start(false)) return DownloadFailure::kLocalFile;
+        if (!partial_ && !pending_->holds(check)) return DownloadFailure::kNotTheDocument;
+        return pending_->commit() ? DownloadFailure::kNone : DownloadFailure::kLocalFile;
     }
 
 private:
@@ -440,6 +518,24 @@ private:
     std::optional<PendingFile> pending_;
 };
 
+// The copy's modification time; 0 when there is no copy.
+curl_off_t modification_time(const char* path) {
+    struct stat info;
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+    return static_cast<curl_off_t>(info.st_mtime);
+}
+
+// Dates the new copy as the answer dated its document, as `curl -R` does;
+// without a Last-Modified it keeps the time it was written.
+void keep_last_modified(CURL* curl, const char* path) {
+    curl_off_t modified = -1;
+    if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &modified) != CURLE_OK || modified < 0) return;
+    timeval times[2] = {};
+    times[0].tv_sec = static_cast<time_t>(modified);
+    times[1].tv_sec = static_cast<time_t>(modified);
+    utimes(path, times);
+}
+
 }  // namespace
 
 DownloadSession::DownloadSession() {
@@ -456,37 +552,54 @@ DownloadSession::~DownloadSession() {
 }
 
 DownloadResult download_to_file(const char* url, const char* path) {
-    return download_to_file(url, path, DownloadLimits{});
+    return download_to_file(url, path, DocumentRules{}, DownloadLimits{});
 }
 
 DownloadResult download_to_file(const char* url, const char* path, const DownloadLimits& limits) {
+    return download_to_file(url, path, DocumentRules{}, limits);
+}
+
+DownloadResult download_to_file(const char* url, const char* path, const DocumentRules& rules,
+                                const DownloadLimits& limits) {
     // Null when the caller could not build them (the heap is exhausted).
     if (!url || !path) return failed(DownloadFailure::kOther);
+    Request request;
+    if (rules.conditional) request.modified_since = modification_time(path);
     PendingFile pending(path);
     if (!pending.file()) return failed(DownloadFailure::kLocalFile);
     WholeBody body(pending.file());
 
     Handle handle;
-    DownloadResult result = exchange(handle.get(), url, nullptr, body, limits);
+    DownloadResult result = exchange(handle.get(), url, request, body, limits);
     if (!result.ok()) return result;
+    if (result.status == 304 && request.modified_since != 0) return result;
     if (!is_success(result.status)) result.failure = DownloadFailure::kHttpStatus;
+    else if (!pending.holds(rules.check)) result.failure = DownloadFailure::kNotTheDocument;
     else if (!pending.commit()) result.failure = DownloadFailure::kLocalFile;
+    else if (rules.conditional) keep_last_modified(handle.get(), path);
     return result;
 }
 
 DownloadResult update_copy(const char* url, const char* path) { return update_copy(url, path, DownloadLimits{}); }
 
 DownloadResult update_copy(const char* url, const char* path, const DownloadLimits& limits) {
+    return update_copy(url, path, nullptr, limits);
+}
+
+DownloadResult update_copy(const char* url, const char* path, DocumentCheck check, const DownloadLimits& limits) {
     if (!url || !path) return failed(DownloadFailure::kOther);
+    DocumentRules whole{check, false};
     std::optional<CopyEnd> end = extendable_copy(path);
-    if (!end) return download_to_file(url, path, limits);
+    if (!end) return download_to_file(url, path, whole, limits);
     Extension extension(path, *end);
     // Everything from the overlap on; libcurl sends it as "Range: bytes=N-".
     char range[32];
     std::snprintf(range, sizeof range, "%lld-", extension.overlap_from());
+    Request request;
+    request.range = range;
 
     Handle handle;
-    DownloadResult result = exchange(handle.get(), url, range, extension, limits);
+    DownloadResult result = exchange(handle.get(), url, request, extension, limits);
     if (!result.ok()) return result;
     // Read before anything else is asked: the answer just received.
     const curl_header* answered_range = content_range(handle.get());
@@ -496,22 +609,35 @@ DownloadResult update_copy(const char* url, const char* path, const DownloadLimi
         // rewritten), or the answer is some other part of it.
         if (!extension.overlap_matched() ||
             (answered_range && range_start(answered_range) != extension.overlap_from())) {
-            return download_to_file(url, path, limits);
+            return download_to_file(url, path, whole, limits);
         }
         break;
     case 200:
         // A 200 with a Content-Range is a slice, not the whole document.
-        if (answered_range) return download_to_file(url, path, limits);
+        if (answered_range) return download_to_file(url, path, whole, limits);
         break;
     case 416:
         // The copy is longer than the document: rewritten too.
-        return download_to_file(url, path, limits);
+        return download_to_file(url, path, whole, limits);
     default:
         result.failure = DownloadFailure::kHttpStatus;
         return result;
     }
-    if (!extension.commit()) result.failure = DownloadFailure::kLocalFile;
+    result.failure = extension.commit(check);
     return result;
+}
+
+void remove_stale_parts(const char* directory, long max_age_seconds) {
+    DIR* dir = opendir(directory);
+    if (!dir) return;
+    const time_t now = time(nullptr);
+    while (const dirent* entry = readdir(dir)) {
+        if (!is_part_name(entry->d_name)) continue;
+        struct stat info;
+        if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+        if (now - info.st_mtime > max_age_seconds) unlinkat(dirfd(dir), entry->d_name, 0);
+    }
+    closedir(dir);
 }
 
 }  // namespace zubo

@@ -3,6 +3,7 @@
 // connections of one session for the whole run.
 
 #include <cstddef>
+#include <cstdio>
 
 namespace zubo {
 
@@ -12,6 +13,23 @@ struct DownloadLimits {
     // No byte for this long ends the transfer: a server that accepts and
     // then stops answering can't hold the console forever.
     long stall_seconds = 30;
+    // Asked while a transfer runs; true gives the download up (the user
+    // pressed Ctrl-C). Null: never.
+    bool (*cancelled)() = nullptr;
+};
+
+// Whether a complete answer, read from f, is the document that was asked
+// for and not a page in its place.
+using DocumentCheck = bool (*)(std::FILE* f);
+
+// What a whole download of a document asks of its answer.
+struct DocumentRules {
+    // Null: any 2xx body is taken.
+    DocumentCheck check = nullptr;
+    // Ask with If-Modified-Since the copy's modification time (when there is
+    // a copy), take a 304 as "the copy is current", and give a new copy the
+    // answer's Last-Modified as its modification time.
+    bool conditional = false;
 };
 
 // Why a download failed, in terms a user can act on.
@@ -25,6 +43,8 @@ enum class DownloadFailure {
     kRedirectRefused,  // a redirect to another file: a page in place of the document
     kInterrupted,      // the answer broke off or could not be read
     kLocalFile,        // the local copy could not be written
+    kNotTheDocument,   // a 2xx answer whose body is not the document asked for
+    kCancelled,        // the user gave the download up
     kOther,            // anything else; curl_code says what
 };
 
@@ -64,6 +84,10 @@ private:
 // path fails at once.
 DownloadResult download_to_file(const char* url, const char* path);
 DownloadResult download_to_file(const char* url, const char* path, const DownloadLimits& limits);
+// The same, with the document's rules: a body that fails rules.check fails
+// the download and leaves the file as it was.
+DownloadResult download_to_file(const char* url, const char* path, const DocumentRules& rules,
+                                const DownloadLimits& limits);
 
 // Brings the local copy at path up to the document at url. A copy that can
 // be extended is: only its new end is asked for (uncompressed) and
@@ -74,5 +98,14 @@ DownloadResult download_to_file(const char* url, const char* path, const Downloa
 // it as it was.
 DownloadResult update_copy(const char* url, const char* path);
 DownloadResult update_copy(const char* url, const char* path, const DownloadLimits& limits);
+// The same, with a check of every whole document that would replace the
+// copy (an appended end is checked by its overlap).
+DownloadResult update_copy(const char* url, const char* path, DocumentCheck check, const DownloadLimits& limits);
+
+// Temporary files of downloads are named ".NAME.part-XXXXXX" beside their
+// target NAME. Removes those in directory (the target's, "." for a bare
+// name) last modified more than max_age_seconds ago: leftovers of a zubo
+// that was killed mid-download.
+void remove_stale_parts(const char* directory, long max_age_seconds);
 
 }  // namespace zubo

@@ -36,7 +36,9 @@ File open_board_menu(bool refresh) {
         if (File f = open_file(kBoardMenuFile, "r")) return f;
     }
     announce_download(messages::downloading_menu);
-    report_download(download_to_file(kBoardMenuUrl, kBoardMenuFile), messages::download_ok);
+    DocumentRules rules{is_board_menu, true};
+    report_download(download_to_file(kBoardMenuUrl, kBoardMenuFile, rules, interactive_limits()),
+                    {messages::download_ok, messages::failed_not_menu});
     File f = open_file(kBoardMenuFile, "r");
     if (!f) console::write(messages::menu_unopenable);
     return f;
@@ -60,6 +62,16 @@ bool parse_link_line(const char* line, BoardRecord* board) {
     copy_field(board->url, kFieldSize, url, static_cast<std::size_t>(gt - url));
     copy_field(board->name, kFieldSize, gt + 1, static_cast<std::size_t>(end - (gt + 1)));
     return true;
+}
+
+bool is_board_menu(std::FILE* f) {
+    if (!skip_to_marker(f)) return false;
+    char line[kLineSize];
+    BoardRecord board;
+    while (read_line_cut(f, line, sizeof line)) {
+        if (parse_link_line(line, &board)) return true;
+    }
+    return false;
 }
 
 BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table) {

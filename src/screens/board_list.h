@@ -23,6 +23,9 @@ struct BoardMenu : TableFill {
 // has the shape <A HREF=url>name</A>.
 bool parse_link_line(const char* line, BoardRecord* board);
 
+// Whether f holds a board menu with at least one board in it.
+bool is_board_menu(std::FILE* f);
+
 // Reads the board menu from f into table (slots 1 to kBoardTableSize - 1).
 BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table);
 

@@ -10,10 +10,24 @@ void announce_download(const char* loading_line) {
     console::flush();
 }
 
-void report_download(const DownloadResult& result, const char* ok_message) {
+DownloadLimits interactive_limits() {
+    DownloadLimits limits;
+    limits.cancelled = console::interrupt_pending;
+    return limits;
+}
+
+void report_download(const DownloadResult& result, const DownloadMessages& text) {
+    // A Ctrl-C that came as the download ended was meant for it too.
+    console::clear_interrupt();
     switch (result.failure) {
     case DownloadFailure::kNone:
-        console::write(ok_message);
+        console::write(text.ok);
+        return;
+    case DownloadFailure::kNotTheDocument:
+        console::write(text.not_the_document);
+        return;
+    case DownloadFailure::kCancelled:
+        console::write(messages::failed_cancelled);
         return;
     case DownloadFailure::kHttpStatus:
         console::print(messages::failed_http, result.status);

@@ -9,8 +9,19 @@ namespace zubo {
 // download starts, so it shows while the network works.
 void announce_download(const char* loading_line);
 
-// Prints ok_message when the download succeeded, else "失敗" and the
-// reason in parentheses, on the same line.
-void report_download(const DownloadResult& result, const char* ok_message);
+// The limits of a download the user waits for: Ctrl-C gives it up.
+DownloadLimits interactive_limits();
+
+// How a screen acknowledges its download: the line's end on success, and
+// the reason shown when a page came in place of the document.
+struct DownloadMessages {
+    const char* ok;
+    const char* not_the_document;
+};
+
+// Prints the ok message when the download succeeded, else "失敗" and the
+// reason in parentheses, on the same line. A download given up by Ctrl-C
+// says so, and the interrupt is spent: zubo goes on.
+void report_download(const DownloadResult& result, const DownloadMessages& messages);
 
 }  // namespace zubo

@@ -42,6 +42,8 @@ NgWords read_ng_words() {
     char word[kNgLineSize];
     while (std::fgets(word, kNgReadLimit, file.get())) {
         cut_line_end(word);
+        // A blank line is no word: it would hide every post.
+        if (word[std::strspn(word, " \t")] == '\0') continue;
         const char* match = word_to_match(word);
         words.search.add(match, std::strlen(match));
     }

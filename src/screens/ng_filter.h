@@ -11,7 +11,8 @@ inline constexpr int kAboneLineSize = 60;
 // The words of ngword.txt, read once for a thread view. Each read of the
 // file takes at most 1,998 bytes of a line, so a longer line comes in
 // pieces, each a word of its own; a line's end (its newline, and a CR just
-// before it) is not part of the word; an empty word hides every line.
+// before it) is not part of the word; empty words and words of only spaces
+// and tabs are skipped.
 struct NgWords {
     MultiSearch search;
 };

@@ -65,19 +65,25 @@ private:
 
     void read_command() { console::read_command(command_, sizeof command_); }
 
-    void open_if_in_range(long long n) {
-        if (!in_range(n)) return;
+    // Opens entry n when there is one; false when there is none.
+    bool open_if_in_range(long long n) {
+        if (!in_range(n)) return false;
         int number = static_cast<int>(n);
         console::print_decoded(kind_.open_message, number, label(number));
         list_.open(list_.context, number);
+        return true;
     }
+
+    // The entry after which the last page starts: the last multiple of
+    // twenty below the count.
+    int before_last_page() const { return (list_.count - 1) / kPageSize * kPageSize; }
 
     // The prompt after entry i; a jump moves i so the listing goes on at
     // the target.
     Next prompt(int& i) {
         console::print(kind_.page_prompt, list_.count);
         read_command();
-        open_if_in_range(parse_decimal(command_));
+        bool opened = open_if_in_range(parse_decimal(command_));
 
         switch (fold_lower(static_cast<unsigned char>(command_[0]))) {
         case 'e':
@@ -88,16 +94,22 @@ private:
             return Next::kGoOn;
         }
         case 's':
-            search();
-            return Next::kGoOn;
+            opened = search();
+            break;
         default:
-            return Next::kGoOn;
+            break;
         }
+        // Back from an entry opened at the last prompt, the last page shows
+        // again with its prompt: going on after the last entry would leave
+        // the list.
+        if (opened && i == list_.count) i = before_last_page();
+        return Next::kGoOn;
     }
 
     // Lists the entries whose label holds the typed pattern and opens the
-    // one the user names; the listing position does not move.
-    void search() {
+    // one the user names; the listing position does not move. True when an
+    // entry was opened.
+    bool search() {
         // The line's last byte is its newline, or the last typed byte when
         // the line filled the buffer; a last line with neither keeps it.
         std::size_t len = std::strlen(command_);
@@ -111,7 +123,7 @@ private:
         }
         console::print(kind_.search_prompt, list_.count);
         read_command();
-        open_if_in_range(parse_decimal(command_));
+        return open_if_in_range(parse_decimal(command_));
     }
 
     const PagerKind& kind_;

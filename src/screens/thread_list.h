@@ -21,8 +21,12 @@ void parse_subject_line(const char* line, ThreadRecord* thread);
 // Reads a thread list from f into table (slots 1 to kThreadTableSize - 1).
 ThreadListing parse_subject(std::FILE* f, ThreadRecord* table);
 
-// Shows the threads of the board at url (which ends with '/'), or nothing
-// when there is no thread-list file to read.
+// Whether f holds a thread list: nothing at all, or a first line that
+// starts with a key and ".dat<>".
+bool is_thread_list_document(std::FILE* f);
+
+// Shows the threads of the board at url (which ends with '/'), from the
+// board's own copy of its list, or says there is none.
 void show_thread_list(const char* url);
 
 }  // namespace zubo

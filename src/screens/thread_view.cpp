@@ -1,14 +1,11 @@
 #include "screens/thread_view.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 
 #include "console/console.h"
 #include "console/messages.h"
 #include "net/download.h"
 #include "screens/download_report.h"
-#include "screens/files.h"
 #include "screens/ng_filter.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
@@ -43,18 +40,19 @@ bool may_have_fallen(const DownloadResult& result) {
 // the archive when the thread has fallen off its board), with the
 // download's outcome on the line. Returns the copy's path; null when the
 // name is unsafe.
-const char* fetch_thread(const char* url, const char* dat_name) {
-    mkdir(kDatDirectory, 0777);
+std::string fetch_thread(const char* url, const std::string& board, const char* dat_name) {
     if (!is_plain_file_name(dat_name)) {
         console::write(messages::failed_unsafe_name);
-        return nullptr;
+        return "";
     }
-    const char* path = gc::concat(kDatDirectory, "/", dat_name);
-    DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path);
+    make_directories(thread_directory(board));
+    std::string path = thread_path(board, dat_name);
+    const DownloadLimits limits = interactive_limits();
+    DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path.c_str(), is_thread_document, limits);
     const char* archived = archive_url(url, dat_name);
     // When both places fail, the line tells how the archive answered.
-    if (archived && may_have_fallen(result)) result = update_copy(archived, path);
-    report_download(result, messages::download_ok_dot);
+    if (archived && may_have_fallen(result)) result = update_copy(archived, path.c_str(), is_thread_document, limits);
+    report_download(result, {messages::download_ok_dot, messages::failed_not_thread});
     return path;
 }
 
@@ -94,14 +92,6 @@ void page_posts(const PostTable& posts, const char* title) {
 }
 
 }  // namespace
-
-bool is_plain_file_name(const char* dat_name) {
-    if (!dat_name[0] || std::strcmp(dat_name, ".") == 0 || std::strcmp(dat_name, "..") == 0) return false;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(dat_name); *p; ++p) {
-        if (*p == '/' || *p == '\\' || *p < 0x20) return false;
-    }
-    return true;
-}
 
 const char* archive_url(const char* url, const char* dat_name) {
     std::size_t digits = std::strspn(dat_name, "0123456789");
@@ -170,19 +160,24 @@ ThreadLoad load_thread(std::FILE* f, PostTable& table) {
     return load;
 }
 
-void show_thread(const char* url, const char* dat_name, const char* title) {
+bool is_thread_document(std::FILE* f) {
+    char line[kLineSize];
+    return read_line_cut(f, line, sizeof line) && std::strstr(line, kSeparator);
+}
+
+void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title) {
     // The post table of the thread read last is garbage by now; reclaiming
     // it first lets the new table take its place, so the pages in use stay
     // the same however many threads are opened.
     gc::collect();
 
     announce_download(messages::reading_thread);
-    const char* path = fetch_thread(url, dat_name);
+    const std::string path = fetch_thread(url, board, dat_name);
     console::write(messages::thread_banner);
     PostTable table;
     ThreadLoad load;
     {
-        MappedFile copy(path ? path : "");
+        MappedFile copy(path.c_str());
         if (!copy.stream()) {
             console::write(messages::dat_open_error);
             return;

@@ -8,6 +8,7 @@
 #include "screens/ng_filter.h"
 #include "screens/post_table.h"
 #include "screens/tables.h"
+#include "store/home.h"
 
 namespace zubo {
 
@@ -15,10 +16,6 @@ namespace zubo {
 inline constexpr int kScreenLines = 20;
 
 using ThreadLoad = TableFill;
-
-// Whether dat_name may name a local copy: a plain file name in dat/, never
-// a path that leads elsewhere.
-bool is_plain_file_name(const char* dat_name);
 
 // The archive keeps a fallen thread's document at oyster/K4/NAME of its
 // board, K4 being the first digits of the thread's key.
@@ -43,7 +40,11 @@ void parse_thread_line(char* line, NgWords& words, PostRecord* post);
 // words of ngword.txt read once for the whole document.
 ThreadLoad load_thread(std::FILE* f, PostTable& table);
 
-// Shows the thread dat_name of the board at url.
-void show_thread(const char* url, const char* dat_name, const char* title);
+// Whether the first line of f is a thread's first post: it holds the
+// field separator.
+bool is_thread_document(std::FILE* f);
+
+// Shows the thread dat_name of the board named board, at url.
+void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title);
 
 }  // namespace zubo

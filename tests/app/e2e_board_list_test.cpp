@@ -155,11 +155,16 @@ TEST_F(E2eBoardList, MenuWithoutMarkerIsStrange) {
     expect_clean_exit(cached);
     EXPECT_EQ(cached.out, strange);
 
-    proxy_.serve(kMenuUrl, no_marker);
-    ZuboRun downloaded = run({"-n"}, "e\n");
-    expect_clean_exit(downloaded);
-    EXPECT_EQ(downloaded.out, downloading() + strange);
-    EXPECT_EQ(read_file(cache_), no_marker);
+    // A page in place of the menu never replaces the copy, whatever it is.
+    const std::string page = sjis("<html><body>メンテナンス中</body></html>\n");
+    for (const std::string& answer : {no_marker, page}) {
+        write_file(cache_, board_menu(kBoards));
+        proxy_.serve(kMenuUrl, answer);
+        ZuboRun downloaded = run({"-n"}, "e\n");
+        expect_clean_exit(downloaded);
+        EXPECT_EQ(downloaded.out, sjis("■板リストファイルをダウンロードしています...\n失敗 (板一覧ではありません)\n") + board_list_page(kBoards) + leaving());
+        EXPECT_EQ(read_file(cache_), board_menu(kBoards));
+    }
 }
 
 TEST_F(E2eBoardList, MenuThatCannotBeDownloadedEndsTheProgram) {

@@ -177,8 +177,8 @@ TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
     // Posts 1 to 9 take 2 + 4 + 7 * 2 = 20 lines; 10 to 19 another 20.
     EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(title) + printed(posts, 10, 19) +
                          post_prompt(title) + printed(posts, 28, 30) + thread_end() + back_and_out());
-    EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(3))), document);
-    EXPECT_EQ(read_file(dir_.file("surelist.txt")), subject(titles_));
+    EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(3))), document);
+    EXPECT_EQ(read_file(dir_.file("boards/news/subject.txt")), subject(titles_));
 }
 
 TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
@@ -188,12 +188,14 @@ TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
     server_->serve("/news/dat/" + dat_name(2), dat_document(posts));
 
     // Board 1; thread 2 at the prompt after the last entry; the thread's
-    // pause answered with 2, which opens nothing; the list's pause; e.
-    ZuboRun r = run("1\n2\n2\n\ne\n");
-    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(titles_, 1, 3) +
-                         thread_prompt(3) + thread_opened(2, titles_[1]) + printed(posts, 1, 2) + thread_end() +
+    // pause answered with 2, which opens nothing; back at the list's last
+    // page, thread 2 again; then Enter, the list's pause, and e.
+    ZuboRun r = run("1\n2\n2\n2\n\n\n\ne\n");
+    const std::string list = entries(titles_, 1, 3) + thread_prompt(3);
+    const std::string thread = thread_opened(2, titles_[1]) + printed(posts, 1, 2) + thread_end();
+    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, "ニュース速報") + list + thread + list + thread + list +
                          sjis("■板一覧に戻ります\n") + board_list_page(boards_) + leaving());
-    EXPECT_EQ(requests_for("/news/dat/" + dat_name(2)), 1u);
+    EXPECT_EQ(requests_for("/news/dat/" + dat_name(2)), 2u);
 }
 
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
@@ -223,7 +225,7 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
     for (bool server_down : {false, true}) {
         SCOPED_TRACE(server_down ? "server down" : "thread answers 404");
         start_server();
-        std::filesystem::remove_all(dir_.file("dat"));
+        std::filesystem::remove_all(dir_.file("boards/news/dat"));
         server_->serve(dat_path, document);
 
         ZuboRun first = run(input);
@@ -236,7 +238,7 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
         const std::string expected = server_down ? up_to_thread(1, titles_[0], kCannotConnect, kCannotConnect)
                                                  : up_to_thread(1, titles_[0], kOk, "失敗 (HTTP 404)\n");
         EXPECT_EQ(again.out, expected + rest);
-        EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), document);
+        EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), document);
     }
 }
 
@@ -270,10 +272,10 @@ TEST_F(E2eThreads, ReopenedThreadIsBroughtUpToDate) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         start_server();
-        std::filesystem::remove_all(dir_.file("dat"));
+        std::filesystem::remove_all(dir_.file("boards/news/dat"));
         server_->serve(dat_path, dat_document(c.before));
         ZuboRun first = run("1\n1\n\ne\ne\n");
-        ASSERT_EQ(read_file(dir_.file("dat/" + dat_name(1))), dat_document(c.before));
+        ASSERT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), dat_document(c.before));
 
         const std::string after = dat_document(c.after);
         if (c.ignores_ranges) server_->serve_ignoring_ranges(dat_path, after);
@@ -286,8 +288,8 @@ TEST_F(E2eThreads, ReopenedThreadIsBroughtUpToDate) {
         if (dat_document(c.before) == after) {
             EXPECT_EQ(second.out, first.out);
         }
-        EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), after);
-        EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{dat_name(1)});
+        EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), after);
+        EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{dat_name(1)});
 
         std::vector<SeenRequest> thread_requests;
         const std::vector<SeenRequest> seen = server_->requests();
@@ -333,10 +335,10 @@ TEST_F(E2eThreads, FallenThreadIsReadFromTheArchive) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         start_server();
-        std::filesystem::remove_all(dir_.file("dat"));
+        std::filesystem::remove_all(dir_.file("boards/news/dat"));
         if (c.local_copy) {
-            std::filesystem::create_directory(dir_.file("dat"));
-            write_file(dir_.file("dat/" + dat_name(1)), dat_document(copy));
+            std::filesystem::create_directories(dir_.file("boards/news/dat"));
+            write_file(dir_.file("boards/news/dat/" + dat_name(1)), dat_document(copy));
         }
         switch (c.thread) {
         case Thread::k404: server_->serve(dat_path, "<html>404 Not Found</html>\n", 404, "text/html"); break;
@@ -366,9 +368,9 @@ TEST_F(E2eThreads, FallenThreadIsReadFromTheArchive) {
                                        : dat_open_error();
         EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, c.outcome) + thread + back_and_out());
         if (c.local_copy || shown) {
-            EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), dat_document(posts));
+            EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), dat_document(posts));
         }
-        EXPECT_EQ(names_in(dir_.file("dat")), c.local_copy || shown ? std::set<std::string>{dat_name(1)}
+        EXPECT_EQ(names_in(dir_.file("boards/news/dat")), c.local_copy || shown ? std::set<std::string>{dat_name(1)}
                                                                     : std::set<std::string>{});
         std::vector<std::string> asked;
         for (const SeenRequest& seen : server_->requests()) {
@@ -412,30 +414,30 @@ TEST_F(E2eThreads, FirstForbiddenIsAskedAgainOnTheRunsOneConnection) {
 }
 
 TEST_F(E2eThreads, NoLocalCopyAndNoServerIsADatOpenError) {
-    write_file(dir_.file("surelist.txt"), subject(titles_));
+    write_file(dir_.file("boards/news/subject.txt"), subject(titles_));
     server_.reset();
 
     ZuboRun r = run("1\n1\ne\ne\n");
 
     EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kCannotConnect, kCannotConnect) + dat_open_error() + back_and_out());
-    EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{});
+    EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{});
 }
 
 TEST_F(E2eThreads, DatNameOutsideDatIsNeitherRequestedNorWritten) {
-    titles_[0] = "悪いスレ (1)";
+    titles_[1] = "悪いスレ (2)";
     std::string document = subject(titles_);
-    document.replace(0, dat_name(1).size(), "../evil.dat");
+    document.replace(document.find(dat_name(2)), dat_name(2).size(), "../evil.dat");
     server_->serve("/news/subject.txt", document);
     const std::string evil = dat_line(plain_post(1));
     server_->serve("/news/evil.dat", evil);
     server_->serve("/news/dat/../evil.dat", evil);
 
-    ZuboRun r = run("1\n1\ne\ne\n");
+    ZuboRun r = run("1\n2\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, "失敗 (スレッド名が不正です)\n") + dat_open_error() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(2, titles_[1], kOk, "失敗 (スレッド名が不正です)\n") + dat_open_error() + back_and_out());
     for (const SeenRequest& seen : server_->requests()) EXPECT_EQ(seen.target.find("evil"), std::string::npos) << seen.target;
-    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "surelist.txt", "dat"}));
-    EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{});
+    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards"}));
+    EXPECT_FALSE(file_exists(dir_.file("boards/news/dat")));
 }
 
 TEST_F(E2eThreads, ControlBytesFromTheServerNeverReachTheTerminal) {
@@ -456,7 +458,7 @@ TEST_F(E2eThreads, ControlBytesFromTheServerNeverReachTheTerminal) {
     post.shown = " [31m赤[0m\n\t[H戻る ";
     EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(1, post) + thread_end() + back_and_out());
     // Only the output is cleaned: the local copy is as the server sent it.
-    EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), document);
+    EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), document);
 }
 
 TEST_F(E2eThreads, FormatDirectivesInTextPrintAsTyped) {
@@ -506,7 +508,7 @@ TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
         ZuboRun r = run("1\n1\n\n\ne\ne\n", utf8);
         EXPECT_EQ(r.out, utf8 ? on_utf8_console(cp932_screen, {{"&#128512;", "😀"}, {"&#55357;&#56832;", "😀"}})
                               : cp932_screen);
-        EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(1))), document);
+        EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), document);
     }
 }
 
@@ -562,7 +564,7 @@ TEST_F(E2eThreads, RealBoardAndThreadOfTheService) {
         thread_opened(1, first_title) + sjis("1 : CC名無したん [] 2009/01/13(火) 10:07:30 ID:fQ0FFwOR0\n\t はにゃ～ん☆ \n");
     EXPECT_NE(r.out.find(first_post), std::string::npos);
     EXPECT_NE(r.out.find(post_prompt(first_title)), std::string::npos);
-    EXPECT_EQ(read_file(dir_.file("dat/1302924333.dat")), thread);
+    EXPECT_EQ(read_file(dir_.file("boards/news/dat/1302924333.dat")), thread);
 }
 
 }  // namespace

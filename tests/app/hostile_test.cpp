@@ -160,7 +160,7 @@ long peak_rss_kib(const std::string& cwd, const std::string& input) {
     if (pid == 0) {
         int in = open(input_path.c_str(), O_RDONLY);
         int null = open("/dev/null", O_WRONLY);
-        if (in < 0 || null < 0 || chdir(cwd.c_str()) != 0) _exit(126);
+        if (in < 0 || null < 0 || chdir(cwd.c_str()) != 0 || setenv("ZUBO_HOME", ".", 1) != 0) _exit(126);
         dup2(in, 0);
         dup2(null, 1);
         dup2(null, 2);
@@ -256,16 +256,18 @@ TEST_F(Hostile, DatNamesThatLeaveDatAreNeverRequestedNorWritten) {
     write_news_menu();
     const std::vector<std::string> tricks = {"../evil.dat", "..", ".", "/tmp/zubo-evil.dat", "sub/x.dat",
                                              "a\\b.dat",    "\x01.dat", std::string(300, 'n')};
-    std::string subject;
+    // A thread list starts with a thread; the tricks follow.
+    std::string subject = dat_name(1) + "<>plain\n";
     for (const std::string& name : tricks) subject += name + "<>trick\n";
-    for (int k = static_cast<int>(tricks.size()) + 1; k <= 160; ++k) subject += dat_name(k) + "<>plain\n";
+    for (int k = static_cast<int>(tricks.size()) + 2; k <= 160; ++k) subject += dat_name(k) + "<>plain\n";
     serve_raw("/news/subject.txt", subject);
 
     // One trick opened at each of the eight prompts.
-    ZuboRun r = run("1\n1\n2\n3\n4\n5\n6\n7\n8\n");
+    ZuboRun r = run("1\n2\n3\n4\n5\n6\n7\n8\n9\n");
     EXPECT_EQ(occurrences(r.out, sjis("■------スレッドを表示------\n") + kDatOpenError), tricks.size());
-    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "surelist.txt", "dat"}));
-    EXPECT_TRUE(names_in(dir_.file("dat")).empty());
+    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards"}));
+    // The long name is plain, so its board's directory is made; no file is.
+    EXPECT_TRUE(names_in(dir_.file("boards/news/dat")).empty());
     EXPECT_FALSE(file_exists("/tmp/zubo-evil.dat"));
     for (const SeenRequest& seen : server_.requests()) EXPECT_EQ(seen.target, "/news/subject.txt");
 }
@@ -292,7 +294,7 @@ TEST_F(Hostile, ThreadLinesOfEveryKindStayOnePostEach) {
         post(7, "Big", "m", "d", "") + post(8, "Last", "m", "d", "end");
     EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + entries(titles("t", 20), 1, 20) +
                          thread_prompt(20) + thread_opened(1, "t1") + expected_posts + kThreadEnd + kEnd);
-    EXPECT_TRUE(read_file(dir_.file("dat/" + dat_name(1))) == doc);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == doc);
 }
 
 TEST_F(Hostile, HundredThousandLineDocumentsStopAtTheirTables) {
@@ -309,8 +311,8 @@ TEST_F(Hostile, HundredThousandLineDocumentsStopAtTheirTables) {
     EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + kLimit +
                          entries(titles("t", 20), 1, 20) + thread_prompt(2999) + thread_opened(1, "t1") + kLimit +
                          page + post_prompt("t1") + kEnd);
-    EXPECT_TRUE(read_file(dir_.file("surelist.txt")) == subject);
-    EXPECT_TRUE(read_file(dir_.file("dat/" + dat_name(1))) == doc);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == subject);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == doc);
 }
 
 TEST_F(Hostile, TenThousandNgWordsHideExactlyThePostsHoldingOne) {
@@ -344,30 +346,31 @@ protected:
     const std::string dat_path_ = "/news/dat/" + dat_name(1);
 
     void SetUp() override {
-        write_file(dir_.file("surelist.txt"), old_subject_);
-        std::filesystem::create_directory(dir_.file("dat"));
-        write_file(dir_.file("dat/" + dat_name(1)), old_doc_);
+        write_file(dir_.file("boards/news/subject.txt"), old_subject_);
+        std::filesystem::create_directories(dir_.file("boards/news/dat"));
+        write_file(dir_.file("boards/news/dat/" + dat_name(1)), old_doc_);
     }
 
-    // Board 1, thread 1 of the old list, the thread's end byte, the thread
-    // list's end byte, e: everything shown comes from the old copies.
+    // Board 1, thread 1 of the old list, the thread's end line, Enter at
+    // the list shown again, its end line, e: everything shown comes from
+    // the old copies.
     // Both downloads fail with the same outcome line, unless the thread's
     // is given.
     void expect_old_copies_shown_and_kept(const std::string& menu, const std::string& outcome,
                                           const std::string& thread_outcome = "") {
         write_file(dir_.file("italist.txt"), menu);
-        ZuboRun r = run("1\n1\n\n\ne\n");
-        EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, outcome) +
-                             entries(old_titles_, 1, 20) + thread_prompt(20) +
+        ZuboRun r = run("1\n1\n\n\n\ne\n");
+        const std::string list = entries(old_titles_, 1, 20) + thread_prompt(20);
+        EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, outcome) + list +
                              thread_opened(1, "old1", thread_outcome.empty() ? outcome : thread_outcome) +
                              post(1, "name1", "sage", "date", "kept1") +
                              post(2, "name2", "sage", "date", "kept2") + post(3, "name3", "sage", "date", "kept3") +
-                             kThreadEnd + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
+                             kThreadEnd + list + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
         EXPECT_TRUE(read_file(dir_.file("italist.txt")) == menu);
-        EXPECT_TRUE(read_file(dir_.file("surelist.txt")) == old_subject_);
-        EXPECT_TRUE(read_file(dir_.file("dat/" + dat_name(1))) == old_doc_);
-        EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "surelist.txt", "dat"}));
-        EXPECT_EQ(names_in(dir_.file("dat")), std::set<std::string>{dat_name(1)});
+        EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
+        EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == old_doc_);
+        EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards"}));
+        EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{dat_name(1)});
     }
 };
 
@@ -423,7 +426,7 @@ TEST_F(ServerFault, KilledMidUpdateLeavesTheOldCopyWhole) {
     write_news_menu();
     server_.serve("/news/subject.txt", old_subject_);
     const std::string new_doc = old_doc_ + plain_thread(4000, "new").substr(plain_thread(3, "new").size());
-    const std::string dat_dir = dir_.file("dat");
+    const std::string dat_dir = dir_.file("boards/news/dat");
     for (bool ranges : {true, false}) {
         SCOPED_TRACE(ranges ? "appended" : "sent whole");
         auto sent = std::make_shared<std::atomic<bool>>(false);
@@ -451,7 +454,7 @@ TEST_F(ServerFault, KilledMidUpdateLeavesTheOldCopyWhole) {
 
         // Killed once the server has sent its part and zubo has begun to
         // write it: a file beside the copy, or the copy itself changed.
-        const std::string copy_path = dir_.file("dat/" + dat_name(1));
+        const std::string copy_path = dir_.file("boards/news/dat/" + dat_name(1));
         bool caught_writing = false;
         ZuboOptions options;
         options.input = "1\n1\n";
@@ -502,7 +505,7 @@ TEST_F(Hostile, FiftyMegabyteThreadIsStoredWhole) {
 
     ZuboRun r = run("1\n1\ne\n");
     EXPECT_NE(r.out.find(thread_opened(1, "t1") + kLimit + post(1, "name1", "sage", "date", "b1")), std::string::npos);
-    EXPECT_TRUE(read_file(dir_.file("dat/" + dat_name(1))) == doc);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == doc);
 }
 
 TEST(SilentServer, StallLimitEndsTheTransferAndKeepsTheFile) {
@@ -534,7 +537,7 @@ TEST_F(ServerFault, SilentServerIsLeftAfterTheRealStallLimit_Slow30s) {
     EXPECT_LT(waited, std::chrono::seconds(60));
     EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, "失敗 (応答がありません)\n") +
                          entries(old_titles_, 1, 20) + thread_prompt(20) + kEnd);
-    EXPECT_TRUE(read_file(dir_.file("surelist.txt")) == old_subject_);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
 }
 
 // Two boards: /news/ with 20 threads (a prompt) whose first thread has 15
@@ -601,13 +604,13 @@ TEST_F(Hostile, ClosedThreadsAreReclaimed) {
     }
     serve_raw("/news/dat/" + dat_name(1), doc);
 
-    // Each round: board 1, thread 1, e at its first page, the thread
-    // list's end pause; back at the board prompt. The median of three runs:
+    // Each round: board 1, thread 1, e at its first page, Enter at the list
+    // shown again, the thread list's end pause; back at the board prompt. The median of three runs:
     // a conservative collector may now and then keep a dead table for a
     // pointer-like word on the stack, which says nothing of a leak.
     auto opened = [&](int times) {
         std::string input;
-        for (int k = 0; k < times; ++k) input += "1\n1\ne\n\n";
+        for (int k = 0; k < times; ++k) input += "1\n1\ne\n\n\n";
         long peaks[3];
         for (long& peak : peaks) peak = peak_rss_kib(dir_.path(), input + "e\n");
         std::sort(std::begin(peaks), std::end(peaks));

@@ -52,6 +52,7 @@ public:
         for (char** e = environ; *e; ++e) {
             if (!is_set_by_the_test(*e)) env_strings.push_back(*e);
         }
+        env_strings.push_back("ZUBO_HOME=" + cwd);
         for (const auto& [name, value] : env) env_strings.push_back(name + "=" + value);
         std::vector<char*> envp;
         for (std::string& s : env_strings) envp.push_back(s.data());
@@ -277,7 +278,7 @@ TEST_P(PtyModeTest, TypicalRoadFromTheFirstStartToTheEnd) {
     EXPECT_EQ(requests[0].target, kBoardMenuUrl);
     // Files keep the bytes as served, whatever the console shows.
     EXPECT_EQ(test::read_file(dir_.file("italist.txt")), docs_.at("/bbsmenu.html"));
-    EXPECT_EQ(test::read_file(dir_.file("dat/" + thread.key)), docs_.at("/" + board.dir + "/dat/" + thread.key));
+    EXPECT_EQ(test::read_file(dir_.file("boards/" + board.dir + "/dat/" + thread.key)), docs_.at("/" + board.dir + "/dat/" + thread.key));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, PtyModeTest, ::testing::Values(false, true),

@@ -39,7 +39,7 @@ TEST(NgFilter, HidesLinesHoldingAWord) {
         {"Name\n", true},              // in the name field only
         {"xyz\r\nsage\r\n", true},     // CR LF file: the CR is part of the line end
         {"zzz\n" + hani, true},        // last word without a newline
-        {"\n", true},                  // an empty word hides every line
+        {"\n \t\r\n\t\n", false},        // blank lines are no words
         {"<>title\n", true},           // whatever follows the body counts too
         {"&lt;\n", false},
         {std::string(1, hani[1]) + "\n", true},  // a trail byte matches on its own

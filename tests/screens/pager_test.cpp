@@ -160,9 +160,12 @@ TEST(Pager, LongCommandLineIsOneCommand) {
 }
 
 TEST(Pager, ShortThreadListPromptsAfterItsLastEntry) {
-    PagerRun r = run(kThread, 3, "2\n\nrest");
-    EXPECT_EQ(r.out, entries(1, 3) + page_prompt(kThread, 3) + opening(kThread, 2) + messages::thread_list_end);
-    EXPECT_EQ(r.opened, std::vector<int>{2});
+    // Back from an entry opened at the last prompt, the last page shows
+    // again: the list is left only by Enter or e there.
+    PagerRun r = run(kThread, 3, "2\n3\n\n\nrest");
+    const std::string page = entries(1, 3) + page_prompt(kThread, 3);
+    EXPECT_EQ(r.out, page + opening(kThread, 2) + page + opening(kThread, 3) + page + messages::thread_list_end);
+    EXPECT_EQ(r.opened, (std::vector<int>{2, 3}));
     EXPECT_EQ(r.unread, "rest");
 
     PagerRun empty = run(kThread, 0, "\n");

@@ -254,9 +254,9 @@ TEST(ArchiveUrl, KeysOfFourDigitsOrMoreHaveAPlaceInTheArchive) {
 class ThreadPaging : public ::testing::Test {
 protected:
     std::string show(const std::string& document, const std::string& input, const char* title = "T") {
-        test::write_file("dat/1.dat", document);
+        test::write_file("boards/board/dat/1.dat", document);
         test::ConsoleCapture console(input);
-        input_ended_ = test::ends_at_end_of_input([&] { show_thread(kUnreachableBoard, "1.dat", title); });
+        input_ended_ = test::ends_at_end_of_input([&] { show_thread(kUnreachableBoard, "board", "1.dat", title); });
         unread_ = console.unread_input();
         return console.output();
     }
@@ -286,7 +286,7 @@ protected:
     std::string unread_;
     bool input_ended_ = false;
 
-    void SetUp() override { ASSERT_EQ(mkdir("dat", 0777), 0); }
+    void SetUp() override { ASSERT_EQ(make_directories("boards/board/dat"), ""); }
 };
 
 TEST_F(ThreadPaging, TenPlainPostsFillAPage) {
@@ -343,8 +343,8 @@ TEST_F(ThreadPaging, TitleAndPostsPrintAsTextWithoutControlBytes) {
 
 TEST_F(ThreadPaging, MissingOrUnsafeCopyIsAnOpenError) {
     test::ConsoleCapture console("");
-    show_thread(kUnreachableBoard, "2.dat", "T");
-    show_thread(kUnreachableBoard, "../italist.txt", "T");
+    show_thread(kUnreachableBoard, "board", "2.dat", "T");
+    show_thread(kUnreachableBoard, "board", "../italist.txt", "T");
     std::string unsafe = std::string(messages::reading_thread) + messages::failed_unsafe_name +
                          messages::thread_banner + messages::dat_open_error;
     EXPECT_EQ(console.output(), head() + messages::dat_open_error + unsafe);

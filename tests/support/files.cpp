@@ -16,6 +16,8 @@ std::string read_file(const std::string& path) {
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    if (!parent.empty()) std::filesystem::create_directories(parent);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << path;

@@ -25,6 +25,8 @@ const char* const kLocaleVariables[] = {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE"
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
     for (const char* name : kProxyVariables) unsetenv(name);
     for (const char* name : kLocaleVariables) unsetenv(name);
+    // zubo keeps its files in the test's directory, never in the real home.
+    setenv("ZUBO_HOME", options.cwd.empty() ? "." : options.cwd.c_str(), 1);
     // The C locale keeps the console in CP932, whatever the test's own
     // environment says; a test that wants a UTF-8 locale sets LANG.
     bool sets_locale = false;

@@ -1,0 +1,79 @@
+#include "store/home.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace zubo {
+namespace {
+
+constexpr char kBoardsDirectory[] = "boards/";
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// Creates one directory; an existing directory counts as made.
+bool make_one(const std::string& path) {
+    if (mkdir(path.c_str(), 0700) == 0) return true;
+    struct stat info;
+    return errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+std::string home_path() {
+    std::string home = environment("ZUBO_HOME");
+    if (!home.empty()) return home;
+    std::string data = environment("XDG_DATA_HOME");
+    if (!data.empty() && data[0] == '/') return data + "/zubo";
+    std::string user = environment("HOME");
+    if (!user.empty()) return user + "/.local/share/zubo";
+    return "";
+}
+
+std::string make_directories(const std::string& path) {
+    if (path.empty()) return std::strerror(ENOENT);
+    // Each parent in turn, then the directory itself.
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        if (!make_one(path.substr(0, slash))) return std::strerror(errno);
+    }
+    if (!make_one(path)) return std::strerror(errno);
+    return "";
+}
+
+bool is_plain_file_name(const char* name) {
+    if (!name[0] || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) return false;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p; ++p) {
+        if (*p == '/' || *p == '\\' || *p < 0x20 || *p == 0x7F) return false;
+    }
+    return true;
+}
+
+std::string board_name(const char* url) {
+    std::string path = url;
+    std::size_t scheme = path.find("://");
+    if (scheme != std::string::npos) {
+        std::size_t host_end = path.find('/', scheme + 3);
+        path = host_end == std::string::npos ? "" : path.substr(host_end);
+    }
+    path = path.substr(0, path.find_first_of("?#"));
+    while (!path.empty() && path.back() == '/') path.pop_back();
+    std::string name = path.substr(path.rfind('/') + 1);
+    return is_plain_file_name(name.c_str()) ? name : "";
+}
+
+std::string board_directory(const std::string& board) { return kBoardsDirectory + board; }
+
+std::string thread_list_path(const std::string& board) { return board_directory(board) + "/subject.txt"; }
+
+std::string thread_directory(const std::string& board) { return board_directory(board) + "/dat"; }
+
+std::string thread_path(const std::string& board, const char* dat_name) {
+    return thread_directory(board) + "/" + dat_name;
+}
+
+}  // namespace zubo
