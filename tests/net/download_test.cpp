@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 
 #include <algorithm>
 #include <atomic>
@@ -420,23 +421,31 @@ TEST_F(Download, FailureLeavesTheFileAsItWas) {
     const std::string nowhere = "http://127.0.0.1:" + std::to_string(closed_port()) + "/board/subject.txt";
     const std::string previous = "previous copy\r\n\0with a NUL\n"s + binary_body(300);
 
+    server_.serve("/page", "<html>maintenance</html>\n");
+    DownloadLimits given_up;
+    given_up.cancelled = [] { return true; };
     struct Case {
         const char* name;
         std::string url;
         DownloadFailure failure;
         long status;
+        DocumentRules rules = {};
+        DownloadLimits limits = {};
     } cases[] = {
         {"closed port", nowhere, DownloadFailure::kCannotConnect, 0},
         {"404", server_.url("/gone"), DownloadFailure::kHttpStatus, 404},
         {"500", server_.url("/broken"), DownloadFailure::kHttpStatus, 500},
         {"dropped mid-body", server_.url("/cut"), DownloadFailure::kInterrupted, 200},
+        {"a page in place of the document", server_.url("/page"), DownloadFailure::kNotTheDocument, 200,
+         {[](std::FILE* f) { return std::fgetc(f) != '<'; }, true}},
+        {"given up", server_.url("/page"), DownloadFailure::kCancelled, 0, {}, given_up},
     };
     for (const Case& c : cases) {
         for (bool existed : {true, false}) {
             SCOPED_TRACE(std::string(c.name) + (existed ? ", file existed" : ", no file"));
             std::filesystem::remove(target_);
             if (existed) write_file(target_, previous);
-            DownloadResult result = download_to_file(c.url.c_str(), target_.c_str());
+            DownloadResult result = download_to_file(c.url.c_str(), target_.c_str(), c.rules, c.limits);
             EXPECT_EQ(result.failure, c.failure);
             EXPECT_EQ(result.status, c.status);
             if (existed) {
@@ -447,6 +456,47 @@ TEST_F(Download, FailureLeavesTheFileAsItWas) {
             }
         }
     }
+}
+
+TEST_F(Download, ConditionalDownloadKeepsACurrentCopyAndItsDate) {
+    // Mon, 01 Jan 2024 00:00:00 GMT
+    constexpr time_t kModified = 1704067200;
+    std::vector<std::string> asked;
+    server_.handle("/subject.txt", [&](const httplib::Request& req, httplib::Response& res) {
+        asked.push_back(req.get_header_value("If-Modified-Since"));
+        if (req.has_header("If-Modified-Since")) {
+            res.status = 304;
+            return;
+        }
+        res.set_header("Last-Modified", "Mon, 01 Jan 2024 00:00:00 GMT");
+        res.set_content("1.dat<>t (1)\n", kBinaryType);
+    });
+    const DocumentRules conditional{nullptr, true};
+    const std::string url = server_.url("/subject.txt");
+    ASSERT_TRUE(download_to_file(url.c_str(), target_.c_str(), conditional, {}).ok());
+    struct stat info;
+    ASSERT_EQ(stat(target_.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtime, kModified);
+
+    DownloadResult again = download_to_file(url.c_str(), target_.c_str(), conditional, {});
+    EXPECT_TRUE(again.ok());
+    EXPECT_EQ(again.status, 304);
+    EXPECT_EQ(read_file(target_), "1.dat<>t (1)\n");
+    EXPECT_EQ(asked, (std::vector<std::string>{"", "Mon, 01 Jan 2024 00:00:00 GMT"}));
+    EXPECT_EQ(names_in(dir_.path()), std::set<std::string>{"body.txt"});
+}
+
+TEST_F(Download, LeftoversOlderThanAnHourAreRemovedBeforeTheNextDownload) {
+    server_.serve("/body.txt", "new\n");
+    const timeval two_hours_ago[2] = {{time(nullptr) - 7200, 0}, {time(nullptr) - 7200, 0}};
+    for (const char* name : {".body.txt.part-Q1OaMj", ".other.part-abcdef", ".keep.part-x", "keep.part-abcdef"}) {
+        write_file(dir_.file(name), "x");
+        utimes(dir_.file(name).c_str(), two_hours_ago);
+    }
+    write_file(dir_.file(".body.txt.part-recent"), "x");
+    ASSERT_TRUE(fetch("/body.txt").ok());
+    EXPECT_EQ(names_in(dir_.path()),
+              (std::set<std::string>{"body.txt", ".body.txt.part-recent", ".keep.part-x", "keep.part-abcdef"}));
 }
 
 TEST_F(Download, GoesThroughTheProxyOfTheEnvironment) {
