@@ -27,8 +27,8 @@ TEST(AnchorCommand, FormsRangesAndLinesThatAreNone) {
     };
     for (const Case& c : cases) {
         std::optional<AnchorRange> range = read_anchor_command(c.line);
-        EXPECT_EQ(range ? range->from : -1, c.from) << c.line;
-        EXPECT_EQ(range ? range->to : -1, c.to) << c.line;
+        EXPECT_EQ(range ? std::make_pair(range->from, range->to) : std::make_pair(-1, -1), std::make_pair(c.from, c.to))
+            << c.line;
     }
 }
 
@@ -61,9 +61,7 @@ TEST(BodyAnchors, SpansCoverThePairAndTheWholeList) {
         std::string body;
         std::vector<std::pair<std::size_t, std::size_t>> spans;
     } cases[] = {
-        {"a&gt;&gt;1-3,5, b>>2", {{1, 14}, {17, 20}}},
-        {sjis("あ＞＞１２"), {{2, 10}}},
-        {">>1-100", {{0, 7}}},
+        {"a&gt;&gt;1-3,5, b>>2", {{1, 14}, {17, 20}}}, {sjis("あ＞＞１２"), {{2, 10}}}, {">>1-100", {{0, 7}}},
         {">> 1 >", {}},
     };
     for (const Case& c : cases) {

@@ -25,11 +25,9 @@ TEST(FindUrls, SchemesCompletionsAndEnds) {
         {"see https://a.jp/x?q=1&amp;r=2 ok", {{4, "https://a.jp/x?q=1&amp;r=2", "https://a.jp/x?q=1&amp;r=2"}}},
         {"ttp://a.jp/ and tp://b.jp", {{0, "ttp://a.jp/", "http://a.jp/"}, {16, "tp://b.jp", "http://b.jp"}}},
         {"ttps://c.jp", {{0, "ttps://c.jp", "https://c.jp"}}}, {"HTTP://A.JP", {{0, "HTTP://A.JP", "HTTP://A.JP"}}},
-        {"&lt;http://a.jp&gt;", {{4, "http://a.jp", "http://a.jp"}}},
-        {"&quot;http://a.jp/&quot;", {{6, "http://a.jp/", "http://a.jp/"}}},
+        {"&lt;http://a.jp&gt;", {{4, "http://a.jp", "http://a.jp"}}}, {"&quot;tp://a&quot;", {{6, "tp://a", "http://a"}}},
         {"http://a.jp\n\thttp://b.jp<br", {{0, "http://a.jp", "http://a.jp"}, {13, "http://b.jp", "http://b.jp"}}},
-        {sjis("リンクhttp://a.jp/です"), {{6, "http://a.jp/", "http://a.jp/"}}},
-        {sjis("フtp://x"), {{2, "tp://x", "http://x"}}},
+        {sjis("リンクhttp://a.jp/です"), {{6, "http://a.jp/", "http://a.jp/"}}}, {sjis("フtp://x"), {{2, "tp://x", "http://x"}}},
         {"sftp://x ftp://y xhttp://z http:// tp://", {}},
         // 0x83 't' is one character: "tp://" does not start at its 't'.
         {"\x83tp://x", {}},
