@@ -1,6 +1,7 @@
 #include "screens/ng_rules.h"
 
 #include <fcntl.h>
+#include <re2/filtered_re2.h>
 #include <re2/re2.h>
 #include <re2/set.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "text/char_refs.h"
 #include "text/lines.h"
@@ -45,18 +47,18 @@ void append_cp932(std::string* out, const char* bytes, std::size_t size, bool fo
     }
 }
 
-// The field's text in CP932 with its references decoded (a character CP932
-// lacks keeps its reference text), folded when asked. A field that needs
-// neither is used as it stands.
-const char* cp932_text(const char* field, bool fold, std::string* out) {
-    if (!fold && !std::strchr(field, '&')) return field;
+// The field's text in CP932 with its references decoded when asked (a
+// character CP932 lacks keeps its reference text), folded when asked. A
+// field that needs neither is used as it stands.
+const char* cp932_text(const char* field, bool fold, std::string* out, bool decode = true) {
+    if (!fold && (!decode || !std::strchr(field, '&'))) return field;
     out->clear();
     const char* run = field;
     const char* p = field;
     while (*p) {
         CharRef ref;
         // A CP932 trail byte is never '&', so a byte scan finds every reference.
-        if (*p != '&' || !read_char_ref(p, &ref)) {
+        if (!decode || *p != '&' || !read_char_ref(p, &ref)) {
             ++p;
             continue;
         }
@@ -126,9 +128,26 @@ bool read_whole_file(const char* path, std::string* bytes, bool* missing) {
 
 }  // namespace
 
+// The regexes of a kind twice: as the filter that checks each and tells
+// the strings each needs, and as the set that matches them in one pass. The
+// set is compiled when a field first gets past the strings, as most fields
+// of most threads don't, and compiling costs a millisecond per hundred.
 struct NgRules::RegexSet {
-    explicit RegexSet(const RE2::Options& options) : set(options, RE2::UNANCHORED) {}
-    RE2::Set set;
+    explicit RegexSet(const RE2::Options& options) : options(options), filter(2) {}
+    const RE2::Set* compiled_set() {
+        if (!set_tried) {
+            set_tried = true;
+            set.emplace(options, RE2::UNANCHORED);
+            for (const std::string& pattern : patterns) set->Add(pattern, nullptr);
+            if (!set->Compile()) set.reset();
+        }
+        return set ? &*set : nullptr;
+    }
+    RE2::Options options;
+    re2::FilteredRE2 filter;
+    std::vector<std::string> patterns;
+    std::optional<RE2::Set> set;
+    bool set_tried = false;
 };
 
 void NgRules::RegexSetDeleter::operator()(RegexSet* set) const { delete set; }
@@ -217,8 +236,10 @@ bool NgRules::add_regex(Kind kind, const std::string& utf8, bool fold) {
     }
     // The flag is set at the front, so it holds for the whole pattern and
     // the pattern can't close a group around it.
-    std::string error;
-    if (regexes->set.Add(fold ? "(?i)" + utf8 : utf8, &error) < 0) return false;
+    std::string pattern = fold ? "(?i)" + utf8 : utf8;
+    int id = 0;
+    if (regexes->filter.Add(pattern, regexes->options, &id) != RE2::NoError) return false;
+    regexes->patterns.push_back(std::move(pattern));
     ++rule_count_;
     return true;
 }
@@ -226,8 +247,41 @@ bool NgRules::add_regex(Kind kind, const std::string& utf8, bool fold) {
 void NgRules::compile() {
     std::sort(ids_.begin(), ids_.end());
     for (KindRules& rules : kinds_) {
-        if (rules.regexes && !rules.regexes->set.Compile()) rules.regexes.reset();
+        if (rules.regexes) compile_prefilter(rules);
     }
+}
+
+// Whether an atom (lower case UTF-8) is met as it is in a folded CP932
+// field: only ASCII folds there, so an atom with a letter of another cased
+// script (Latin, Greek, Cyrillic, the full-width forms) is not.
+bool atom_is_folded_alike(const std::string& atom) {
+    for (std::size_t i = 0; i < atom.size();) {
+        auto c = static_cast<unsigned char>(atom[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (c < 0xe3) return false;  // below U+3000
+        if (c == 0xef && static_cast<unsigned char>(atom[i + 1]) >= 0xbc) return false;  // U+FF00 and up
+        i += c < 0xf0 ? 3 : 4;
+    }
+    return true;
+}
+
+void NgRules::compile_prefilter(KindRules& rules) {
+    re2::FilteredRE2& filter = rules.regexes->filter;
+    std::vector<std::string> atoms;
+    filter.Compile(&atoms);
+    std::vector<int> unfiltered;
+    filter.AllPotentials({}, &unfiltered);
+    if (atoms.empty() || !unfiltered.empty()) return;
+    for (const std::string& atom : atoms) {
+        std::size_t size = 0;
+        const char* cp932 = atom_is_folded_alike(atom) ? sjis::from_utf8_strict(atom.data(), atom.size(), &size) : nullptr;
+        if (!cp932) return;
+        rules.regex_atoms.add(cp932, size);
+    }
+    rules.prefilter = true;
 }
 
 bool NgRules::has_title_rules() const {
@@ -262,11 +316,15 @@ bool NgRules::field_matches(Kind kind, const char* field) {
 }
 
 bool NgRules::regex_matches(Kind kind, const char* field) {
-    const RegexSet* regexes = kinds_[kind].regexes.get();
-    if (!regexes) return false;
+    KindRules& rules = kinds_[kind];
+    if (!rules.regexes) return false;
+    if (rules.prefilter && !rules.regex_atoms.found_in(cp932_text(field, true, &cp932_text_, kind != kWord))) {
+        return false;
+    }
     // The raw line is matched as it is written; the other fields decoded.
     std::string_view text = utf8_text(field, kind != kWord, &utf8_text_);
-    return regexes->set.Match(re2::StringPiece(text.data(), text.size()), nullptr);
+    const RE2::Set* set = rules.regexes->compiled_set();
+    return set && set->Match(re2::StringPiece(text.data(), text.size()), nullptr);
 }
 
 bool append_ng_rule(const char* path, const char* line_in_file_encoding) {

@@ -64,6 +64,11 @@ private:
     struct KindRules {
         MultiSearch words;  // CP932; ASCII letters folded for name and body
         std::unique_ptr<RegexSet, RegexSetDeleter> regexes;
+        // Strings one of which every regex of the kind needs (in CP932,
+        // ASCII folded): a field holding none of them skips the conversion
+        // to UTF-8 and the set. Off when some regex needs no such string.
+        MultiSearch regex_atoms;
+        bool prefilter = false;
     };
 
     bool read_line(std::string_view line, bool utf8_file);
@@ -71,6 +76,7 @@ private:
     bool add_substring(Kind kind, std::string_view cp932);
     bool add_regex(Kind kind, const std::string& utf8, bool fold);
     void compile();
+    void compile_prefilter(KindRules& rules);
 
     bool field_matches(Kind kind, const char* field);
     bool id_matches(const char* id);
