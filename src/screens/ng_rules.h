@@ -57,7 +57,7 @@ public:
 private:
     enum Kind { kWord, kName, kMail, kId, kBody, kTitle, kKindCount };
 
-    struct RegexSet;  // an RE2::Set, kept out of this header
+    struct RegexSet;  // the RE2 filter and set, kept out of this header
     struct RegexSetDeleter {
         void operator()(RegexSet* set) const;
     };
