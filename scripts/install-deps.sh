@@ -7,6 +7,7 @@ packages=(
   g++ cmake make pkg-config
   libgc-dev                # the Boehm collector
   libcurl4-openssl-dev     # the HTTP layer
+  libre2-dev               # the NG rules' regular expressions
   libgtest-dev libgmock-dev
   libcpp-httplib-dev       # loopback HTTP server for tests and the sample service
   clang libclang-rt-14-dev # sanitizer builds and libFuzzer

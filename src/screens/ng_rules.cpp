@@ -1,0 +1,351 @@
+#include "screens/ng_rules.h"
+
+#include <fcntl.h>
+#include <re2/filtered_re2.h>
+#include <re2/re2.h>
+#include <re2/set.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "text/char_refs.h"
+#include "text/lines.h"
+#include "text/sjis.h"
+
+namespace zubo {
+namespace {
+
+constexpr std::string_view kKindNames[] = {"word", "name", "mail", "id", "body", "title"};
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc); }
+
+char fold_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Appends CP932 bytes, ASCII letters folded to lower case when fold is set;
+// a trail byte keeps its value, as it is half of a double-byte character.
+void append_cp932(std::string* out, const char* bytes, std::size_t size, bool fold) {
+    if (!fold) {
+        out->append(bytes, size);
+        return;
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        out->push_back(fold_ascii(bytes[i]));
+        if (is_lead_byte(static_cast<unsigned char>(bytes[i])) && i + 1 < size) out->push_back(bytes[++i]);
+    }
+}
+
+// The field's text in CP932 with its references decoded when asked (a
+// character CP932 lacks keeps its reference text), folded when asked. A
+// field that needs neither is used as it stands.
+const char* cp932_text(const char* field, bool fold, std::string* out, bool decode = true) {
+    if (!fold && (!decode || !std::strchr(field, '&'))) return field;
+    out->clear();
+    const char* run = field;
+    const char* p = field;
+    while (*p) {
+        CharRef ref;
+        // A CP932 trail byte is never '&', so a byte scan finds every reference.
+        if (!decode || *p != '&' || !read_char_ref(p, &ref)) {
+            ++p;
+            continue;
+        }
+        append_cp932(out, run, static_cast<std::size_t>(p - run), fold);
+        std::size_t size = 0;
+        const char* bytes = ref.code_point < 0x80 ? nullptr : sjis::from_code_point(ref.code_point, &size);
+        if (ref.code_point < 0x80) {
+            out->push_back(fold ? fold_ascii(static_cast<char>(ref.code_point)) : static_cast<char>(ref.code_point));
+        } else if (bytes) {
+            out->append(bytes, size);
+        } else {
+            out->append(p, ref.size);
+        }
+        p += ref.size;
+        run = p;
+    }
+    append_cp932(out, run, static_cast<std::size_t>(p - run), fold);
+    return out->c_str();
+}
+
+bool is_ascii(const char* text, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    }
+    return true;
+}
+
+// The field's text as UTF-8, references decoded when decode is set.
+std::string_view utf8_text(const char* field, bool decode, std::string* out) {
+    std::size_t size = std::strlen(field);
+    const char* utf8 = field;
+    if (!is_ascii(field, size)) utf8 = sjis::to_utf8(field, size, &size);
+    if (!decode || !std::memchr(utf8, '&', size)) return {utf8, size};
+    out->clear();
+    for (const char* p = utf8; *p;) {
+        CharRef ref;
+        if (*p == '&' && read_char_ref(p, &ref)) {
+            char bytes[4];
+            out->append(bytes, encode_utf8(ref.code_point, bytes));
+            p += ref.size;
+        } else {
+            out->push_back(*p++);
+        }
+    }
+    return *out;
+}
+
+// An ID without its "ID:", as rules and fields may both carry it.
+std::string_view strip_id_prefix(std::string_view id) {
+    if (id.substr(0, 3) == "ID:") id.remove_prefix(3);
+    return id;
+}
+
+const char* id_token(const char* id) { return id + (std::strncmp(id, "ID:", 3) == 0 ? 3 : 0); }
+
+bool read_whole_file(const char* path, std::string* bytes, bool* missing) {
+    File file = open_file(path, "rb");
+    if (!file) {
+        *missing = errno == ENOENT;
+        return false;
+    }
+    char chunk[8192];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes->append(chunk, got);
+    return !std::ferror(file.get());
+}
+
+}  // namespace
+
+// The regexes of a kind twice: as the filter that checks each and tells
+// the strings each needs, and as the set that matches them in one pass. The
+// set is compiled when a field first gets past the strings, as most fields
+// of most threads don't, and compiling costs a millisecond per hundred.
+struct NgRules::RegexSet {
+    explicit RegexSet(const RE2::Options& options) : options(options), filter(2) {}
+    const RE2::Set* compiled_set() {
+        if (!set_tried) {
+            set_tried = true;
+            set.emplace(options, RE2::UNANCHORED);
+            for (const std::string& pattern : patterns) set->Add(pattern, nullptr);
+            if (!set->Compile()) set.reset();
+        }
+        return set ? &*set : nullptr;
+    }
+    RE2::Options options;
+    re2::FilteredRE2 filter;
+    std::vector<std::string> patterns;
+    std::optional<RE2::Set> set;
+    bool set_tried = false;
+};
+
+void NgRules::RegexSetDeleter::operator()(RegexSet* set) const { delete set; }
+
+NgRules::NgRules() = default;
+NgRules::~NgRules() = default;
+NgRules::NgRules(NgRules&&) noexcept = default;
+NgRules& NgRules::operator=(NgRules&&) noexcept = default;
+
+NgRules NgRules::read(const char* path, bool utf8_file, std::vector<int>* bad_lines) {
+    NgRules rules;
+    std::string bytes;
+    bool missing = false;
+    if (!read_whole_file(path, &bytes, &missing)) return rules;
+    std::string_view rest = bytes;
+    for (int number = 1; !rest.empty(); ++number) {
+        std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!rules.read_line(line, utf8_file) && bad_lines) bad_lines->push_back(number);
+    }
+    rules.compile();
+    return rules;
+}
+
+// Takes one line of the file; false when it can't be read.
+bool NgRules::read_line(std::string_view line, bool utf8_file) {
+    std::string_view text = trim(line);
+    if (text.empty() || text.front() == '#') return true;
+    if (text == "chain") return chain_ = true;
+    if (text == "hide") return hide_ = true;
+    std::size_t space = line.find_first_of(" \t");
+    if (space == std::string_view::npos) return false;
+    std::string_view kind = trim(line.substr(0, space));
+    std::string_view pattern = line.substr(space + 1);
+    while (!pattern.empty() && is_blank(pattern.front())) pattern.remove_prefix(1);
+    if (pattern.empty()) return false;
+    for (int k = 0; k < kKindCount; ++k) {
+        if (kind == kKindNames[k]) return add_rule(static_cast<Kind>(k), pattern, utf8_file);
+    }
+    return false;
+}
+
+bool NgRules::add_rule(Kind kind, std::string_view pattern, bool utf8_file) {
+    bool fold = pattern.size() >= 3 && pattern.substr(pattern.size() - 2) == "/i";
+    bool regex = pattern.size() >= 2 && pattern.front() == '/' && (fold || pattern.back() == '/');
+    if (regex) {
+        std::string_view inner = pattern.substr(1, pattern.size() - (fold ? 3 : 2));
+        if (utf8_file) return add_regex(kind, std::string(inner), fold);
+        std::size_t size = 0;
+        const char* utf8 = sjis::to_utf8_strict(inner.data(), inner.size(), &size);
+        return utf8 && add_regex(kind, std::string(utf8, size), fold);
+    }
+    if (!utf8_file) return add_substring(kind, pattern);
+    std::string utf8(pattern);
+    std::size_t size = 0;
+    const char* cp932 = sjis::from_utf8_strict(utf8.data(), utf8.size(), &size);
+    if (cp932) return add_substring(kind, {cp932, size});
+    // A text CP932 has no form for can still be met in a decoded reference:
+    // it is looked for as a literal regular expression on the UTF-8 text.
+    std::string literal = RE2::QuoteMeta(utf8);
+    if (kind == kId) literal = "^" + literal + "$";
+    return add_regex(kind, literal, kind == kName || kind == kBody);
+}
+
+bool NgRules::add_substring(Kind kind, std::string_view cp932) {
+    if (kind == kId) {
+        ids_.emplace_back(strip_id_prefix(cp932));
+    } else {
+        std::string word;
+        append_cp932(&word, cp932.data(), cp932.size(), kind == kName || kind == kBody);
+        kinds_[kind].words.add(word.data(), word.size());
+    }
+    ++rule_count_;
+    return true;
+}
+
+bool NgRules::add_regex(Kind kind, const std::string& utf8, bool fold) {
+    auto& regexes = kinds_[kind].regexes;
+    if (!regexes) {
+        RE2::Options options;
+        options.set_log_errors(false);
+        options.set_max_mem(64 << 20);
+        regexes.reset(new RegexSet(options));
+    }
+    // The flag is set at the front, so it holds for the whole pattern and
+    // the pattern can't close a group around it.
+    std::string pattern = fold ? "(?i)" + utf8 : utf8;
+    int id = 0;
+    if (regexes->filter.Add(pattern, regexes->options, &id) != RE2::NoError) return false;
+    regexes->patterns.push_back(std::move(pattern));
+    ++rule_count_;
+    return true;
+}
+
+void NgRules::compile() {
+    std::sort(ids_.begin(), ids_.end());
+    for (KindRules& rules : kinds_) {
+        if (rules.regexes) compile_prefilter(rules);
+    }
+}
+
+// Whether an atom (lower case UTF-8) is met as it is in a folded CP932
+// field: only ASCII folds there, so an atom with a letter of another cased
+// script (Latin, Greek, Cyrillic, the full-width forms) is not.
+bool atom_is_folded_alike(const std::string& atom) {
+    for (std::size_t i = 0; i < atom.size();) {
+        auto c = static_cast<unsigned char>(atom[i]);
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (c < 0xe3) return false;  // below U+3000
+        if (c == 0xef && static_cast<unsigned char>(atom[i + 1]) >= 0xbc) return false;  // U+FF00 and up
+        i += c < 0xf0 ? 3 : 4;
+    }
+    return true;
+}
+
+void NgRules::compile_prefilter(KindRules& rules) {
+    re2::FilteredRE2& filter = rules.regexes->filter;
+    std::vector<std::string> atoms;
+    filter.Compile(&atoms);
+    std::vector<int> unfiltered;
+    filter.AllPotentials({}, &unfiltered);
+    if (atoms.empty() || !unfiltered.empty()) return;
+    for (const std::string& atom : atoms) {
+        std::size_t size = 0;
+        const char* cp932 = atom_is_folded_alike(atom) ? sjis::from_utf8_strict(atom.data(), atom.size(), &size) : nullptr;
+        if (!cp932) return;
+        rules.regex_atoms.add(cp932, size);
+    }
+    rules.prefilter = true;
+}
+
+bool NgRules::has_title_rules() const {
+    return !kinds_[kTitle].words.empty() || kinds_[kTitle].regexes != nullptr;
+}
+
+bool NgRules::matches_post(const NgPostFields& post) {
+    if (rule_count_ == 0) return false;
+    auto field = [](const char* text) { return text ? text : ""; };
+    const char* id = id_token(field(post.id));
+    if (!ids_.empty() && id_matches(id)) return true;
+    if (!kinds_[kWord].words.empty() && kinds_[kWord].words.found_in(field(post.raw_line))) return true;
+    return field_matches(kName, field(post.name)) || field_matches(kMail, field(post.mail)) ||
+           regex_matches(kId, id) || field_matches(kBody, field(post.body)) ||
+           regex_matches(kWord, field(post.raw_line));
+}
+
+bool NgRules::matches_title(const char* title) { return field_matches(kTitle, title ? title : ""); }
+
+bool NgRules::id_matches(const char* id) {
+    return std::binary_search(ids_.begin(), ids_.end(), std::string_view(id));
+}
+
+// The substring and regex rules of a decoded field.
+bool NgRules::field_matches(Kind kind, const char* field) {
+    KindRules& rules = kinds_[kind];
+    if (!rules.words.empty()) {
+        bool fold = kind == kName || kind == kBody;
+        if (rules.words.found_in(cp932_text(field, fold, &cp932_text_))) return true;
+    }
+    return regex_matches(kind, field);
+}
+
+bool NgRules::regex_matches(Kind kind, const char* field) {
+    KindRules& rules = kinds_[kind];
+    if (!rules.regexes) return false;
+    if (rules.prefilter && !rules.regex_atoms.found_in(cp932_text(field, true, &cp932_text_, kind != kWord))) {
+        return false;
+    }
+    // The raw line is matched as it is written; the other fields decoded.
+    std::string_view text = utf8_text(field, kind != kWord, &utf8_text_);
+    const RE2::Set* set = rules.regexes->compiled_set();
+    return set && set->Match(re2::StringPiece(text.data(), text.size()), nullptr);
+}
+
+bool append_ng_rule(const char* path, const char* line_in_file_encoding) {
+    std::string line = line_in_file_encoding;
+    if (line.find('\n') != std::string::npos) return false;
+    std::string bytes;
+    bool missing = false;
+    if (!read_whole_file(path, &bytes, &missing) && !missing) return false;
+    if (!bytes.empty() && bytes.back() != '\n') bytes += '\n';
+    bytes += line + '\n';
+
+    struct stat old_file;
+    mode_t mode = stat(path, &old_file) == 0 ? (old_file.st_mode & 07777) : 0644;
+    std::string temp = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    bool written = fchmod(fd, mode) == 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    written = close(fd) == 0 && written;
+    if (written && std::rename(temp.c_str(), path) == 0) return true;
+    unlink(temp.c_str());
+    return false;
+}
+
+}  // namespace zubo
