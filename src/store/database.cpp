@@ -121,6 +121,7 @@ bool passes_quick_check(Attempt* a) {
     if (verdict == "ok") return true;
     a->reason = verdict;
     a->broken = true;
+    a->db.reset();
     return false;
 }
 
@@ -168,11 +169,13 @@ Attempt attempt(const std::string& path) {
     if (!passes_quick_check(&a)) return a;
     // The journal mode answers with the mode it is in; a file system
     // without shared memory keeps the rollback journal, which still works.
-    Statement wal(raw, "PRAGMA journal_mode = WAL");
-    if (wal.step() == SQLITE_ERROR) {
+    if (Statement wal(raw, "PRAGMA journal_mode = WAL"); wal.step() != SQLITE_ROW) {
         fail(&a, raw);
         return a;
     }
+    // In WAL mode a commit need not wait for the disk: a crash may lose the
+    // last changes but never damages the file.
+    exec(raw, "PRAGMA synchronous = NORMAL");
     migrate(&a);
     return a;
 }

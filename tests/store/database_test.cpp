@@ -1,0 +1,188 @@
+#include "store/database.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "store/clock.h"
+#include "support/encoding.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+
+namespace zubo::store {
+namespace {
+
+constexpr char kNow[] = "1700000000";
+
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("ZUBO_NOW", kNow, 1); }
+    void TearDown() override { unsetenv("ZUBO_NOW"); }
+
+    std::unique_ptr<Database> open_db() {
+        Opened opened = Database::open(path());
+        EXPECT_TRUE(opened.db) << opened.failed;
+        EXPECT_EQ(opened.set_aside, "");
+        return std::move(opened.db);
+    }
+    std::string path() const { return dir_.file(kDatabaseFile); }
+
+    test::TempDir dir_;
+};
+
+TEST_F(StoreTest, ClockTakesZuboNowOnlyWhenItIsANumber) {
+    EXPECT_EQ(now_seconds(), 1700000000);
+    for (const char* value : {"", "17x", "soon"}) {
+        setenv("ZUBO_NOW", value, 1);
+        long long before = std::time(nullptr);
+        long long now = now_seconds();
+        EXPECT_TRUE(now >= before && now <= before + 1) << value;
+    }
+}
+
+TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
+    const std::string board = "news", dat = "1700000001.dat";
+    struct Case {
+        ThreadState saved, expected;
+    } cases[] = {
+        {{30, 100}, {30, 100}},
+        {{10, 120}, {30, 120}},  // a second process that read less keeps our progress
+        {{80, 120}, {80, 120}},
+        {{80, 5}, {80, 5}},      // the thread was rewritten on the server
+    };
+    auto db = open_db();
+    EXPECT_FALSE(db->thread(board, dat));
+    for (const Case& c : cases) {
+        ASSERT_TRUE(db->save_thread(board, dat, c.saved));
+        auto state = db->thread(board, dat);
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->seen, c.expected.seen) << c.saved.seen;
+        EXPECT_EQ(state->count, c.expected.count) << c.saved.seen;
+    }
+}
+
+TEST_F(StoreTest, StringsAreKeptAsTheirBytesAndBoardsApart) {
+    // CP932 with a 0x5C trail byte and a quote: stored and matched as given.
+    const std::string board = test::sjis("ソフトウェア'板"), other = "news";
+    {
+        auto db = open_db();
+        for (int i = 0; i < 1000; ++i) db->save_thread(board, std::to_string(1700000000 + i) + ".dat", {i, i + 1});
+        db->save_thread(other, "1700000000.dat", {7, 7});
+        db->set_visited(board, 1699999999);
+        db->add_favourite({board, "1700000005.dat", test::sjis("表示 (5)")});
+    }
+    auto db = open_db();
+    auto states = db->board_threads(board);
+    ASSERT_EQ(states.size(), 1000u);
+    EXPECT_EQ(states.at("1700000999.dat").seen, 999);
+    EXPECT_EQ(states.at("1700000000.dat").count, 1);
+    EXPECT_EQ(db->board_threads(other).size(), 1u);
+    EXPECT_EQ(db->visited(board), 1699999999);
+    EXPECT_FALSE(db->visited(other));
+    EXPECT_EQ(db->favourites().at(0).title, test::sjis("表示 (5)"));
+}
+
+TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
+    std::string healthy;
+    {
+        open_db()->save_thread("b", "1.dat", {1, 1});
+        healthy = test::read_file(path());
+    }
+    std::string torn_page = healthy;
+    for (std::size_t i = 4096 + 8; i < torn_page.size(); ++i) torn_page[i] = static_cast<char>(i * 7);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* now;
+    } cases[] = {
+        {"garbage", std::string(5000, '\xA5') + "\x82\xa0garbage", "1700000001"},
+        {"torn page", torn_page, "1700000002"},
+    };
+    for (const Case& c : cases) {
+        setenv("ZUBO_NOW", c.now, 1);
+        test::write_file(path(), c.bytes);
+        Opened opened = Database::open(path());
+        ASSERT_TRUE(opened.db) << c.name << ": " << opened.failed;
+        EXPECT_NE(opened.set_aside, "") << c.name;
+        EXPECT_TRUE(test::read_file(path() + ".broken-" + c.now) == c.bytes) << c.name;
+        EXPECT_FALSE(opened.db->thread("b", "1.dat")) << c.name;
+        EXPECT_TRUE(opened.db->save_thread("b", "1.dat", {2, 2})) << c.name;
+    }
+}
+
+TEST_F(StoreTest, ANewerSchemaIsNeitherUsedNorSetAside) {
+    open_db();
+    std::string bytes = test::read_file(path());
+    bytes[63] = kSchemaVersion + 1;  // the header's user_version, big-endian at 60
+    test::write_file(path(), bytes);
+    Opened opened = Database::open(path());
+    EXPECT_FALSE(opened.db);
+    EXPECT_NE(opened.failed, "");
+    EXPECT_EQ(test::read_file(path()), bytes);
+    EXPECT_FALSE(test::file_exists(path() + ".broken-" + kNow));
+}
+
+TEST_F(StoreTest, FavouritesKeepTheirOrderAndASuccessorTakesItsPlace) {
+    auto db = open_db();
+    for (const char* dat : {"1.dat", "2.dat", "3.dat", "2.dat"}) db->add_favourite({"b", dat, dat});
+    EXPECT_TRUE(db->is_favourite("b", "2.dat"));
+    EXPECT_FALSE(db->is_favourite("other", "2.dat"));
+    EXPECT_TRUE(db->replace_favourite("b", "1.dat", {"b", "9.dat", "nine"}));
+    EXPECT_FALSE(db->replace_favourite("b", "1.dat", {"b", "8.dat", "eight"}));
+    EXPECT_TRUE(db->replace_favourite("b", "2.dat", {"b", "3.dat", "three"}));  // 3 was already there: one copy
+    db->remove_favourite("b", "9.dat");
+    db->add_favourite({"c", "1.dat", "one"});
+    std::string order;
+    for (const ThreadRef& f : db->favourites()) order += f.board + "/" + f.dat + "=" + f.title + " ";
+    EXPECT_EQ(order, "b/3.dat=three c/1.dat=one ");
+}
+
+TEST_F(StoreTest, HistoryKeepsTheLastHundredNewestFirstAndReopeningMovesToTheTop) {
+    auto db = open_db();
+    // One fixed second: the order must not rest on the time.
+    for (int i = 1; i <= 105; ++i) db->record_opened({"b", std::to_string(i) + ".dat", "t"}, 1700000000);
+    db->record_opened({"b", "50.dat", "t50"}, 1700000001);
+    auto history = db->history();
+    ASSERT_EQ(history.size(), 100u);
+    EXPECT_EQ(history[0].thread.dat, "50.dat");
+    EXPECT_EQ(history[0].thread.title, "t50");
+    EXPECT_EQ(history[0].opened, 1700000001);
+    EXPECT_EQ(history[1].thread.dat, "105.dat");
+    EXPECT_EQ(history[99].thread.dat, "6.dat");
+}
+
+TEST_F(StoreTest, TwoProcessesWritingAtOnceBothKeepTheirChanges) {
+    open_db();
+    constexpr int kWrites = 150;
+    auto write_all = [&](const std::string& board) {
+        auto db = Database::open(path()).db;
+        bool ok = db != nullptr;
+        for (int i = 0; ok && i < kWrites; ++i) {
+            ok = db->save_thread(board, std::to_string(i) + ".dat", {i, i}) &&
+                 db->save_thread("shared", "1.dat", {board == "child" ? i : i / 2, i}) &&
+                 db->record_opened({board, std::to_string(i) + ".dat", "t"}, i);
+        }
+        return ok;
+    };
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) _exit(write_all("child") ? 0 : 1);
+    EXPECT_TRUE(write_all("parent"));
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    auto db = open_db();
+    EXPECT_EQ(db->board_threads("child").size(), static_cast<std::size_t>(kWrites));
+    EXPECT_EQ(db->board_threads("parent").size(), static_cast<std::size_t>(kWrites));
+    EXPECT_EQ(db->thread("shared", "1.dat")->seen, kWrites - 1);
+    EXPECT_EQ(db->history().size(), static_cast<std::size_t>(kHistoryLimit));
+}
+
+}  // namespace
+}  // namespace zubo::store
