@@ -14,8 +14,7 @@ TEST(ThreadMarks, KeyAndPostsComeFromTheDatNameAndTheLabelsEnd) {
     struct Case {
         const char* dat_name;
         std::string title;
-        long long key;
-        int posts;
+        long long key, posts;
     } cases[] = {
         {"1700000001.dat", test::sjis("スレタイ (123)"), 1700000001, 123},
         {"1700000001.dat", test::sjis("ソ(1)表 (5)"), 1700000001, 5},
@@ -32,10 +31,9 @@ TEST(ThreadMarks, KeyAndPostsComeFromTheDatNameAndTheLabelsEnd) {
 }
 
 TEST(ThreadMarks, MarkFollowsTheStateAndTheLastVisit) {
-    using State = std::optional<store::ThreadState>;
     struct Case {
         int posts;
-        State state;
+        std::optional<store::ThreadState> state;
         std::optional<long long> visited;
         std::string mark;
     } cases[] = {
@@ -46,10 +44,8 @@ TEST(ThreadMarks, MarkFollowsTheStateAndTheLastVisit) {
         {5, std::nullopt, 1700000001, ""},
         {5, std::nullopt, std::nullopt, ""},
     };
-    for (const Case& c : cases) {
-        ListedThread thread{1700000001, c.posts, c.state};
-        EXPECT_EQ(thread_mark(thread, c.visited), c.mark) << test::utf8(c.mark);
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(thread_mark({1700000001, c.posts, c.state}, c.visited), c.mark) << test::utf8(c.mark);
     std::unordered_map<std::string, store::ThreadState> states{{"1700000001.dat", {3, 4}}};
     EXPECT_EQ(unread_posts(listed_thread("1700000001.dat", "t (10)", states)), 7);
     EXPECT_EQ(unread_posts(listed_thread("1700000002.dat", "t (10)", states)), 0);
@@ -68,19 +64,15 @@ TEST(ThreadMarks, OrdersAreStableAndNumberFromOne) {
         char letter;
         std::vector<int> entries;
     } cases[] = {
-        {'m', {4, 5, 1, 2, 3}}, {'n', {4, 2, 5, 1, 3}}, {'c', {3, 1, 5, 2, 4}},
-        {'u', {2, 4, 1, 3, 5}}, {'o', {1, 2, 3, 4, 5}},
-    };
+        {'m', {4, 5, 1, 2, 3}}, {'n', {4, 2, 5, 1, 3}}, {'c', {3, 1, 5, 2, 4}}, {'u', {2, 4, 1, 3, 5}}, {'o', {1, 2, 3, 4, 5}}};
     for (const Case& c : cases) {
         auto order = list_order(c.letter);
         ASSERT_TRUE(order) << c.letter;
         EXPECT_EQ(sorted_entries(list, *order, now), c.entries) << c.letter;
     }
     EXPECT_FALSE(list_order('x'));
-    EXPECT_EQ(momentum(list[3], now), 259200);
-    EXPECT_EQ(momentum({now + 50, 2, std::nullopt}, now), 172800);
-    EXPECT_EQ(momentum_text(86), test::sjis(" 勢86"));
-    EXPECT_EQ(std::string(list_order_name(ListOrder::unread)), test::sjis("未読順"));
+    EXPECT_EQ(momentum({now + 50, 2, std::nullopt}, now), 172800);  // a key ahead of the clock
+    EXPECT_EQ(momentum_text(momentum(list[3], now)), test::sjis(" 勢259200"));
 }
 
 }  // namespace

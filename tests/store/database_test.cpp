@@ -37,26 +37,21 @@ protected:
 
 TEST_F(StoreTest, ClockTakesZuboNowOnlyWhenItIsANumber) {
     EXPECT_EQ(now_seconds(), 1700000000);
-    for (const char* value : {"", "17x", "soon"}) {
-        setenv("ZUBO_NOW", value, 1);
-        long long before = std::time(nullptr);
-        long long now = now_seconds();
-        EXPECT_TRUE(now >= before && now <= before + 1) << value;
-    }
+    setenv("ZUBO_NOW", "17x", 1);
+    EXPECT_GE(now_seconds(), static_cast<long long>(std::time(nullptr)) - 1);
 }
 
 TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
-    const std::string board = "news", dat = "1700000001.dat";
+    // CP932 with a 0x5C trail byte and a quote: stored and matched as given.
+    const std::string board = test::sjis("ソフト'板"), dat = "1700000001.dat";
     struct Case {
         ThreadState saved, expected;
     } cases[] = {
         {{30, 100}, {30, 100}},
         {{10, 120}, {30, 120}},  // a second process that read less keeps our progress
-        {{80, 120}, {80, 120}},
         {{80, 5}, {80, 5}},      // the thread was rewritten on the server
     };
     auto db = open_db();
-    EXPECT_FALSE(db->thread(board, dat));
     for (const Case& c : cases) {
         ASSERT_TRUE(db->save_thread(board, dat, c.saved));
         auto state = db->thread(board, dat);
@@ -64,54 +59,31 @@ TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
         EXPECT_EQ(state->seen, c.expected.seen) << c.saved.seen;
         EXPECT_EQ(state->count, c.expected.count) << c.saved.seen;
     }
-}
-
-TEST_F(StoreTest, StringsAreKeptAsTheirBytesAndBoardsApart) {
-    // CP932 with a 0x5C trail byte and a quote: stored and matched as given.
-    const std::string board = test::sjis("ソフトウェア'板"), other = "news";
-    {
-        auto db = open_db();
-        for (int i = 0; i < 1000; ++i) db->save_thread(board, std::to_string(1700000000 + i) + ".dat", {i, i + 1});
-        db->save_thread(other, "1700000000.dat", {7, 7});
-        db->set_visited(board, 1699999999);
-        db->add_favourite({board, "1700000005.dat", test::sjis("表示 (5)")});
-    }
-    auto db = open_db();
-    auto states = db->board_threads(board);
-    ASSERT_EQ(states.size(), 1000u);
-    EXPECT_EQ(states.at("1700000999.dat").seen, 999);
-    EXPECT_EQ(states.at("1700000000.dat").count, 1);
-    EXPECT_EQ(db->board_threads(other).size(), 1u);
+    for (int i = 0; i < 1000; ++i) db->save_thread("news", std::to_string(i) + ".dat", {i, i + 1});
+    db->set_visited(board, 1699999999);
+    db = open_db();
+    EXPECT_EQ(db->board_threads(board).size(), 1u);
+    EXPECT_EQ(db->board_threads("news").at("999.dat").seen, 999);
+    EXPECT_FALSE(db->thread("news", dat));
     EXPECT_EQ(db->visited(board), 1699999999);
-    EXPECT_FALSE(db->visited(other));
-    EXPECT_EQ(db->favourites().at(0).title, test::sjis("表示 (5)"));
+    EXPECT_FALSE(db->visited("news"));
 }
 
 TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
-    std::string healthy;
-    {
-        open_db()->save_thread("b", "1.dat", {1, 1});
-        healthy = test::read_file(path());
-    }
-    std::string torn_page = healthy;
+    open_db()->save_thread("b", "1.dat", {1, 1});
+    std::string torn_page = test::read_file(path());
     for (std::size_t i = 4096 + 8; i < torn_page.size(); ++i) torn_page[i] = static_cast<char>(i * 7);
-    struct Case {
-        const char* name;
-        std::string bytes;
-        const char* now;
-    } cases[] = {
-        {"garbage", std::string(5000, '\xA5') + "\x82\xa0garbage", "1700000001"},
-        {"torn page", torn_page, "1700000002"},
-    };
-    for (const Case& c : cases) {
-        setenv("ZUBO_NOW", c.now, 1);
-        test::write_file(path(), c.bytes);
+    std::pair<std::string, const char*> cases[] = {{std::string(5000, '\xA5') + "garbage", "1700000001"},
+                                                   {torn_page, "1700000002"}};
+    for (const auto& [bytes, now] : cases) {
+        setenv("ZUBO_NOW", now, 1);
+        test::write_file(path(), bytes);
         Opened opened = Database::open(path());
-        ASSERT_TRUE(opened.db) << c.name << ": " << opened.failed;
-        EXPECT_NE(opened.set_aside, "") << c.name;
-        EXPECT_TRUE(test::read_file(path() + ".broken-" + c.now) == c.bytes) << c.name;
-        EXPECT_FALSE(opened.db->thread("b", "1.dat")) << c.name;
-        EXPECT_TRUE(opened.db->save_thread("b", "1.dat", {2, 2})) << c.name;
+        ASSERT_TRUE(opened.db) << now << ": " << opened.failed;
+        EXPECT_NE(opened.set_aside, "") << now;
+        EXPECT_TRUE(test::read_file(path() + ".broken-" + now) == bytes) << now;
+        EXPECT_FALSE(opened.db->thread("b", "1.dat")) << now;
+        EXPECT_TRUE(opened.db->save_thread("b", "1.dat", {2, 2})) << now;
     }
 }
 
@@ -130,8 +102,7 @@ TEST_F(StoreTest, ANewerSchemaIsNeitherUsedNorSetAside) {
 TEST_F(StoreTest, FavouritesKeepTheirOrderAndASuccessorTakesItsPlace) {
     auto db = open_db();
     for (const char* dat : {"1.dat", "2.dat", "3.dat", "2.dat"}) db->add_favourite({"b", dat, dat});
-    EXPECT_TRUE(db->is_favourite("b", "2.dat"));
-    EXPECT_FALSE(db->is_favourite("other", "2.dat"));
+    EXPECT_TRUE(db->is_favourite("b", "2.dat") && !db->is_favourite("other", "2.dat"));
     EXPECT_TRUE(db->replace_favourite("b", "1.dat", {"b", "9.dat", "nine"}));
     EXPECT_FALSE(db->replace_favourite("b", "1.dat", {"b", "8.dat", "eight"}));
     EXPECT_TRUE(db->replace_favourite("b", "2.dat", {"b", "3.dat", "three"}));  // 3 was already there: one copy
@@ -147,13 +118,12 @@ TEST_F(StoreTest, HistoryKeepsTheLastHundredNewestFirstAndReopeningMovesToTheTop
     // One fixed second: the order must not rest on the time.
     for (int i = 1; i <= 105; ++i) db->record_opened({"b", std::to_string(i) + ".dat", "t"}, 1700000000);
     db->record_opened({"b", "50.dat", "t50"}, 1700000001);
-    auto history = db->history();
-    ASSERT_EQ(history.size(), 100u);
-    EXPECT_EQ(history[0].thread.dat, "50.dat");
-    EXPECT_EQ(history[0].thread.title, "t50");
-    EXPECT_EQ(history[0].opened, 1700000001);
-    EXPECT_EQ(history[1].thread.dat, "105.dat");
-    EXPECT_EQ(history[99].thread.dat, "6.dat");
+    std::string order;
+    for (const HistoryEntry& h : db->history()) order += h.thread.dat + "=" + h.thread.title + " ";
+    EXPECT_EQ(order.substr(0, 22), "50.dat=t50 105.dat=t 1");
+    EXPECT_EQ(order.substr(order.size() - 16), "7.dat=t 6.dat=t ");
+    EXPECT_EQ(db->history().size(), 100u);
+    EXPECT_EQ(db->history()[0].opened, 1700000001);
 }
 
 TEST_F(StoreTest, TwoProcessesWritingAtOnceBothKeepTheirChanges) {
@@ -170,13 +140,10 @@ TEST_F(StoreTest, TwoProcessesWritingAtOnceBothKeepTheirChanges) {
         return ok;
     };
     pid_t child = fork();
-    ASSERT_GE(child, 0);
     if (child == 0) _exit(write_all("child") ? 0 : 1);
     EXPECT_TRUE(write_all("parent"));
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-
+    int status = 1;
+    EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && status == 0);
     auto db = open_db();
     EXPECT_EQ(db->board_threads("child").size(), static_cast<std::size_t>(kWrites));
     EXPECT_EQ(db->board_threads("parent").size(), static_cast<std::size_t>(kWrites));
