@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev
   libcpp-httplib-dev       # loopback HTTP server for tests and the sample service
   clang libclang-rt-14-dev # sanitizer builds and libFuzzer
+  libsqlite3-dev           # the reader's memory, zubo.db
   libbenchmark-dev curl time
 )
 

@@ -1,0 +1,312 @@
+#include "store/database.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+
+#include "store/clock.h"
+
+namespace zubo::store {
+namespace {
+
+// Each step takes the schema from its index to the next version.
+const char* const kMigrations[kSchemaVersion] = {
+    "CREATE TABLE threads (board TEXT NOT NULL, dat TEXT NOT NULL, seen INTEGER NOT NULL, count INTEGER NOT NULL,"
+    " PRIMARY KEY (board, dat));"
+    "CREATE TABLE boards (board TEXT PRIMARY KEY, visited INTEGER NOT NULL);"
+    "CREATE TABLE favourites (position INTEGER PRIMARY KEY, board TEXT NOT NULL, dat TEXT NOT NULL,"
+    " title TEXT NOT NULL, UNIQUE (board, dat));"
+    "CREATE TABLE history (board TEXT NOT NULL, dat TEXT NOT NULL, title TEXT NOT NULL, opened INTEGER NOT NULL,"
+    " sequence INTEGER NOT NULL, PRIMARY KEY (board, dat));"
+    "CREATE INDEX history_by_sequence ON history (sequence);",
+};
+
+struct Closer {
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+using Handle = std::unique_ptr<sqlite3, Closer>;
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    explicit operator bool() const { return stmt_ != nullptr; }
+
+    Statement& bind(const std::string& text) {
+        if (stmt_) sqlite3_bind_text(stmt_, ++bound_, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& bind(long long number) {
+        if (stmt_) sqlite3_bind_int64(stmt_, ++bound_, number);
+        return *this;
+    }
+    template <typename... Args>
+    Statement& bind_all(const Args&... args) {
+        (bind(args), ...);
+        return *this;
+    }
+
+    int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    bool row() { return step() == SQLITE_ROW; }
+    bool done() { return step() == SQLITE_DONE; }
+
+    // The column's bytes as stored: text is never converted.
+    std::string text(int column) const {
+        const void* bytes = sqlite3_column_blob(stmt_, column);
+        int size = sqlite3_column_bytes(stmt_, column);
+        return bytes ? std::string(static_cast<const char*>(bytes), static_cast<std::size_t>(size)) : std::string();
+    }
+    long long number(int column) const { return sqlite3_column_int64(stmt_, column); }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int bound_ = 0;
+};
+
+bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+// A write transaction that takes the write lock at once, so the busy
+// timeout covers the whole change; rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(sqlite3* db) : db_(db), open_(exec(db, "BEGIN IMMEDIATE")) {}
+    ~Transaction() {
+        if (open_) exec(db_, "ROLLBACK");
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    bool began() const { return open_; }
+    bool commit() {
+        if (open_ && exec(db_, "COMMIT")) open_ = false;
+        return !open_;
+    }
+
+private:
+    sqlite3* db_;
+    bool open_;
+};
+
+template <typename... Args>
+bool change(sqlite3* db, const char* sql, const Args&... args) {
+    Statement s(db, sql);
+    return s.bind_all(args...).done();
+}
+
+// One opening of the file: the handle when it is usable, else why not and
+// whether the file itself is at fault (then it is set aside).
+struct Attempt {
+    Handle db;
+    std::string reason;
+    bool broken = false;
+};
+
+void fail(Attempt* a, sqlite3* db) {
+    int code = sqlite3_errcode(db) & 0xff;
+    a->reason = sqlite3_errmsg(db);
+    a->broken = code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_CANTOPEN;
+    a->db.reset();
+}
+
+bool passes_quick_check(Attempt* a) {
+    Statement check(a->db.get(), "PRAGMA quick_check(1)");
+    if (!check || !check.row()) {
+        fail(a, a->db.get());
+        return false;
+    }
+    std::string verdict = check.text(0);
+    if (verdict == "ok") return true;
+    a->reason = verdict;
+    a->broken = true;
+    a->db.reset();
+    return false;
+}
+
+int user_version(sqlite3* db) {
+    Statement s(db, "PRAGMA user_version");
+    return s.row() ? static_cast<int>(s.number(0)) : -1;
+}
+
+// Brings the schema to kSchemaVersion, each step one transaction. Another
+// process may be doing the same, so the version is read again inside it.
+bool migrate(Attempt* a) {
+    sqlite3* db = a->db.get();
+    for (int version = user_version(db); version != kSchemaVersion; version = user_version(db)) {
+        if (version < 0) break;
+        if (version > kSchemaVersion) {
+            a->reason = "schema version " + std::to_string(version) + " is newer than this zubo knows";
+            a->db.reset();
+            return false;
+        }
+        Transaction t(db);
+        if (!t.began()) break;
+        if (user_version(db) != version) continue;
+        std::string set_version = "PRAGMA user_version = " + std::to_string(version + 1);
+        if (!exec(db, kMigrations[version]) || !exec(db, set_version.c_str()) || !t.commit()) break;
+    }
+    if (a->db && user_version(db) == kSchemaVersion) return true;
+    fail(a, db);
+    return false;
+}
+
+Attempt attempt(const std::string& path) {
+    Attempt a;
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    a.db.reset(raw);
+    if (rc != SQLITE_OK) {
+        if (raw) {
+            fail(&a, raw);
+        } else {
+            a.reason = sqlite3_errstr(rc);
+        }
+        return a;
+    }
+    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+    if (!passes_quick_check(&a)) return a;
+    // The journal mode answers with the mode it is in; a file system
+    // without shared memory keeps the rollback journal, which still works.
+    if (Statement wal(raw, "PRAGMA journal_mode = WAL"); wal.step() != SQLITE_ROW) {
+        fail(&a, raw);
+        return a;
+    }
+    // In WAL mode a commit need not wait for the disk: a crash may lose the
+    // last changes but never damages the file.
+    exec(raw, "PRAGMA synchronous = NORMAL");
+    migrate(&a);
+    return a;
+}
+
+// Renames the file (and its write-ahead log, which belongs to it) aside,
+// and drops its shared-memory index.
+bool set_file_aside(const std::string& path) {
+    std::string aside = path + ".broken-" + std::to_string(now_seconds());
+    if (std::rename(path.c_str(), aside.c_str()) != 0) return false;
+    std::rename((path + "-wal").c_str(), (aside + "-wal").c_str());
+    std::remove((path + "-shm").c_str());
+    return true;
+}
+
+}  // namespace
+
+Opened Database::open(const std::string& path) {
+    Opened out;
+    Attempt first = attempt(path);
+    if (first.db) {
+        out.db.reset(new Database(first.db.release()));
+        return out;
+    }
+    if (!first.broken || !set_file_aside(path)) {
+        out.failed = first.reason;
+        return out;
+    }
+    out.set_aside = first.reason;
+    Attempt second = attempt(path);
+    if (second.db) {
+        out.db.reset(new Database(second.db.release()));
+    } else {
+        out.failed = second.reason;
+    }
+    return out;
+}
+
+Database::~Database() { sqlite3_close_v2(db_); }
+
+std::optional<ThreadState> Database::thread(const std::string& board, const std::string& dat) const {
+    Statement s(db_, "SELECT seen, count FROM threads WHERE board = ? AND dat = ?");
+    if (!s.bind_all(board, dat).row()) return std::nullopt;
+    return ThreadState{s.number(0), s.number(1)};
+}
+
+std::unordered_map<std::string, ThreadState> Database::board_threads(const std::string& board) const {
+    std::unordered_map<std::string, ThreadState> states;
+    Statement s(db_, "SELECT dat, seen, count FROM threads WHERE board = ?");
+    s.bind(board);
+    while (s.row()) states.emplace(s.text(0), ThreadState{s.number(1), s.number(2)});
+    return states;
+}
+
+bool Database::save_thread(const std::string& board, const std::string& dat, const ThreadState& state) {
+    return change(db_,
+                  "INSERT INTO threads (board, dat, seen, count) VALUES (?, ?, ?, ?)"
+                  " ON CONFLICT (board, dat) DO UPDATE SET seen = max(seen, excluded.seen), count = excluded.count",
+                  board, dat, state.seen, state.count);
+}
+
+std::optional<long long> Database::visited(const std::string& board) const {
+    Statement s(db_, "SELECT visited FROM boards WHERE board = ?");
+    if (!s.bind(board).row()) return std::nullopt;
+    return s.number(0);
+}
+
+bool Database::set_visited(const std::string& board, long long seconds) {
+    return change(db_,
+                  "INSERT INTO boards (board, visited) VALUES (?, ?)"
+                  " ON CONFLICT (board) DO UPDATE SET visited = excluded.visited",
+                  board, seconds);
+}
+
+std::vector<ThreadRef> Database::favourites() const {
+    std::vector<ThreadRef> list;
+    Statement s(db_, "SELECT board, dat, title FROM favourites ORDER BY position");
+    while (s.row()) list.push_back({s.text(0), s.text(1), s.text(2)});
+    return list;
+}
+
+bool Database::is_favourite(const std::string& board, const std::string& dat) const {
+    Statement s(db_, "SELECT 1 FROM favourites WHERE board = ? AND dat = ?");
+    return s.bind_all(board, dat).row();
+}
+
+bool Database::add_favourite(const ThreadRef& thread) {
+    return change(db_,
+                  "INSERT INTO favourites (board, dat, title) VALUES (?, ?, ?) ON CONFLICT (board, dat) DO NOTHING",
+                  thread.board, thread.dat, thread.title);
+}
+
+bool Database::remove_favourite(const std::string& board, const std::string& dat) {
+    return change(db_, "DELETE FROM favourites WHERE board = ? AND dat = ?", board, dat);
+}
+
+bool Database::replace_favourite(const std::string& board, const std::string& dat, const ThreadRef& successor) {
+    Transaction t(db_);
+    std::optional<long long> position;
+    if (t.began()) {
+        Statement find(db_, "SELECT position FROM favourites WHERE board = ? AND dat = ?");
+        if (find.bind_all(board, dat).row()) position = find.number(0);
+    }
+    return position && change(db_, "DELETE FROM favourites WHERE board = ? AND dat = ? AND position <> ?", successor.board,
+                  successor.dat, *position) &&
+           change(db_, "UPDATE favourites SET board = ?, dat = ?, title = ? WHERE position = ?", successor.board,
+                  successor.dat, successor.title, *position) &&
+           t.commit();
+}
+
+bool Database::record_opened(const ThreadRef& thread, long long seconds) {
+    Transaction t(db_);
+    return t.began() &&
+           change(db_,
+                  "INSERT INTO history (board, dat, title, opened, sequence)"
+                  " VALUES (?, ?, ?, ?, (SELECT coalesce(max(sequence), 0) + 1 FROM history))"
+                  " ON CONFLICT (board, dat) DO UPDATE"
+                  " SET title = excluded.title, opened = excluded.opened, sequence = excluded.sequence",
+                  thread.board, thread.dat, thread.title, seconds) &&
+           change(db_,
+                  "DELETE FROM history WHERE sequence <="
+                  " (SELECT sequence FROM history ORDER BY sequence DESC LIMIT 1 OFFSET ?)",
+                  static_cast<long long>(kHistoryLimit)) &&
+           t.commit();
+}
+
+std::vector<HistoryEntry> Database::history() const {
+    std::vector<HistoryEntry> list;
+    Statement s(db_, "SELECT board, dat, title, opened FROM history ORDER BY sequence DESC LIMIT ?");
+    s.bind(static_cast<long long>(kHistoryLimit));
+    while (s.row()) list.push_back({{s.text(0), s.text(1), s.text(2)}, s.number(3)});
+    return list;
+}
+
+}  // namespace zubo::store

@@ -1,0 +1,101 @@
+#pragma once
+// What zubo remembers between runs, in one SQLite database (zubo.db in its
+// home): per thread how far it was read and how many posts it had, per
+// board when its thread list was last shown, the favourites and the
+// history. Boards and threads are named by the board's name and the
+// thread's dat name ("1700000001.dat"), never by host. Every string is
+// kept as the bytes given (CP932). Every change is one transaction, and the
+// database runs in WAL mode with a busy timeout, so two zubo processes on
+// one home both keep their changes. Nothing here prints.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct sqlite3;
+
+namespace zubo::store {
+
+inline constexpr char kDatabaseFile[] = "zubo.db";
+// The schema's version, kept in PRAGMA user_version.
+inline constexpr int kSchemaVersion = 1;
+inline constexpr int kHistoryLimit = 100;
+inline constexpr int kBusyTimeoutMs = 5000;
+
+struct ThreadState {
+    long long seen = 0;   // the highest post number shown
+    long long count = 0;  // the posts in the copy at the end of the last visit
+};
+
+// A thread as the favourites and the history name it.
+struct ThreadRef {
+    std::string board;
+    std::string dat;
+    std::string title;  // the label as the thread list gave it
+};
+
+struct HistoryEntry {
+    ThreadRef thread;
+    long long opened = 0;  // seconds since the epoch
+};
+
+class Database;
+
+struct Opened {
+    std::unique_ptr<Database> db;  // null when no database could be made
+    // Why the old file was renamed aside (to PATH.broken-SECONDS) and a new
+    // one started; empty when it wasn't. The caller says so once.
+    std::string set_aside;
+    // Why no database could be made at all, when db is null.
+    std::string failed;
+};
+
+class Database {
+public:
+    // Opens the database at path, creating it when absent. One that can't
+    // be opened, isn't a database or fails its quick check is set aside and
+    // a new one made in its place.
+    static Opened open(const std::string& path);
+
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    std::optional<ThreadState> thread(const std::string& board, const std::string& dat) const;
+    // Every thread state of one board, keyed by dat name, in one query.
+    std::unordered_map<std::string, ThreadState> board_threads(const std::string& board) const;
+    // Stores a thread's state. seen never goes back: the higher of the
+    // stored and the given one is kept, so a second process reading the
+    // same thread loses nothing. count is stored as given.
+    bool save_thread(const std::string& board, const std::string& dat, const ThreadState& state);
+
+    // When the board's thread list was last shown.
+    std::optional<long long> visited(const std::string& board) const;
+    bool set_visited(const std::string& board, long long seconds);
+
+    // Favourites, in the order they were added.
+    std::vector<ThreadRef> favourites() const;
+    bool is_favourite(const std::string& board, const std::string& dat) const;
+    // Adds at the end; a thread already there stays where it is.
+    bool add_favourite(const ThreadRef& thread);
+    bool remove_favourite(const std::string& board, const std::string& dat);
+    // The successor takes the favourite's place (its position in the list);
+    // a copy of the successor elsewhere in the list goes. False when the
+    // thread is no favourite.
+    bool replace_favourite(const std::string& board, const std::string& dat, const ThreadRef& successor);
+
+    // Records a thread opened at the given time: it goes to the top of the
+    // history, which keeps the last kHistoryLimit threads.
+    bool record_opened(const ThreadRef& thread, long long seconds);
+    // The history, newest first.
+    std::vector<HistoryEntry> history() const;
+
+private:
+    explicit Database(sqlite3* db) : db_(db) {}
+
+    sqlite3* db_;
+};
+
+}  // namespace zubo::store

@@ -1,0 +1,155 @@
+#include "store/database.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "store/clock.h"
+#include "support/encoding.h"
+#include "support/files.h"
+#include "support/temp_dir.h"
+
+namespace zubo::store {
+namespace {
+
+constexpr char kNow[] = "1700000000";
+
+class StoreTest : public ::testing::Test {
+protected:
+    void SetUp() override { setenv("ZUBO_NOW", kNow, 1); }
+    void TearDown() override { unsetenv("ZUBO_NOW"); }
+
+    std::unique_ptr<Database> open_db() {
+        Opened opened = Database::open(path());
+        EXPECT_TRUE(opened.db) << opened.failed;
+        EXPECT_EQ(opened.set_aside, "");
+        return std::move(opened.db);
+    }
+    std::string path() const { return dir_.file(kDatabaseFile); }
+
+    test::TempDir dir_;
+};
+
+TEST_F(StoreTest, ClockTakesZuboNowOnlyWhenItIsANumber) {
+    EXPECT_EQ(now_seconds(), 1700000000);
+    setenv("ZUBO_NOW", "17x", 1);
+    EXPECT_GE(now_seconds(), static_cast<long long>(std::time(nullptr)) - 1);
+}
+
+TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
+    // CP932 with a 0x5C trail byte and a quote: stored and matched as given.
+    const std::string board = test::sjis("ソフト'板"), dat = "1700000001.dat";
+    struct Case {
+        ThreadState saved, expected;
+    } cases[] = {
+        {{30, 100}, {30, 100}},
+        {{10, 120}, {30, 120}},  // a second process that read less keeps our progress
+        {{80, 5}, {80, 5}},      // the thread was rewritten on the server
+    };
+    auto db = open_db();
+    for (const Case& c : cases) {
+        ASSERT_TRUE(db->save_thread(board, dat, c.saved));
+        auto state = db->thread(board, dat);
+        ASSERT_TRUE(state);
+        EXPECT_EQ(state->seen, c.expected.seen) << c.saved.seen;
+        EXPECT_EQ(state->count, c.expected.count) << c.saved.seen;
+    }
+    for (int i = 0; i < 1000; ++i) db->save_thread("news", std::to_string(i) + ".dat", {i, i + 1});
+    db->set_visited(board, 1699999999);
+    db = open_db();
+    EXPECT_EQ(db->board_threads(board).size(), 1u);
+    EXPECT_EQ(db->board_threads("news").at("999.dat").seen, 999);
+    EXPECT_FALSE(db->thread("news", dat));
+    EXPECT_EQ(db->visited(board), 1699999999);
+    EXPECT_FALSE(db->visited("news"));
+}
+
+TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
+    open_db()->save_thread("b", "1.dat", {1, 1});
+    std::string torn_page = test::read_file(path());
+    for (std::size_t i = 4096 + 8; i < torn_page.size(); ++i) torn_page[i] = static_cast<char>(i * 7);
+    std::pair<std::string, const char*> cases[] = {{std::string(5000, '\xA5') + "garbage", "1700000001"},
+                                                   {torn_page, "1700000002"}};
+    for (const auto& [bytes, now] : cases) {
+        setenv("ZUBO_NOW", now, 1);
+        test::write_file(path(), bytes);
+        Opened opened = Database::open(path());
+        ASSERT_TRUE(opened.db) << now << ": " << opened.failed;
+        EXPECT_NE(opened.set_aside, "") << now;
+        EXPECT_TRUE(test::read_file(path() + ".broken-" + now) == bytes) << now;
+        EXPECT_FALSE(opened.db->thread("b", "1.dat")) << now;
+        EXPECT_TRUE(opened.db->save_thread("b", "1.dat", {2, 2})) << now;
+    }
+}
+
+TEST_F(StoreTest, ANewerSchemaIsNeitherUsedNorSetAside) {
+    open_db();
+    std::string bytes = test::read_file(path());
+    bytes[63] = kSchemaVersion + 1;  // the header's user_version, big-endian at 60
+    test::write_file(path(), bytes);
+    Opened opened = Database::open(path());
+    EXPECT_FALSE(opened.db);
+    EXPECT_NE(opened.failed, "");
+    EXPECT_EQ(test::read_file(path()), bytes);
+    EXPECT_FALSE(test::file_exists(path() + ".broken-" + kNow));
+}
+
+TEST_F(StoreTest, FavouritesKeepTheirOrderAndASuccessorTakesItsPlace) {
+    auto db = open_db();
+    for (const char* dat : {"1.dat", "2.dat", "3.dat", "2.dat"}) db->add_favourite({"b", dat, dat});
+    EXPECT_TRUE(db->is_favourite("b", "2.dat") && !db->is_favourite("other", "2.dat"));
+    EXPECT_TRUE(db->replace_favourite("b", "1.dat", {"b", "9.dat", "nine"}));
+    EXPECT_FALSE(db->replace_favourite("b", "1.dat", {"b", "8.dat", "eight"}));
+    EXPECT_TRUE(db->replace_favourite("b", "2.dat", {"b", "3.dat", "three"}));  // 3 was already there: one copy
+    db->remove_favourite("b", "9.dat");
+    db->add_favourite({"c", "1.dat", "one"});
+    std::string order;
+    for (const ThreadRef& f : db->favourites()) order += f.board + "/" + f.dat + "=" + f.title + " ";
+    EXPECT_EQ(order, "b/3.dat=three c/1.dat=one ");
+}
+
+TEST_F(StoreTest, HistoryKeepsTheLastHundredNewestFirstAndReopeningMovesToTheTop) {
+    auto db = open_db();
+    // One fixed second: the order must not rest on the time.
+    for (int i = 1; i <= 105; ++i) db->record_opened({"b", std::to_string(i) + ".dat", "t"}, 1700000000);
+    db->record_opened({"b", "50.dat", "t50"}, 1700000001);
+    std::string order;
+    for (const HistoryEntry& h : db->history()) order += h.thread.dat + "=" + h.thread.title + " ";
+    EXPECT_EQ(order.substr(0, 22), "50.dat=t50 105.dat=t 1");
+    EXPECT_EQ(order.substr(order.size() - 16), "7.dat=t 6.dat=t ");
+    EXPECT_EQ(db->history().size(), 100u);
+    EXPECT_EQ(db->history()[0].opened, 1700000001);
+}
+
+TEST_F(StoreTest, TwoProcessesWritingAtOnceBothKeepTheirChanges) {
+    open_db();
+    constexpr int kWrites = 150;
+    auto write_all = [&](const std::string& board) {
+        auto db = Database::open(path()).db;
+        bool ok = db != nullptr;
+        for (int i = 0; ok && i < kWrites; ++i) {
+            ok = db->save_thread(board, std::to_string(i) + ".dat", {i, i}) &&
+                 db->save_thread("shared", "1.dat", {board == "child" ? i : i / 2, i}) &&
+                 db->record_opened({board, std::to_string(i) + ".dat", "t"}, i);
+        }
+        return ok;
+    };
+    pid_t child = fork();
+    if (child == 0) _exit(write_all("child") ? 0 : 1);
+    EXPECT_TRUE(write_all("parent"));
+    int status = 1;
+    EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && status == 0);
+    auto db = open_db();
+    EXPECT_EQ(db->board_threads("child").size(), static_cast<std::size_t>(kWrites));
+    EXPECT_EQ(db->board_threads("parent").size(), static_cast<std::size_t>(kWrites));
+    EXPECT_EQ(db->thread("shared", "1.dat")->seen, kWrites - 1);
+    EXPECT_EQ(db->history().size(), static_cast<std::size_t>(kHistoryLimit));
+}
+
+}  // namespace
+}  // namespace zubo::store
