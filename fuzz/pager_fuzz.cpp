@@ -13,21 +13,18 @@
 
 namespace {
 
-struct FakeList {
+// Labels only; every number the pager asks about is checked.
+struct FakeList : zubo::PagerList {
     std::vector<std::string> labels;  // index 0 unused
-    int opened = 0;
-};
 
-const char* label(const void* context, int n) {
-    const FakeList* list = static_cast<const FakeList*>(context);
-    ZUBO_FUZZ_CHECK(n >= 1 && n < static_cast<int>(list->labels.size()));
-    return list->labels[static_cast<std::size_t>(n)].c_str();
-}
-
-void open(const void* context, int n) {
+    int count() const override { return static_cast<int>(labels.size()) - 1; }
+    const char* label(int n) const override {
+        ZUBO_FUZZ_CHECK(n >= 1 && n < static_cast<int>(labels.size()));
+        return labels[static_cast<std::size_t>(n)].c_str();
+    }
     // Nothing runs; only the number is checked.
-    label(context, n);
-}
+    void open(int n) override { label(n); }
+};
 
 struct InputEnded {};
 
@@ -54,9 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zubo::console::set_utf8((choice & 0x10) != 0);
     zubo::console::set_end_of_input_action([] { throw InputEnded{}; });
 
-    zubo::PagerList pager_list{count, &list, label, open};
     try {
-        zubo::run_pager(kind, pager_list);
+        zubo::run_pager(kind, list);
     } catch (const InputEnded&) {
     }
 

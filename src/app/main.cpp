@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/options.h"
@@ -16,6 +17,7 @@
 #include "net/download.h"
 #include "net/version.h"
 #include "screens/board_list.h"
+#include "store/database.h"
 #include "store/home.h"
 
 extern "C" void* __libc_stack_end;
@@ -60,6 +62,15 @@ bool enter_home() {
     return false;
 }
 
+// The read state in the home; a broken one is set aside and started anew,
+// and zubo says so once. Null when there can be none: zubo then reads as
+// if every thread were new.
+std::unique_ptr<zubo::store::Database> open_state() {
+    zubo::store::Opened opened = zubo::store::Database::open(zubo::store::kDatabaseFile);
+    if (!opened.set_aside.empty()) zubo::console::print(zubo::messages::state_rebuilt, opened.set_aside.c_str());
+    return std::move(opened.db);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +92,9 @@ int main(int argc, char** argv) {
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
-    zubo::show_board_list(options.refresh);
+    // Static: closed (its write-ahead log folded in) by exit() too, however
+    // zubo ends.
+    static std::unique_ptr<zubo::store::Database> state = open_state();
+    zubo::show_board_list(options.refresh, state.get());
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "console/messages.h"
 #include "text/bytes.h"
@@ -33,6 +34,12 @@ int exit_status() { return g_interrupted ? kInterruptedStatus : 0; }
 void exit_quietly() { std::exit(exit_status()); }
 
 void on_interrupt(int) { g_interrupted = 1; }
+
+EndHook* g_newest_hook = nullptr;
+
+void run_end_hooks() {
+    for (EndHook* hook = g_newest_hook; hook; hook = hook->older()) hook->run_once();
+}
 
 // An interrupt that came while zubo was busy ends it before it waits.
 void end_if_interrupted() {
@@ -329,8 +336,20 @@ void pause() {
 void end_of_input() {
     write("\n");
     write(messages::ending);
+    run_end_hooks();
     g_end_action();
     std::exit(exit_status());
+}
+
+EndHook::EndHook(std::function<void()> work) : work_(std::move(work)), older_(g_newest_hook) { g_newest_hook = this; }
+
+EndHook::~EndHook() {
+    if (g_newest_hook == this) g_newest_hook = older_;
+    run_once();
+}
+
+void EndHook::run_once() {
+    if (work_) std::exchange(work_, nullptr)();
 }
 
 void catch_interrupts() {

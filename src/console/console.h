@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 
 namespace zubo::console {
 
@@ -56,6 +57,23 @@ void pause();
 void catch_interrupts();
 bool interrupt_pending();
 void clear_interrupt();
+
+// Work that must be done however a screen is left (its read state): when
+// the hook goes out of scope, or, when zubo ends at the end of input
+// while it lives, before the end action (newest hook first). It runs once.
+class EndHook {
+public:
+    explicit EndHook(std::function<void()> work);
+    ~EndHook();
+    void run_once();
+    EndHook* older() const { return older_; }
+    EndHook(const EndHook&) = delete;
+    EndHook& operator=(const EndHook&) = delete;
+
+private:
+    std::function<void()> work_;
+    EndHook* older_;
+};
 
 // Replaces the end action (for tests, which throw). The action must not
 // return; if it does, the process ends all the same.

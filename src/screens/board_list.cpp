@@ -44,9 +44,21 @@ File open_board_menu(bool refresh) {
     return f;
 }
 
-const char* board_name(const void* table, int n) { return static_cast<const BoardRecord*>(table)[n].name; }
+// The boards of the menu as the pager lists them.
+class BoardList : public PagerList {
+public:
+    BoardList(const BoardRecord* boards, int count, store::Database* state)
+        : boards_(boards), count_(count), state_(state) {}
 
-void open_board(const void* table, int n) { show_thread_list(static_cast<const BoardRecord*>(table)[n].url); }
+    int count() const override { return count_; }
+    const char* label(int n) const override { return boards_[n].name; }
+    void open(int n) override { show_thread_list(boards_[n].url, state_); }
+
+private:
+    const BoardRecord* boards_;
+    int count_;
+    store::Database* state_;
+};
 
 }  // namespace
 
@@ -79,7 +91,7 @@ BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table) {
     return BoardMenu{read_table(f, table, kBoardTableSize, parse_link_line), true};
 }
 
-void show_board_list(bool refresh) {
+void show_board_list(bool refresh, store::Database* state) {
     auto* table = reinterpret_cast<BoardRecord*>(gc::alloc_bytes(sizeof(BoardRecord) * kBoardTableSize));
     if (!table) return;
 
@@ -93,7 +105,7 @@ void show_board_list(bool refresh) {
     }
     if (menu.over_limit) console::write(messages::reading_limit);
 
-    PagerList list{menu.count, table, board_name, open_board};
+    BoardList list(table, menu.count, state);
     run_pager(kBoardListPager, list);
 }
 

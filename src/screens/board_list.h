@@ -5,6 +5,10 @@
 
 #include "screens/tables.h"
 
+namespace zubo::store {
+class Database;
+}
+
 namespace zubo {
 
 // Where the board menu is downloaded from when there is no copy.
@@ -32,6 +36,6 @@ BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table);
 // Shows the board list until the user leaves it, or says why there is none
 // when the menu can't be read. The menu is downloaded when there is no
 // copy, or when refresh asks for it; a failed download keeps the copy.
-void show_board_list(bool refresh);
+void show_board_list(bool refresh, store::Database* state = nullptr);
 
 }  // namespace zubo

@@ -4,7 +4,7 @@
 
 #include "console/console.h"
 #include "console/messages.h"
-#include "screens/tables.h"
+#include "screens/commands.h"
 #include "text/bytes.h"
 
 namespace zubo {
@@ -25,13 +25,13 @@ enum class Next { kGoOn, kLeave };
 
 class Pager {
 public:
-    Pager(const PagerKind& kind, const PagerList& list) : kind_(kind), list_(list) {}
+    Pager(const PagerKind& kind, PagerList& list) : kind_(kind), list_(list) {}
 
     void run() {
-        if (list_.count < 1) return run_empty();
+        if (list_.count() < 1) return run_empty();
         for (;;) {
-            for (int i = 1; i <= list_.count; ++i) {
-                console::print_decoded(messages::entry_line, i, label(i));
+            for (int i = 1; i <= list_.count(); ++i) {
+                print_entry(i);
                 if (prompts_after(i) && prompt(i) == Next::kLeave) return leave();
             }
             if (kind_.at_end == ListEnd::kReturn) return finish();
@@ -39,12 +39,22 @@ public:
     }
 
 private:
-    const char* label(int n) const { return list_.label(list_.context, n); }
-    bool in_range(long long n) const { return n >= 1 && n <= list_.count; }
+    using Action = Next (Pager::*)(int& i);
+    static const CommandRow<Action> kCommands[3];
+
+    const char* label(int n) const { return list_.label(n); }
+    bool in_range(long long n) const { return n >= 1 && n <= list_.count(); }
+
+    void print_entry(int n) const {
+        if (list_.hidden(n)) return;
+        std::string annotation = list_.annotation(n);
+        if (annotation.empty()) console::print_decoded(messages::entry_line, n, label(n));
+        else console::print_decoded(messages::annotated_entry_line, n, label(n), annotation.c_str());
+    }
 
     // Every page ends in a prompt: after every twentieth entry and after
     // the last, once when they are the same entry.
-    bool prompts_after(int i) const { return i % kPageSize == 0 || i == list_.count; }
+    bool prompts_after(int i) const { return i % kPageSize == 0 || i == list_.count(); }
 
     void run_empty() {
         if (kind_.at_end == ListEnd::kReturn) return finish();
@@ -63,48 +73,56 @@ private:
         console::pause();
     }
 
-    void read_command() { console::read_command(command_, sizeof command_); }
-
     // Opens entry n when there is one; false when there is none.
     bool open_if_in_range(long long n) {
-        if (!in_range(n)) return false;
+        if (!in_range(n) || list_.hidden(static_cast<int>(n))) return false;
         int number = static_cast<int>(n);
         console::print_decoded(kind_.open_message, number, label(number));
-        list_.open(list_.context, number);
+        list_.open(number);
         return true;
     }
 
     // The entry after which the last page starts: the last multiple of
     // twenty below the count.
-    int before_last_page() const { return (list_.count - 1) / kPageSize * kPageSize; }
+    int before_last_page() const { return (list_.count() - 1) / kPageSize * kPageSize; }
 
     // The prompt after entry i; a jump moves i so the listing goes on at
     // the target.
     Next prompt(int& i) {
-        console::print(kind_.page_prompt, list_.count);
-        read_command();
-        bool opened = open_if_in_range(parse_decimal(command_));
-
-        switch (fold_lower(static_cast<unsigned char>(command_[0]))) {
-        case 'e':
-            return Next::kLeave;
-        case 'j': {
-            long long target = parse_decimal(command_ + 1);
-            if (in_range(target)) i = static_cast<int>(target) - 1;
+        console::print(kind_.page_prompt, list_.count());
+        line_.read();
+        bool opened = open_if_in_range(line_.number());
+        if (const CommandRow<Action>* row = find_command(kCommands, line_.text())) {
+            return (this->*row->action)(i);
+        }
+        switch (list_.command(line_.text())) {
+        case ListCommand::kListAgain:
+            i = 0;
             return Next::kGoOn;
-        }
-        case 's':
-            opened = search();
-            break;
-        default:
+        case ListCommand::kDone:
+        case ListCommand::kNotMine:
             break;
         }
-        // Back from an entry opened at the last prompt, the last page shows
-        // again with its prompt: going on after the last entry would leave
-        // the list.
-        if (opened && i == list_.count) i = before_last_page();
+        return after_opening(opened, i);
+    }
+
+    // Back from an entry opened at the last prompt, the last page shows
+    // again with its prompt: going on after the last entry would leave the
+    // list.
+    Next after_opening(bool opened, int& i) const {
+        if (opened && i == list_.count()) i = before_last_page();
         return Next::kGoOn;
     }
+
+    Next leave_list(int&) { return Next::kLeave; }
+
+    Next jump(int& i) {
+        long long target = parse_decimal(line_.text() + 1);
+        if (in_range(target)) i = static_cast<int>(target) - 1;
+        return Next::kGoOn;
+    }
+
+    Next search_and_open(int& i) { return after_opening(search(), i); }
 
     // Lists the entries whose label holds the typed pattern and opens the
     // one the user names; the listing position does not move. True when an
@@ -112,27 +130,32 @@ private:
     bool search() {
         // The line's last byte is its newline, or the last typed byte when
         // the line filled the buffer; a last line with neither keeps it.
-        std::size_t len = std::strlen(command_);
-        if (len > 0 && (command_[len - 1] == '\n' || len == sizeof command_ - 1)) {
-            command_[len - 1] = '\0';
-        }
-        const char* pattern = command_ + 1;
+        char* command = line_.raw();
+        std::size_t len = std::strlen(command);
+        if (len > 0 && (command[len - 1] == '\n' || len == kCommandSize - 1)) command[len - 1] = '\0';
+        const char* pattern = command + 1;
         console::print(messages::search_banner, pattern);
-        for (int k = 1; k <= list_.count; ++k) {
-            if (std::strstr(label(k), pattern)) console::print_decoded(messages::entry_line, k, label(k));
+        for (int k = 1; k <= list_.count(); ++k) {
+            if (!list_.hidden(k) && std::strstr(label(k), pattern)) print_entry(k);
         }
-        console::print(kind_.search_prompt, list_.count);
-        read_command();
-        return open_if_in_range(parse_decimal(command_));
+        console::print(kind_.search_prompt, list_.count());
+        line_.read();
+        return open_if_in_range(line_.number());
     }
 
     const PagerKind& kind_;
-    const PagerList& list_;
-    char command_[kCommandSize] = {};
+    PagerList& list_;
+    TypedLine line_;
+};
+
+const CommandRow<Pager::Action> Pager::kCommands[3] = {
+    {"e", &Pager::leave_list},
+    {"j", &Pager::jump},
+    {"s", &Pager::search_and_open},
 };
 
 }  // namespace
 
-void run_pager(const PagerKind& kind, const PagerList& list) { Pager(kind, list).run(); }
+void run_pager(const PagerKind& kind, PagerList& list) { Pager(kind, list).run(); }
 
 }  // namespace zubo

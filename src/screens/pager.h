@@ -1,6 +1,10 @@
 #pragma once
-// The list pager shared by the board list and the thread list: a numbered
-// list, twenty entries to a page, with open, jump, search and leave.
+// The list pager every list shares (boards, threads, favourites, history): a
+// numbered list, twenty entries to a page, with open, jump, search and
+// leave. The lists differ only in their texts (a PagerKind) and in what an
+// entry is and does (a PagerList).
+
+#include <string>
 
 namespace zubo {
 
@@ -10,7 +14,7 @@ enum class ListEnd {
     kReturn,     // print the end message, wait for a line, leave
 };
 
-// Everything that tells the two lists apart.
+// The texts that tell the lists apart.
 struct PagerKind {
     const char* page_prompt;    // argument: the entry count
     const char* search_prompt;  // argument: the entry count
@@ -23,19 +27,37 @@ struct PagerKind {
 extern const PagerKind kBoardListPager;
 extern const PagerKind kThreadListPager;
 
-// The entries a pager runs over, numbered 1 to count.
-struct PagerList {
-    int count;
-    const void* context;  // the screen's table, handed back to both calls
-    const char* (*label)(const void* context, int number);
-    // Runs the next screen for an entry; the pager goes on when it returns.
-    void (*open)(const void* context, int number);
+// What a list's own command did.
+enum class ListCommand {
+    kNotMine,    // no command of the list's: the pager goes on as with Enter
+    kDone,       // done; the listing goes on where it stood
+    kListAgain,  // the entries changed (a new order): list them from entry 1
+};
+
+// The entries a pager runs over, numbered 1 to count().
+class PagerList {
+public:
+    virtual ~PagerList() = default;
+    virtual int count() const = 0;
+    // Entry n's label as the service wrote it: printed (references
+    // decoded), searched, and named when the entry opens.
+    virtual const char* label(int n) const = 0;
+    // Program text printed after the label and not part of it (marks).
+    virtual std::string annotation(int) const { return {}; }
+    // An entry left out of the listing and the search (an NG'd title); its
+    // number is skipped.
+    virtual bool hidden(int) const { return false; }
+    // Runs the next screen for entry n; the pager goes on when it returns.
+    virtual void open(int n) = 0;
+    // A typed line that is none of the pager's own commands (number, j, s,
+    // e); line has its line end cut.
+    virtual ListCommand command(const char*) { return ListCommand::kNotMine; }
 };
 
 // Entries between two prompts.
 inline constexpr int kPageSize = 20;
 
 // Runs the pager until the user leaves (or the list ends, for kReturn).
-void run_pager(const PagerKind& kind, const PagerList& list);
+void run_pager(const PagerKind& kind, PagerList& list);
 
 }  // namespace zubo

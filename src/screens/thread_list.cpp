@@ -1,12 +1,19 @@
 #include "screens/thread_list.h"
 
 #include <cstring>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "console/console.h"
 #include "console/messages.h"
 #include "screens/download_report.h"
 #include "screens/pager.h"
+#include "screens/thread_marks.h"
 #include "screens/thread_view.h"
+#include "store/clock.h"
+#include "store/database.h"
 #include "store/home.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
@@ -28,21 +35,67 @@ bool next_token(const char*& p, const char** start, std::size_t* size) {
     return true;
 }
 
-// What the pager hands back: the thread view needs the board's URL and
-// name too.
-struct Board {
-    const char* url;
-    const std::string& name;
-    const ThreadRecord* threads;
+// A board's threads as the pager lists them: in the service's order or
+// sorted, each with its marks from the read state.
+class ThreadList : public PagerList {
+public:
+    ThreadList(const char* url, const std::string& board, const ThreadRecord* threads, int count,
+               store::Database* state)
+        : url_(url), board_(board), threads_(threads), state_(state), now_(store::now_seconds()) {
+        std::unordered_map<std::string, store::ThreadState> states;
+        if (state_) {
+            states = state_->board_threads(board_);
+            visited_ = state_->visited(board_);
+            state_->set_visited(board_, now_);
+        }
+        listed_.reserve(static_cast<std::size_t>(count));
+        for (int n = 1; n <= count; ++n) listed_.push_back(listed_thread(threads_[n].dat_name, threads_[n].title, states));
+        order_ = sorted_entries(listed_, ListOrder::original, now_);
+    }
+
+    int count() const override { return static_cast<int>(order_.size()); }
+    const char* label(int n) const override { return record(n).title; }
+
+    std::string annotation(int n) const override {
+        const ListedThread& thread = listed(n);
+        std::string text = order_kind_ == ListOrder::momentum ? momentum_text(momentum(thread, now_)) : "";
+        return text + thread_mark(thread, visited_);
+    }
+
+    void open(int n) override {
+        const ThreadRecord& thread = record(n);
+        show_thread(url_, board_, thread.dat_name, thread.title, state_);
+        // The visit changed what the marks say.
+        if (state_) listed(n).state = state_->thread(board_, thread.dat_name);
+    }
+
+    // o and a letter sort the list and number it again from 1.
+    ListCommand command(const char* line) override {
+        if (fold_lower(static_cast<unsigned char>(line[0])) != 'o') return ListCommand::kNotMine;
+        std::optional<ListOrder> order = list_order(static_cast<char>(fold_lower(static_cast<unsigned char>(line[1]))));
+        if (!order) return ListCommand::kNotMine;
+        order_kind_ = *order;
+        order_ = sorted_entries(listed_, order_kind_, now_);
+        console::print(messages::sort_banner, list_order_name(order_kind_));
+        return ListCommand::kListAgain;
+    }
+
+private:
+    int entry(int n) const { return order_[static_cast<std::size_t>(n - 1)]; }
+    const ThreadRecord& record(int n) const { return threads_[entry(n)]; }
+    const ListedThread& listed(int n) const { return listed_[static_cast<std::size_t>(entry(n) - 1)]; }
+    ListedThread& listed(int n) { return listed_[static_cast<std::size_t>(entry(n) - 1)]; }
+
+    const char* url_;
+    const std::string& board_;
+    const ThreadRecord* threads_;
+    store::Database* state_;
+    long long now_;
+    std::optional<long long> visited_;
+    std::vector<ListedThread> listed_;
+    std::vector<int> order_;
+    ListOrder order_kind_ = ListOrder::original;
 };
-
-const char* thread_title(const void* board, int n) { return static_cast<const Board*>(board)->threads[n].title; }
-
-void open_thread(const void* context, int n) {
-    const Board* board = static_cast<const Board*>(context);
-    const ThreadRecord& thread = board->threads[n];
-    show_thread(board->url, board->name, thread.dat_name, thread.title);
-}
 
 // Brings the board's copy of its thread list up to date, with the outcome
 // on the loading line; returns the copy's path.
@@ -83,7 +136,7 @@ bool is_thread_list_document(std::FILE* f) {
     return digits > 0 && std::strncmp(line + digits, ".dat<>", 6) == 0;
 }
 
-void show_thread_list(const char* url) {
+void show_thread_list(const char* url, store::Database* state) {
     auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
     if (!table) return;
 
@@ -107,8 +160,7 @@ void show_thread_list(const char* url) {
     f.reset();
     if (listing.over_limit) console::write(messages::reading_limit);
 
-    Board board{url, name, table};
-    PagerList list{listing.count, &board, thread_title, open_thread};
+    ThreadList list(url, name, table, listing.count, state);
     run_pager(kThreadListPager, list);
 }
 

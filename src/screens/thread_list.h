@@ -5,6 +5,10 @@
 
 #include "screens/tables.h"
 
+namespace zubo::store {
+class Database;
+}
+
 namespace zubo {
 
 struct ThreadRecord {
@@ -26,7 +30,8 @@ ThreadListing parse_subject(std::FILE* f, ThreadRecord* table);
 bool is_thread_list_document(std::FILE* f);
 
 // Shows the threads of the board at url (which ends with '/'), from the
-// board's own copy of its list, or says there is none.
-void show_thread_list(const char* url);
+// board's own copy of its list, or says there is none. The entries carry
+// the marks of the read state when there is one (state may be null).
+void show_thread_list(const char* url, store::Database* state = nullptr);
 
 }  // namespace zubo

@@ -1,12 +1,14 @@
 #include "screens/thread_view.h"
 
 #include <cstring>
+#include <optional>
 
 #include "console/console.h"
 #include "console/messages.h"
 #include "net/download.h"
 #include "screens/download_report.h"
 #include "screens/ng_filter.h"
+#include "store/database.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
@@ -72,13 +74,39 @@ bool ask_at_page_end(const char* title, int count, int* next) {
     return true;
 }
 
-void page_posts(const PostTable& posts, const char* title) {
+// Where a visit starts and what it has shown, from and for the read state.
+struct Visit {
+    int start = 1;     // the first post shown
+    int new_from = 0;  // the first post new since the last visit; 0: none marked
+    int highest = 0;   // the highest post printed
+};
+
+// The visit of a thread of count posts, by what was remembered of it: it
+// resumes after the highest post seen, and marks where the posts that
+// came since the last visit begin.
+Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
+    Visit visit;
+    if (!state) return visit;
+    if (state->seen >= 1 && state->seen < count) {
+        visit.start = static_cast<int>(state->seen) + 1;
+        console::print(messages::resume_line, visit.start, count);
+    }
+    if (state->count >= 1 && state->count < count) visit.new_from = static_cast<int>(state->count) + 1;
+    return visit;
+}
+
+void page_posts(const PostTable& posts, const char* title, Visit& visit) {
     const int count = posts.count();
     int page_lines = 0;
-    for (int n = 1; n <= count;) {
+    for (int n = visit.start; n <= count;) {
         const Post post = posts.post(n);
+        if (n == visit.new_from) {
+            console::write(messages::new_posts_line);
+            ++page_lines;
+        }
         console::print_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
         page_lines += post.lines;
+        if (n > visit.highest) visit.highest = n;
 
         int next = n + 1;
         if (next <= count && page_lines + posts.post(next).lines > kScreenLines) {
@@ -165,7 +193,8 @@ bool is_thread_document(std::FILE* f) {
     return read_line_cut(f, line, sizeof line) && std::strstr(line, kSeparator);
 }
 
-void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title) {
+void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title,
+                 store::Database* state) {
     // The post table of the thread read last is garbage by now; reclaiming
     // it first lets the new table take its place, so the pages in use stay
     // the same however many threads are opened.
@@ -189,7 +218,13 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
     }
     if (load.over_limit) console::write(messages::reading_limit);
 
-    page_posts(table, title);
+    Visit visit;
+    if (state) visit = plan_visit(state->thread(board, dat_name), table.count());
+    // However the visit ends, the state learns what it showed.
+    console::EndHook remember([&] {
+        if (state) state->save_thread(board, dat_name, {visit.highest, table.count()});
+    });
+    page_posts(table, title, visit);
 }
 
 }  // namespace zubo

@@ -10,6 +10,10 @@
 #include "screens/tables.h"
 #include "store/home.h"
 
+namespace zubo::store {
+class Database;
+}
+
 namespace zubo {
 
 // A page of posts ends before it would take more screen lines than this.
@@ -45,6 +49,8 @@ ThreadLoad load_thread(std::FILE* f, PostTable& table);
 bool is_thread_document(std::FILE* f);
 
 // Shows the thread dat_name of the board named board, at url.
-void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title);
+// Remembers in state (when not null) how far it was read.
+void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title,
+                 store::Database* state = nullptr);
 
 }  // namespace zubo

@@ -14,20 +14,17 @@ namespace zubo {
 namespace {
 
 // A list of count entries labelled L1, L2, ... that records what it opens.
-struct FakeList {
+struct FakeList : PagerList {
     explicit FakeList(int count) {
         labels.resize(static_cast<std::size_t>(count) + 1);
         for (int i = 1; i <= count; ++i) labels[static_cast<std::size_t>(i)] = "L" + std::to_string(i);
-        list = {count, this, label, open};
     }
-    static const char* label(const void* self, int n) {
-        return static_cast<const FakeList*>(self)->labels[static_cast<std::size_t>(n)].c_str();
-    }
-    static void open(const void* self, int n) { const_cast<FakeList*>(static_cast<const FakeList*>(self))->opened.push_back(n); }
+    int count() const override { return static_cast<int>(labels.size()) - 1; }
+    const char* label(int n) const override { return labels[static_cast<std::size_t>(n)].c_str(); }
+    void open(int n) override { opened.push_back(n); }
 
     std::vector<std::string> labels;
     std::vector<int> opened;
-    PagerList list;
 };
 
 std::string format(const char* text, int n) {
@@ -67,7 +64,7 @@ struct PagerRun {
 PagerRun run(const PagerKind& kind, int count, const std::string& input) {
     FakeList fake(count);
     test::ConsoleCapture console(input);
-    bool ended = test::ends_at_end_of_input([&] { run_pager(kind, fake.list); });
+    bool ended = test::ends_at_end_of_input([&] { run_pager(kind, fake); });
     return {console.output(), console.unread_input(), fake.opened, ended};
 }
 
@@ -211,7 +208,7 @@ TEST(Pager, LabelsArePrintedAsTextNotFormats) {
     FakeList fake(1);
     fake.labels[1] = "%s%n%d";
     test::ConsoleCapture console("\n\n");
-    run_pager(kThread, fake.list);
+    run_pager(kThread, fake);
     EXPECT_EQ(console.output(), std::string("1 : %s%n%d\n") + page_prompt(kThread, 1) + messages::thread_list_end);
 }
 
@@ -224,7 +221,7 @@ TEST(Pager, LabelsShowDecodedSearchMatchesTheRawLabel) {
         FakeList fake(3);
         fake.labels = {"", "Q&amp;A", "&lt;template&gt;", "&#128512; &#12354;"};
         test::ConsoleCapture console("s&amp;\n\ns<\n2\ne\n", utf8);
-        run_pager(kBoard, fake.list);
+        run_pager(kBoard, fake);
 
         const std::string emoji = utf8 ? "😀 あ" : "&#128512; " + test::sjis("あ");
         const std::string list = "1 : Q&A\n2 : <template>\n3 : " + emoji + "\n" +
@@ -240,13 +237,9 @@ TEST(Pager, LabelsShowDecodedSearchMatchesTheRawLabel) {
 
 const char* const kTitles[] = {"", "雑談スレッド", "質問", "スレッド立て依頼"};
 
-const char* title_label(const void* titles, int n) { return static_cast<const std::string*>(titles)[n].c_str(); }
-void open_nothing(const void*, int) {}
-
 TEST(Pager, SearchTypedInUtf8FindsCp932Labels) {
-    std::string titles[4];
-    for (int i = 0; i < 4; ++i) titles[i] = test::sjis(kTitles[i]);
-    PagerList list{3, titles, title_label, open_nothing};
+    FakeList list(3);
+    for (int i = 1; i < 4; ++i) list.labels[static_cast<std::size_t>(i)] = test::sjis(kTitles[i]);
 
     test::ConsoleCapture console("sスレッド\n\ne\n", true);
     run_pager(kBoardListPager, list);
