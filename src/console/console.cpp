@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <csignal>
@@ -309,6 +310,13 @@ void print_decoded(const char* format, ...) {
 }
 
 void flush() { std::fflush(out()); }
+
+bool output_is_terminal() {
+    int fd = fileno(out());
+    return fd >= 0 && isatty(fd);
+}
+
+void write_control(const char* sequence) { std::fputs(sequence, out()); }
 
 void read_command(char* buf, std::size_t size) {
     end_if_interrupted();

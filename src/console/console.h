@@ -22,6 +22,13 @@ bool utf8();
 // Writes text as it stands, minus terminal control bytes.
 void write(const char* text);
 
+// Whether the output is a terminal (not a pipe or a file).
+bool output_is_terminal();
+
+// Writes the program's own terminal control sequences (a carriage return
+// that rewrites a line, colour) as they stand. Only for a terminal.
+void write_control(const char* sequence);
+
 // Puts everything written so far on the screen.
 void flush();
 

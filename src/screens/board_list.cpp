@@ -7,7 +7,9 @@
 #include "screens/download_report.h"
 #include "screens/files.h"
 #include "screens/pager.h"
+#include "screens/saved_threads.h"
 #include "screens/thread_list.h"
+#include "store/home.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
@@ -48,16 +50,38 @@ File open_board_menu(bool refresh) {
 class BoardList : public PagerList {
 public:
     BoardList(const BoardRecord* boards, int count, store::Database* state)
-        : boards_(boards), count_(count), state_(state) {}
+        : boards_(boards), count_(count), state_(state) {
+        for (int n = count; n >= 1; --n) {
+            // The first board of a name is the one its threads open from.
+            std::string name = board_name(boards[n].url);
+            if (!name.empty()) urls_[name] = boards[n].url;
+        }
+    }
 
     int count() const override { return count_; }
     const char* label(int n) const override { return boards_[n].name; }
     void open(int n) override { show_thread_list(boards_[n].url, state_); }
 
+    // f: the favourites, h: the history.
+    ListCommand command(const char* line) override {
+        if (!state_ || line[0] == '\0' || line[1] != '\0') return ListCommand::kNotMine;
+        switch (fold_lower(static_cast<unsigned char>(line[0]))) {
+        case 'f':
+            show_favourites(urls_, *state_);
+            return ListCommand::kDone;
+        case 'h':
+            show_history(urls_, *state_);
+            return ListCommand::kDone;
+        default:
+            return ListCommand::kNotMine;
+        }
+    }
+
 private:
     const BoardRecord* boards_;
     int count_;
     store::Database* state_;
+    BoardUrls urls_;
 };
 
 }  // namespace

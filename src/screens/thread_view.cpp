@@ -8,6 +8,7 @@
 #include "net/download.h"
 #include "screens/download_report.h"
 #include "screens/ng_filter.h"
+#include "store/clock.h"
 #include "store/database.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
@@ -47,15 +48,9 @@ std::string fetch_thread(const char* url, const std::string& board, const char* 
         console::write(messages::failed_unsafe_name);
         return "";
     }
-    make_directories(thread_directory(board));
-    std::string path = thread_path(board, dat_name);
-    const DownloadLimits limits = interactive_limits();
-    DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path.c_str(), is_thread_document, limits);
-    const char* archived = archive_url(url, dat_name);
-    // When both places fail, the line tells how the archive answered.
-    if (archived && may_have_fallen(result)) result = update_copy(archived, path.c_str(), is_thread_document, limits);
+    DownloadResult result = update_thread_copy(url, board, dat_name, interactive_limits());
     report_download(result, {messages::download_ok_dot, messages::failed_not_thread});
-    return path;
+    return thread_path(board, dat_name);
 }
 
 // Asks at a page's end; false when the user goes back with e. A valid jump
@@ -188,6 +183,17 @@ ThreadLoad load_thread(std::FILE* f, PostTable& table) {
     return load;
 }
 
+DownloadResult update_thread_copy(const char* url, const std::string& board, const char* dat_name,
+                                  const DownloadLimits& limits) {
+    make_directories(thread_directory(board));
+    const std::string path = thread_path(board, dat_name);
+    DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path.c_str(), is_thread_document, limits);
+    const char* archived = archive_url(url, dat_name);
+    // When both places fail, the line tells how the archive answered.
+    if (archived && may_have_fallen(result)) result = update_copy(archived, path.c_str(), is_thread_document, limits);
+    return result;
+}
+
 bool is_thread_document(std::FILE* f) {
     char line[kLineSize];
     return read_line_cut(f, line, sizeof line) && std::strstr(line, kSeparator);
@@ -200,8 +206,14 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
     // the same however many threads are opened.
     gc::collect();
 
-    announce_download(messages::reading_thread);
-    const std::string path = fetch_thread(url, board, dat_name);
+    // A thread whose board has left the menu is read from its copy.
+    std::string path;
+    if (url) {
+        announce_download(messages::reading_thread);
+        path = fetch_thread(url, board, dat_name);
+    } else if (is_plain_file_name(dat_name)) {
+        path = thread_path(board, dat_name);
+    }
     console::write(messages::thread_banner);
     PostTable table;
     ThreadLoad load;
@@ -219,7 +231,10 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
     if (load.over_limit) console::write(messages::reading_limit);
 
     Visit visit;
-    if (state) visit = plan_visit(state->thread(board, dat_name), table.count());
+    if (state) {
+        state->record_opened({board, dat_name, title}, store::now_seconds());
+        visit = plan_visit(state->thread(board, dat_name), table.count());
+    }
     // However the visit ends, the state learns what it showed.
     console::EndHook remember([&] {
         if (state) state->save_thread(board, dat_name, {visit.highest, table.count()});

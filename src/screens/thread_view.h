@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "net/download.h"
 #include "screens/ng_filter.h"
 #include "screens/post_table.h"
 #include "screens/tables.h"
@@ -48,7 +49,14 @@ ThreadLoad load_thread(std::FILE* f, PostTable& table);
 // field separator.
 bool is_thread_document(std::FILE* f);
 
-// Shows the thread dat_name of the board named board, at url.
+// Brings the board's copy of the thread dat_name up to date from the board
+// at url, from the archive when the thread has fallen off the board. The
+// name must be a plain file name.
+DownloadResult update_thread_copy(const char* url, const std::string& board, const char* dat_name,
+                                  const DownloadLimits& limits);
+
+// Shows the thread dat_name of the board named board, at url; from the
+// board's copy alone when url is null.
 // Remembers in state (when not null) how far it was read.
 void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title,
                  store::Database* state = nullptr);

@@ -1,0 +1,132 @@
+#include "screens/saved_threads.h"
+
+#include <cstring>
+#include <vector>
+
+#include "console/console.h"
+#include "console/messages.h"
+#include "screens/download_report.h"
+#include "screens/pager.h"
+#include "screens/thread_marks.h"
+#include "screens/thread_view.h"
+#include "store/database.h"
+#include "store/home.h"
+#include "text/lines.h"
+
+namespace zubo {
+namespace {
+
+const PagerKind kFavouritesPager = {
+    messages::favourites_prompt, messages::thread_search_prompt, messages::thread_open,
+    nullptr,                     ListEnd::kReturn,               messages::thread_list_end,
+};
+
+const PagerKind kHistoryPager = {
+    messages::history_prompt, messages::thread_search_prompt, messages::thread_open,
+    nullptr,                  ListEnd::kReturn,               messages::thread_list_end,
+};
+
+// Threads of several boards, each shown with its board, and with its read
+// state's mark counted from its copy.
+class SavedThreadList : public PagerList {
+public:
+    SavedThreadList(std::vector<store::ThreadRef> threads, const BoardUrls& boards, store::Database& state)
+        : threads_(std::move(threads)), boards_(boards), state_(state) {
+        for (const store::ThreadRef& thread : threads_) listed_.push_back(listed(thread));
+    }
+
+    int count() const override { return static_cast<int>(threads_.size()); }
+    const char* label(int n) const override { return thread(n).title.c_str(); }
+
+    std::string annotation(int n) const override {
+        const store::ThreadRef& saved = thread(n);
+        char board[300];
+        std::snprintf(board, sizeof board, messages::board_annotation, saved.board.c_str());
+        std::string text = board;
+        if (!url_of(saved.board)) text += messages::board_gone;
+        return text + thread_mark(listed_[static_cast<std::size_t>(n - 1)], std::nullopt);
+    }
+
+    void open(int n) override {
+        const store::ThreadRef& saved = thread(n);
+        show_thread(url_of(saved.board), saved.board, saved.dat.c_str(), saved.title.c_str(), &state_);
+        listed_[static_cast<std::size_t>(n - 1)] = listed(saved);
+    }
+
+private:
+    const store::ThreadRef& thread(int n) const { return threads_[static_cast<std::size_t>(n - 1)]; }
+
+    // The board's URL in today's menu; null when the board has left it.
+    const char* url_of(const std::string& board) const {
+        auto found = boards_.find(board);
+        return found == boards_.end() ? nullptr : found->second.c_str();
+    }
+
+    ListedThread listed(const store::ThreadRef& saved) const {
+        ListedThread thread;
+        thread.key = thread_key(saved.dat.c_str());
+        thread.posts = posts_in_copy(thread_path(saved.board, saved.dat.c_str()));
+        thread.state = state_.thread(saved.board, saved.dat);
+        return thread;
+    }
+
+    std::vector<store::ThreadRef> threads_;
+    const BoardUrls& boards_;
+    store::Database& state_;
+    std::vector<ListedThread> listed_;
+};
+
+// The line that says how far the check has come, rewritten in place.
+void show_progress(int done, int total) {
+    console::write_control("\r");
+    console::print(messages::checking_updates, done, total);
+    console::write_control("\x1b[K");
+    console::flush();
+}
+
+void check_for_updates(const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards) {
+    const bool on_terminal = console::output_is_terminal();
+    const DownloadLimits limits = interactive_limits();
+    const int total = static_cast<int>(favourites.size());
+    for (int done = 0; done < total && !console::interrupt_pending(); ++done) {
+        const store::ThreadRef& saved = favourites[static_cast<std::size_t>(done)];
+        if (on_terminal) show_progress(done + 1, total);
+        auto board = boards.find(saved.board);
+        if (board == boards.end() || !is_plain_file_name(saved.dat.c_str())) continue;
+        update_thread_copy(board->second.c_str(), saved.board, saved.dat.c_str(), limits);
+    }
+    // Ctrl-C was for the check: the favourites keep what they had.
+    console::clear_interrupt();
+    if (on_terminal) console::write_control("\r\x1b[K");
+}
+
+}  // namespace
+
+int posts_in_copy(const std::string& path) {
+    File copy = open_file(path.c_str(), "rb");
+    if (!copy) return 0;
+    int lines = 0;
+    char buffer[1 << 16];
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, copy.get())) {
+        for (const char* p = buffer; (p = static_cast<const char*>(std::memchr(p, '\n', buffer + got - p))); ++p) ++lines;
+    }
+    return lines;
+}
+
+void show_favourites(const BoardUrls& boards, store::Database& state) {
+    std::vector<store::ThreadRef> favourites = state.favourites();
+    check_for_updates(favourites, boards);
+    console::write(messages::favourites_banner);
+    SavedThreadList list(std::move(favourites), boards, state);
+    run_pager(kFavouritesPager, list);
+}
+
+void show_history(const BoardUrls& boards, store::Database& state) {
+    std::vector<store::ThreadRef> threads;
+    for (store::HistoryEntry& entry : state.history()) threads.push_back(std::move(entry.thread));
+    console::write(messages::history_banner);
+    SavedThreadList list(std::move(threads), boards, state);
+    run_pager(kHistoryPager, list);
+}
+
+}  // namespace zubo

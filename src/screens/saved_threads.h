@@ -1,0 +1,29 @@
+#pragma once
+// The threads a reader keeps coming back to: the favourites, brought up to
+// date first (the update check), and the history of threads opened. Both
+// are lists of the one pager, across boards.
+
+#include <string>
+#include <unordered_map>
+
+namespace zubo::store {
+class Database;
+}
+
+namespace zubo {
+
+// Each board of the menu by its name, with its URL there: a thread is
+// opened from its board's current host, whatever host it was read on.
+using BoardUrls = std::unordered_map<std::string, std::string>;
+
+// Brings every favourite's copy up to date in the list's order (Ctrl-C
+// ends the check), then lists the favourites until the user leaves.
+void show_favourites(const BoardUrls& boards, store::Database& state);
+
+// Lists the last threads opened, newest first, until the user leaves.
+void show_history(const BoardUrls& boards, store::Database& state);
+
+// The posts in a thread's copy: its lines. 0 when there is no copy.
+int posts_in_copy(const std::string& path);
+
+}  // namespace zubo
