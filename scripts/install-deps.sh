@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   libcpp-httplib-dev       # loopback HTTP server for tests and the sample service
   clang libclang-rt-14-dev # sanitizer builds and libFuzzer
-  libbenchmark-dev curl time
+  curl time
 )
 
 missing=()

@@ -18,7 +18,6 @@ public:
     void add(const char* word, std::size_t size);
     // Whether any word occurs in the zero-terminated text.
     bool found_in(const char* text);
-    bool empty() const { return words_ == 0; }
 
 private:
     struct Edge {
@@ -50,7 +49,6 @@ private:
     int only_start_ = -1;
     bool starts_[256] = {};
 
-    std::size_t words_ = 0;
     bool empty_word_ = false;
     bool linked_ = false;
 };

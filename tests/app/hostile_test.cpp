@@ -188,7 +188,7 @@ protected:
     // Served as it stands: the server compresses text bodies, which for
     // documents of megabytes costs the test seconds.
     void serve_raw(const std::string& target, const std::string& body) {
-        server_.handle(target, [body](const httplib::Request&, httplib::Response& res) {
+        server_.handle(target, [body](const LoopbackRequest&, LoopbackResponse& res) {
             res.set_content(body, "application/octet-stream");
         });
     }
@@ -373,22 +373,22 @@ protected:
 
 TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
     // Announces 100,000 bytes, sends 1,000 of a plausible document, drops.
-    auto cut = [](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(100000, "text/plain", [](size_t offset, size_t, httplib::DataSink& sink) {
+    auto cut = [](const LoopbackRequest&, LoopbackResponse& res) {
+        res.set_content_provider(100000, "text/plain", [](size_t offset, size_t, BodyWriter& sink) {
             if (offset > 0) return false;
             std::string part = subject_of(titles("new", 40)).substr(0, 1000);
             sink.write(part.data(), part.size());
             return true;
         });
     };
-    auto loop = [](const httplib::Request& req, httplib::Response& res) { res.set_redirect(req.path); };
+    auto loop = [](const LoopbackRequest& req, LoopbackResponse& res) { res.set_redirect(req.path); };
     auto status = [](int code) {
-        return [code](const httplib::Request&, httplib::Response& res) {
+        return [code](const LoopbackRequest&, LoopbackResponse& res) {
             res.status = code;
             res.set_content("<html>error page</html>\n", "text/html");
         };
     };
-    auto to_page = [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/news/index.html"); };
+    auto to_page = [](const LoopbackRequest&, LoopbackResponse& res) { res.set_redirect("/news/index.html"); };
     struct Fault {
         const char* name;
         LoopbackServer::Handler handler;
@@ -429,21 +429,21 @@ TEST_F(ServerFault, KilledMidUpdateLeavesTheOldCopyWhole) {
         auto sent = std::make_shared<std::atomic<bool>>(false);
         auto released = std::make_shared<std::atomic<bool>>(false);
         // The first 64 KB of the answer, then nothing until the test is done.
-        auto part_then_wait = [sent, released, new_doc](size_t offset, httplib::DataSink& sink) {
+        auto part_then_wait = [sent, released, new_doc](size_t offset, BodyWriter& sink) {
             sink.write(new_doc.data() + offset, 65536);
             *sent = true;
             for (int i = 0; i < 1000 && !*released; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
             return false;
         };
-        server_.handle(dat_path_, [=](const httplib::Request&, httplib::Response& res) {
+        server_.handle(dat_path_, [=](const LoopbackRequest&, LoopbackResponse& res) {
             if (ranges) {
                 res.set_content_provider(new_doc.size(), "application/octet-stream",
-                                         [=](size_t offset, size_t, httplib::DataSink& sink) {
+                                         [=](size_t offset, size_t, BodyWriter& sink) {
                                              return part_then_wait(offset, sink);
                                          });
             } else {
                 res.status = 200;
-                res.set_chunked_content_provider("application/octet-stream", [=](size_t, httplib::DataSink& sink) {
+                res.set_chunked_content_provider("application/octet-stream", [=](size_t, BodyWriter& sink) {
                     return part_then_wait(0, sink);
                 });
             }

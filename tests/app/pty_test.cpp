@@ -348,7 +348,7 @@ TEST_F(PtyTest, LoadingLineShowsWhileTheServerWorks) {
     const std::string path = "/" + board.dir + "/dat/" + thread.key;
     const std::string document = docs_.at(path);
     std::atomic<bool> seen{false};
-    server_.handle(path, [&](const httplib::Request&, httplib::Response& res) {
+    server_.handle(path, [&](const LoopbackRequest&, LoopbackResponse& res) {
         for (int waited = 0; waited < 1000 && !seen; ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         res.set_content(document, "text/plain");
     });

@@ -53,7 +53,7 @@ std::vector<Loaded> load(const std::string& text) { return load_all(text).posts;
 PostRecord parse(const std::string& line) {
     std::vector<char> buf(kLineSize);
     std::memcpy(buf.data(), line.c_str(), line.size() + 1);
-    NgWords words = read_ng_words();
+    NgWords words = read_ng_words(false);
     PostRecord post;
     parse_thread_line(buf.data(), words, &post);
     return post;
