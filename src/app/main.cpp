@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <initializer_list>
 #include <strings.h>
 
 #include "app/options.h"
@@ -33,15 +34,30 @@ void tell_the_collector_where_the_stack_ends() {
     GC_set_stackbottom(nullptr, &bottom);
 }
 
-// Whether the user's locale says the terminal speaks UTF-8. The locale is
-// put back to "C" afterwards: everything else handles bytes as bytes.
-bool locale_speaks_utf8() {
+// Whether the user's locale says the terminal speaks Shift_JIS. Any other
+// locale, C and POSIX included, gets UTF-8, which every terminal of today
+// shows. The locale is put back to "C" afterwards: everything else handles
+// bytes as bytes.
+bool locale_speaks_sjis() {
     if (!std::setlocale(LC_CTYPE, "")) return false;
     const char* codeset = nl_langinfo(CODESET);
-    bool utf8 = codeset && (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "UTF8") == 0);
+    bool sjis = false;
+    for (const char* name : {"SHIFT_JIS", "SJIS", "CP932", "WINDOWS-31J"}) {
+        if (codeset && strcasecmp(codeset, name) == 0) sjis = true;
+    }
     std::setlocale(LC_CTYPE, "C");
-    return utf8;
+    return sjis;
 }
+
+bool console_speaks_utf8(zubo::ConsoleChoice choice) {
+    if (choice == zubo::ConsoleChoice::kLocale) return !locale_speaks_sjis();
+    return choice == zubo::ConsoleChoice::kUtf8;
+}
+
+// Exit statuses: the user ended zubo, zubo could not go on, a bad option.
+constexpr int kEnded = 0;
+constexpr int kCannotGoOn = 1;
+constexpr int kBadOption = 2;
 
 }  // namespace
 
@@ -54,14 +70,22 @@ int main(int argc, char** argv) {
     static char output_buffer[1 << 16];
     std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
     const zubo::Options options = zubo::read_options(argc, argv);
-    zubo::console::set_utf8(options.utf8 || locale_speaks_utf8());
+    zubo::console::set_utf8(console_speaks_utf8(options.console));
+    if (options.unknown) {
+        zubo::console::print(zubo::messages::unknown_option, options.unknown);
+        zubo::console::print(zubo::messages::usage, zubo::kVersion);
+        return kBadOption;
+    }
     if (options.help) {
         zubo::console::print(zubo::messages::usage, zubo::kVersion);
-        return 0;
+        return kEnded;
+    }
+    if (options.version) {
+        zubo::console::print(zubo::messages::version_line, zubo::kVersion);
+        return kEnded;
     }
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
-    zubo::show_board_list(options.refresh);
-    return 0;
+    return zubo::show_board_list(options.refresh) ? kEnded : kCannotGoOn;
 }

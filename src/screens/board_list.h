@@ -27,8 +27,9 @@ bool parse_link_line(const char* line, BoardRecord* board);
 BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table);
 
 // Shows the board list until the user leaves it, or says why there is none
-// when the menu can't be read. The menu is downloaded when there is no
-// copy, or when refresh asks for it; a failed download keeps the copy.
-void show_board_list(bool refresh);
+// when the menu can't be read (false: zubo can't go on). The menu is
+// downloaded when there is no copy, or when refresh asks for it; a failed
+// download keeps the copy.
+bool show_board_list(bool refresh);
 
 }  // namespace zubo

@@ -49,8 +49,6 @@ std::string printed(const std::vector<Post>& posts, int from, int to) {
     return out;
 }
 
-std::string dat_name(int n) { return std::to_string(1000000000 + n) + ".dat"; }
-
 // subject.txt of titles[0..]: thread k is <dat_name(k)>.
 std::string subject(const std::vector<std::string>& titles) {
     std::string doc;
@@ -70,24 +68,8 @@ std::string entries(const std::vector<std::string>& titles, int from, int to) {
     return out;
 }
 
-std::string thread_prompt(int count) {
-    return sjis("■--スレッド番号を入力?(1-" + std::to_string(count) + ":開く j[数値]:ジャンプ s:検索 e:板一覧)--");
-}
-// The download's outcome stands between the screen's loading line and its
-// banner: "OK." or "失敗 (reason)".
 const std::string kOk = "OK.\n";
 const std::string kCannotConnect = "失敗 (接続できません)\n";
-std::string board_opened(int n, const std::string& name, const std::string& outcome = kOk) {
-    return sjis("■スレッド[" + std::to_string(n) + " : " + name + "]を開きます\n") +
-           sjis("■スレッド一覧を読み込んでいます..." + outcome + "■------スレッド一覧を表示------\n");
-}
-std::string thread_opened(int n, const std::string& title, const std::string& outcome = kOk) {
-    return sjis("■ファイル[" + std::to_string(n) + " : " + title + "]を開きます\n") +
-           sjis("■スレッドを読み込んでいます..." + outcome + "■------スレッドを表示------\n");
-}
-std::string post_prompt(const std::string& title) {
-    return sjis("■--[" + title + "]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
-}
 std::string thread_end() { return sjis("■スレッド一覧に戻ります"); }
 std::string dat_open_error() { return sjis("■datオープンエラー\n"); }
 std::string leaving() { return sjis("■終了します。\n"); }
@@ -126,7 +108,7 @@ protected:
 
     ZuboRun run(const std::string& input, bool utf8 = false) {
         ZuboOptions options;
-        if (utf8) options.args = {"-u"};
+        options.args = {utf8 ? "-u" : "-s"};
         options.input = input;
         options.cwd = dir_.path();
         options.timeout_seconds = 10;
@@ -145,8 +127,8 @@ protected:
     // printed up to the thread view's banner.
     std::string up_to_thread(int thread, const std::string& title, const std::string& board_outcome = kOk,
                              const std::string& thread_outcome = kOk) const {
-        return board_list_page(boards_) + board_opened(1, "ニュース速報", board_outcome) + entries(titles_, 1, 20) +
-               thread_prompt(static_cast<int>(titles_.size())) + thread_opened(thread, title, thread_outcome);
+        return board_list_page(boards_) + board_opened(1, sjis("ニュース速報"), board_outcome) + entries(titles_, 1, 20) +
+               thread_prompt(static_cast<int>(titles_.size())) + thread_opened(thread, sjis(title), thread_outcome);
     }
     // After the thread view: the thread list goes on to its next prompt,
     // e there, and e in the board list, which has started over.
@@ -175,8 +157,8 @@ TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
 
     const std::string title = "スレッド3 (3)";
     // Posts 1 to 9 take 2 + 4 + 7 * 2 = 20 lines; 10 to 19 another 20.
-    EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(title) + printed(posts, 10, 19) +
-                         post_prompt(title) + printed(posts, 28, 30) + thread_end() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(sjis(title)) + printed(posts, 10, 19) +
+                         post_prompt(sjis(title)) + printed(posts, 28, 30) + thread_end() + back_and_out());
     EXPECT_EQ(read_file(dir_.file("dat/" + dat_name(3))), document);
     EXPECT_EQ(read_file(dir_.file("surelist.txt")), subject(titles_));
 }
@@ -190,8 +172,8 @@ TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
     // Board 1; thread 2 at the prompt after the last entry; the thread's
     // pause answered with 2, which opens nothing; the list's pause; e.
     ZuboRun r = run("1\n2\n2\n\ne\n");
-    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(titles_, 1, 3) +
-                         thread_prompt(3) + thread_opened(2, titles_[1]) + printed(posts, 1, 2) + thread_end() +
+    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + entries(titles_, 1, 3) +
+                         thread_prompt(3) + thread_opened(2, sjis(titles_[1])) + printed(posts, 1, 2) + thread_end() +
                          sjis("■板一覧に戻ります\n") + board_list_page(boards_) + leaving());
     EXPECT_EQ(requests_for("/news/dat/" + dat_name(2)), 1u);
 }
@@ -208,8 +190,8 @@ TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
 
     EXPECT_EQ(requests_for("/news/subject.txt"), 2u);
     const std::string prompt = thread_prompt(45);
-    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(titles_, 1, 20) + prompt +
-                         board_list_page(boards_) + board_opened(1, "ニュース速報") + entries(later, 1, 20) + prompt +
+    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + entries(titles_, 1, 20) + prompt +
+                         board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + entries(later, 1, 20) + prompt +
                          board_list_page(boards_) + leaving());
 }
 
@@ -471,7 +453,7 @@ TEST_F(E2eThreads, FormatDirectivesInTextPrintAsTyped) {
     // The thread's prompt after ten posts carries the title; e goes back.
     ZuboRun r = run("1\n1\ne\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 10) + post_prompt(titles_[0]) + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 10) + post_prompt(sjis(titles_[0])) + back_and_out());
 }
 
 TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
@@ -498,7 +480,7 @@ TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
     dated.date = "2026/01/01(木) 00:00:11 ID:zubo1 ?2BP(1000)";
     posts[1].name = "名無しさん ◆Zubo.X1yz2 ";
     // Posts 1 to 9 take 3 + 8 * 2 = 19 lines; post 10 goes on the next page.
-    const std::string cp932_screen = up_to_thread(1, titles_[0]) + printed(posts, 1, 9) + post_prompt(titles_[0]) +
+    const std::string cp932_screen = up_to_thread(1, titles_[0]) + printed(posts, 1, 9) + post_prompt(sjis(titles_[0])) +
                                      printed(posts, 10, 10) + thread_end() + back_and_out();
 
     for (bool utf8 : {false, true}) {
@@ -555,13 +537,13 @@ TEST_F(E2eThreads, RealBoardAndThreadOfTheService) {
     ZuboRun r = run("1\n1\ne\ne\ne\n");
 
     const std::string first_title = "【ハム太郎】春名ヒロ子ちゃんのスレ【ロコちゃん】 (23)";
-    const std::string listing = board_opened(1, "ニュース速報") + sjis("1 : " + first_title + "\n");
+    const std::string listing = board_opened(1, sjis("ニュース速報")) + sjis("1 : " + first_title + "\n");
     EXPECT_NE(r.out.find(listing), std::string::npos);
     EXPECT_NE(r.out.find(thread_prompt(714)), std::string::npos);
     const std::string first_post =
-        thread_opened(1, first_title) + sjis("1 : CC名無したん [] 2009/01/13(火) 10:07:30 ID:fQ0FFwOR0\n\t はにゃ～ん☆ \n");
+        thread_opened(1, sjis(first_title)) + sjis("1 : CC名無したん [] 2009/01/13(火) 10:07:30 ID:fQ0FFwOR0\n\t はにゃ～ん☆ \n");
     EXPECT_NE(r.out.find(first_post), std::string::npos);
-    EXPECT_NE(r.out.find(post_prompt(first_title)), std::string::npos);
+    EXPECT_NE(r.out.find(post_prompt(sjis(first_title))), std::string::npos);
     EXPECT_EQ(read_file(dir_.file("dat/1302924333.dat")), thread);
 }
 

@@ -15,8 +15,9 @@
 #include <utility>
 #include <vector>
 
-#include "support/files.h"
 #include "loopback_server.h"
+#include "support/e2e.h"
+#include "support/files.h"
 #include "support/temp_dir.h"
 
 namespace zubo {
@@ -60,12 +61,6 @@ std::string binary_body(std::size_t size) {
     std::string body(size, '\0');
     for (std::size_t i = 0; i < size; ++i) body[i] = static_cast<char>((i * 7 + i / 256) & 0xFF);
     return body;
-}
-
-// A port nothing listens on: one a server just gave up.
-int closed_port() {
-    LoopbackServer gone;
-    return gone.port();
 }
 
 class Download : public ::testing::Test {
@@ -401,7 +396,7 @@ TEST_F(Download, FailureLeavesTheFileAsItWas) {
             return true;
         });
     });
-    const std::string nowhere = "http://127.0.0.1:" + std::to_string(closed_port()) + "/board/subject.txt";
+    const std::string nowhere = test::closed_url("/board/subject.txt");
     const std::string previous = "previous copy\r\n\0with a NUL\n"s + binary_body(300);
 
     struct Case {
