@@ -29,7 +29,8 @@ awk '
     else if ($0 ~ /\*\*\*/) failed[k] = name
     next
   }
-  /tests passed|Total Test time|^The following tests|^[ \t]+[0-9]+ - / { summary = summary $0 "\n" }
+  /tests passed|Total Test time|^The following tests FAILED/ { summary = summary $0 "\n" }
+  /^[ \t]+[0-9]+ - / && !/\(Skipped\)/ { summary = summary $0 "\n" }
   END {
     for (k in failed) printf "---- %s (test #%s) ----\n%s", failed[k], k, out[k]
     printf "%s", summary

@@ -87,5 +87,6 @@ int main(int argc, char** argv) {
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
+    downloads.make_current();
     return zubo::show_board_list(options.refresh) ? kEnded : kCannotGoOn;
 }

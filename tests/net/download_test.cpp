@@ -248,6 +248,7 @@ TEST_F(Download, SessionKeepsOneConnectionForEveryDownload) {
     };
     {
         DownloadSession session;
+        session.make_current();
         EXPECT_EQ(three_downloads(), 1u);
     }
     // Without a session each download has a connection of its own.
