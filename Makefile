@@ -26,24 +26,36 @@ run: build
 	mkdir -p $(DATA_DIR)
 	cd $(DATA_DIR) && $(abspath $(BUILD_DIR))/zubo $(ARGS)
 
-# Runs zubo -u against the bundled sample board service, in a fresh
-# temporary directory (scripts/demo.sh); needs no network. The build talks
-# only when it fails, so the demo's banner is the first thing on screen.
-DEMO_LOG = $(BUILD_DIR)/demo-build.log
-demo: deps
+# Configures and builds the targets $(1) with the build's output in a log,
+# shown only when the build fails.
+BUILD_LOG = $(BUILD_DIR)/build.log
+define quiet_build
 	@mkdir -p $(BUILD_DIR)
 	@{ cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DZUBO_WERROR=$(WERROR) \
 	        -DCMAKE_INSTALL_PREFIX=$(PREFIX) && \
-	   cmake --build $(BUILD_DIR) -j $(JOBS) --target zubo zubo_sample_service; } > $(DEMO_LOG) 2>&1 || \
-	 { cat $(DEMO_LOG); echo "demo: the build failed (log: $(DEMO_LOG))"; exit 1; }
+	   cmake --build $(BUILD_DIR) -j $(JOBS) --target $(1); } > $(BUILD_LOG) 2>&1 || \
+	 { cat $(BUILD_LOG); echo "the build failed (log: $(BUILD_LOG))"; exit 1; }
+endef
+
+# Runs zubo -u against the bundled sample board service, in a fresh
+# temporary directory (scripts/demo.sh); needs no network. The build talks
+# only when it fails, so the demo's banner is the first thing on screen.
+demo: deps
+	$(call quiet_build,zubo zubo_sample_service)
 	@bash scripts/demo.sh $(BUILD_DIR)
 
-# Every test but those that wait out a real time limit (label slow).
-test: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -LE slow
+# Every test but those that wait out a real time limit (label slow): the
+# summary, a line per skipped test and the output of any failed one
+# (scripts/run-tests.sh).
+test: deps
+	@echo "make test: building (log: $(BUILD_LOG))"
+	$(call quiet_build,zubo zubo_sample_service zubo_tests)
+	@bash scripts/run-tests.sh $(BUILD_DIR) -j $(JOBS) -LE slow
 
-test-slow: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) -L slow
+test-slow: deps
+	@echo "make test-slow: building (log: $(BUILD_LOG))"
+	$(call quiet_build,zubo zubo_sample_service zubo_tests)
+	@bash scripts/run-tests.sh $(BUILD_DIR) -j $(JOBS) -L slow
 
 install: build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD_DIR)

@@ -12,7 +12,7 @@ packages=(
   libcpp-httplib-dev       # loopback HTTP server for tests and the sample service
   clang libclang-rt-14-dev # sanitizer builds and libFuzzer
   libsqlite3-dev           # the reader's memory, zubo.db
-  libbenchmark-dev curl time
+  curl time
 )
 
 missing=()

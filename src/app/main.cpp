@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -41,14 +42,19 @@ void tell_the_collector_where_the_stack_ends() {
     GC_set_stackbottom(nullptr, &bottom);
 }
 
-// Whether the user's locale says the terminal speaks UTF-8. The locale is
-// put back to "C" afterwards: everything else handles bytes as bytes.
-bool locale_speaks_utf8() {
+// Whether the user's locale says the terminal speaks Shift_JIS. Any other
+// locale, C and POSIX included, gets UTF-8, which every terminal of today
+// shows. The locale is put back to "C" afterwards: everything else handles
+// bytes as bytes.
+bool locale_speaks_sjis() {
     if (!std::setlocale(LC_CTYPE, "")) return false;
     const char* codeset = nl_langinfo(CODESET);
-    bool utf8 = codeset && (strcasecmp(codeset, "UTF-8") == 0 || strcasecmp(codeset, "UTF8") == 0);
+    bool sjis = false;
+    for (const char* name : {"SHIFT_JIS", "SJIS", "CP932", "WINDOWS-31J"}) {
+        if (codeset && strcasecmp(codeset, name) == 0) sjis = true;
+    }
     std::setlocale(LC_CTYPE, "C");
-    return utf8;
+    return sjis;
 }
 
 // Makes zubo's home and works inside it, so every file zubo keeps is
@@ -71,6 +77,16 @@ std::unique_ptr<zubo::store::Database> open_state() {
     return std::move(opened.db);
 }
 
+bool console_speaks_utf8(zubo::ConsoleChoice choice) {
+    if (choice == zubo::ConsoleChoice::kLocale) return !locale_speaks_sjis();
+    return choice == zubo::ConsoleChoice::kUtf8;
+}
+
+// Exit statuses: the user ended zubo, zubo could not go on, a bad option.
+constexpr int kEnded = 0;
+constexpr int kCannotGoOn = 1;
+constexpr int kBadOption = 2;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,19 +98,28 @@ int main(int argc, char** argv) {
     static char output_buffer[1 << 16];
     std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
     const zubo::Options options = zubo::read_options(argc, argv);
-    zubo::console::set_utf8(options.utf8 || locale_speaks_utf8());
+    zubo::console::set_utf8(console_speaks_utf8(options.console));
+    if (options.unknown) {
+        zubo::console::print(zubo::messages::unknown_option, options.unknown);
+        zubo::console::print(zubo::messages::usage, zubo::kVersion);
+        return kBadOption;
+    }
     if (options.help) {
         zubo::console::print(zubo::messages::usage, zubo::kVersion);
-        return 0;
+        return kEnded;
     }
-    if (!enter_home()) return 1;
+    if (options.version) {
+        zubo::console::print(zubo::messages::version_line, zubo::kVersion);
+        return kEnded;
+    }
+    if (!enter_home()) return kCannotGoOn;
     zubo::console::catch_interrupts();
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
+    downloads.make_current();
     // Static: closed (its write-ahead log folded in) by exit() too, however
     // zubo ends.
     static std::unique_ptr<zubo::store::Database> state = open_state();
-    zubo::show_board_list(options.refresh, state.get());
-    return 0;
+    return zubo::show_board_list(options.refresh, state.get()) ? kEnded : kCannotGoOn;
 }

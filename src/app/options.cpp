@@ -13,6 +13,7 @@ Option classify_option(const char* arg) {
     } else {
         return Option::kNone;
     }
+    if (*letter == '\0') return Option::kNone;
     switch (fold_lower(static_cast<unsigned char>(*letter))) {
     case 'h':
         return Option::kHelp;
@@ -20,8 +21,12 @@ Option classify_option(const char* arg) {
         return Option::kRefresh;
     case 'u':
         return Option::kUtf8;
+    case 's':
+        return Option::kSjis;
+    case 'v':
+        return Option::kVersion;
     default:
-        return Option::kNone;
+        return Option::kUnknown;
     }
 }
 
@@ -36,7 +41,16 @@ Options read_options(int argc, char** argv) {
             options.refresh = true;
             break;
         case Option::kUtf8:
-            options.utf8 = true;
+            options.console = ConsoleChoice::kUtf8;
+            break;
+        case Option::kSjis:
+            options.console = ConsoleChoice::kSjis;
+            break;
+        case Option::kVersion:
+            options.version = true;
+            break;
+        case Option::kUnknown:
+            if (!options.unknown) options.unknown = argv[i];
             break;
         case Option::kNone:
             break;

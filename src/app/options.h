@@ -5,17 +5,24 @@
 
 namespace zubo {
 
-enum class Option { kNone, kHelp, kRefresh, kUtf8 };
+enum class Option { kNone, kUnknown, kHelp, kRefresh, kUtf8, kSjis, kVersion };
 
+// kNone for an argument that is no option (no leading '-', '/' or "--");
+// kUnknown for an option zubo doesn't know.
 Option classify_option(const char* arg);
+
+// The console's encoding: the locale's, or the one an option asks for.
+enum class ConsoleChoice { kLocale, kUtf8, kSjis };
 
 struct Options {
     bool help = false;     // print the usage and end
+    bool version = false;  // print the version and end
     bool refresh = false;  // download the board menu although a copy exists
-    bool utf8 = false;     // UTF-8 console, whatever the locale says
+    ConsoleChoice console = ConsoleChoice::kLocale;  // of -u and -s, the last given
+    const char* unknown = nullptr;  // the first option zubo doesn't know
 };
 
-// Reads every argument before any is acted on; anything that is not an
+// Reads every argument before any is acted on; an argument that is no
 // option is ignored.
 Options read_options(int argc, char** argv);
 

@@ -2,16 +2,22 @@
 
 namespace zubo::messages {
 
-#define ZUBO_MESSAGE(name, utf8, cp932) const char name[] = cp932;
+#define ZUBO_MESSAGE(name, utf8, cp932) constexpr char name[] = cp932;
 #include "console/messages.def"
 #undef ZUBO_MESSAGE
 
-const Spelled kAll[] = {
-#define ZUBO_MESSAGE(name, utf8, cp932) {#name, utf8, name, sizeof(name) - 1},
-#include "console/messages.def"
-#undef ZUBO_MESSAGE
-};
+namespace {
 
-const std::size_t kAllCount = sizeof(kAll) / sizeof(kAll[0]);
+constexpr bool starts_with_square(const char* text) { return text[0] == '\x81' && text[1] == '\xa1'; }
+
+}  // namespace
+
+// The messages that stand on a line of their own start with the square mark.
+static_assert(starts_with_square(downloading_menu) && starts_with_square(menu_strange) &&
+              starts_with_square(board_page_prompt) && starts_with_square(thread_page_prompt) &&
+              starts_with_square(post_prompt) && starts_with_square(thread_end));
+// The NG filter copies the abone line, six あぼ～ん and its newline, over a
+// line buffer of at least 60 bytes.
+static_assert(sizeof abone_line == 60);
 
 }  // namespace zubo::messages

@@ -29,9 +29,6 @@ constexpr int kMaxRedirects = 10;
 // next request; one longer than this ends the transfer instead.
 constexpr std::size_t kMaxDroppedBytes = 1 << 20;
 
-struct CurlCleanup {
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-};
 struct HeaderListCleanup {
     void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };
@@ -41,7 +38,6 @@ struct UrlCleanup {
 struct CurlFree {
     void operator()(char* text) const { curl_free(text); }
 };
-using Curl = std::unique_ptr<CURL, CurlCleanup>;
 using HeaderList = std::unique_ptr<curl_slist, HeaderListCleanup>;
 using Url = std::unique_ptr<CURLU, UrlCleanup>;
 using CurlText = std::unique_ptr<char, CurlFree>;
@@ -51,24 +47,21 @@ bool curl_ready() {
     return initialised;
 }
 
-// Whether a DownloadSession lives, and its handle. The handle, and
-// libcurl's start (TLS included), wait for the first download: a run that
-// reads only local copies never pays for them.
-bool session_alive = false;
-CURL* session_handle = nullptr;
+// The session main made current: one object for the run, not a handle.
+DownloadSession* current_session = nullptr;
 
-// The handle one download uses, for all its requests: the session's when
-// one lives, else one of its own, closed with its connections at the end.
+// The handle one download uses, for all its requests: the current
+// session's, else that of a session of its own, closed with its
+// connections at the end.
 class Handle {
 public:
-    Handle() {
-        if (session_alive && !session_handle && curl_ready()) session_handle = curl_easy_init();
-        if (!(session_alive && session_handle) && curl_ready()) own_.reset(curl_easy_init());
+    CURL* get() {
+        DownloadSession* session = DownloadSession::current();
+        return static_cast<CURL*>(session ? session->handle() : own_.handle());
     }
-    CURL* get() const { return own_ ? own_.get() : session_handle; }
 
 private:
-    Curl own_;
+    DownloadSession own_;
 };
 
 // Both headers, so that neither an HTTP/1.1 nor an HTTP/1.0 proxy answers
@@ -133,8 +126,8 @@ public:
             close(fd);
             return;
         }
-        // A document arrives in pieces of up to 32 KB; they go out a buffer
-        // at a time.
+        // A document arrives in pieces of up to kTransferBufferSize bytes;
+        // they go out a buffer at a time.
         std::setvbuf(file_, buffer_, _IOFBF, sizeof buffer_);
     }
     ~PendingFile() {
@@ -296,8 +289,6 @@ DownloadFailure classify(CURLcode code) {
     switch (code) {
     case CURLE_OK:
         return DownloadFailure::kNone;
-    case CURLE_HTTP_RETURNED_ERROR:
-        return DownloadFailure::kHttpStatus;
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
@@ -538,18 +529,19 @@ void keep_last_modified(CURL* curl, const char* path) {
 
 }  // namespace
 
-DownloadSession::DownloadSession() {
-    if (session_alive) return;
-    session_alive = true;
-    owner_ = true;
+DownloadSession::~DownloadSession() {
+    if (current_session == this) current_session = nullptr;
+    if (handle_) curl_easy_cleanup(static_cast<CURL*>(handle_));
 }
 
-DownloadSession::~DownloadSession() {
-    if (!owner_) return;
-    if (session_handle) curl_easy_cleanup(session_handle);
-    session_handle = nullptr;
-    session_alive = false;
+void* DownloadSession::handle() {
+    if (!handle_ && curl_ready()) handle_ = curl_easy_init();
+    return handle_;
 }
+
+DownloadSession* DownloadSession::current() { return current_session; }
+
+void DownloadSession::make_current() { current_session = this; }
 
 DownloadResult download_to_file(const char* url, const char* path) {
     return download_to_file(url, path, DocumentRules{}, DownloadLimits{});

@@ -60,20 +60,31 @@ struct DownloadResult {
 // bytes, sent back first, show that the copy is still the document's start.
 inline constexpr std::size_t kOverlapBytes = 16;
 
-// While one lives, every download goes through its one libcurl handle,
-// whose connection cache keeps a board's connection (and TLS session) alive
-// from the thread list to its threads. Without one, each download opens
-// and closes connections of its own. main keeps one for the run; one made
-// while another lives changes nothing.
+// One libcurl handle, whose connection cache keeps a board's connection
+// (and TLS session) alive from the thread list to its threads. The handle,
+// and libcurl's start (TLS included), wait for the first download: a run
+// that reads only local copies never pays for them. main makes one for the
+// run and makes it current; the functions below download through the
+// current session, or through one of their own (its connections closed at
+// the end) when none is current.
 class DownloadSession {
 public:
-    DownloadSession();
+    DownloadSession() = default;
     ~DownloadSession();
     DownloadSession(const DownloadSession&) = delete;
     DownloadSession& operator=(const DownloadSession&) = delete;
 
+    // The handle, made at the first call; null when libcurl can't start.
+    void* handle();
+
+    // The session the screens download through while it lives; null when
+    // none is.
+    static DownloadSession* current();
+    // Makes this session current until it ends.
+    void make_current();
+
 private:
-    bool owner_ = false;
+    void* handle_ = nullptr;
 };
 
 // Fetches the whole document at url and replaces the file at path with it.

@@ -115,22 +115,23 @@ BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table) {
     return BoardMenu{read_table(f, table, kBoardTableSize, parse_link_line), true};
 }
 
-void show_board_list(bool refresh, store::Database* state) {
+bool show_board_list(bool refresh, store::Database* state) {
     auto* table = reinterpret_cast<BoardRecord*>(gc::alloc_bytes(sizeof(BoardRecord) * kBoardTableSize));
-    if (!table) return;
+    if (!table) return false;
 
     File f = open_board_menu(refresh);
-    if (!f) return;
+    if (!f) return false;
     BoardMenu menu = parse_board_menu(f.get(), table);
     f.reset();
     if (!menu.marker_found) {
         console::write(messages::menu_strange);
-        return;
+        return false;
     }
     if (menu.over_limit) console::write(messages::reading_limit);
 
     BoardList list(table, menu.count, state);
     run_pager(kBoardListPager, list);
+    return true;
 }
 
 }  // namespace zubo

@@ -34,8 +34,10 @@ bool is_board_menu(std::FILE* f);
 BoardMenu parse_board_menu(std::FILE* f, BoardRecord* table);
 
 // Shows the board list until the user leaves it, or says why there is none
-// when the menu can't be read. The menu is downloaded when there is no
-// copy, or when refresh asks for it; a failed download keeps the copy.
-void show_board_list(bool refresh, store::Database* state = nullptr);
+// when the menu can't be read (false: zubo can't go on). The menu is
+// downloaded when there is no copy, or when refresh asks for it; a failed
+// download keeps the copy. The board list offers the favourites and the
+// history of the read state when there is one (state may be null).
+bool show_board_list(bool refresh, store::Database* state = nullptr);
 
 }  // namespace zubo

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "console/console.h"
 #include "console/messages.h"
 #include "screens/files.h"
 #include "text/lines.h"
@@ -26,8 +25,8 @@ void cut_line_end(char* word) {
 
 // The word as it is matched: a UTF-8 word typed for the UTF-8 console is
 // matched in its CP932 form.
-const char* word_to_match(const char* word) {
-    if (!console::utf8()) return word;
+const char* word_to_match(const char* word, bool utf8_console) {
+    if (!utf8_console) return word;
     std::size_t size = 0;
     const char* converted = sjis::from_utf8_strict(word, std::strlen(word), &size);
     return converted ? converted : word;
@@ -35,7 +34,7 @@ const char* word_to_match(const char* word) {
 
 }  // namespace
 
-NgWords read_ng_words() {
+NgWords read_ng_words(bool utf8_console) {
     NgWords words;
     File file = open_file(kNgWordFile, "r");
     if (!file) return words;
@@ -44,7 +43,7 @@ NgWords read_ng_words() {
         cut_line_end(word);
         // A blank line is no word: it would hide every post.
         if (word[std::strspn(word, " \t")] == '\0') continue;
-        const char* match = word_to_match(word);
+        const char* match = word_to_match(word, utf8_console);
         words.search.add(match, std::strlen(match));
     }
     return words;

@@ -18,7 +18,9 @@ struct NgWords {
 };
 
 // Reads ngword.txt from the working directory; no file gives no words.
-NgWords read_ng_words();
+// With utf8_console, a word that is valid UTF-8 (typed for the UTF-8
+// console) is matched in its CP932 form.
+NgWords read_ng_words(bool utf8_console);
 
 // If any of words occurs in line, copies the abone line over the start of
 // line (a buffer of at least 60 bytes). Returns 1 if the line was replaced,

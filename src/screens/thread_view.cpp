@@ -155,10 +155,11 @@ int render_tags(char* field) {
 void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
     apply_ng_words(words, line);
     // A field with no separator after it (a short or cut line) is empty.
-    copy_field(post->name, kFieldSize, split_next(line, kSeparator));
-    copy_field(post->mail, kFieldSize, split_next(nullptr, kSeparator));
-    copy_field(post->date, kFieldSize, split_next(nullptr, kSeparator));
-    copy_field(post->body, kBodySize, split_next(nullptr, kSeparator));
+    FieldSplitter fields(line, kSeparator);
+    copy_field(post->name, kFieldSize, fields.next());
+    copy_field(post->mail, kFieldSize, fields.next());
+    copy_field(post->date, kFieldSize, fields.next());
+    copy_field(post->body, kBodySize, fields.next());
     post->lines = 2 + render_tags(post->name) + render_tags(post->mail) + render_tags(post->date) +
                   render_tags(post->body);
 }
@@ -167,7 +168,7 @@ ThreadLoad load_thread(std::FILE* f, PostTable& table) {
     ThreadLoad load;
     if (!table.reserve(0)) return load;
 
-    NgWords words = read_ng_words();
+    NgWords words = read_ng_words(console::utf8());
     char line[kLineSize];
     PostRecord post;
     // Every line is a post; the NG filter may overwrite the line buffer.

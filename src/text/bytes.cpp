@@ -3,14 +3,8 @@
 #include <climits>
 #include <cstring>
 
-#include "text/gc_bytes.h"
-
 namespace zubo {
 namespace {
-
-// The splitter's place: one for the whole program, as only the thread view
-// splits, one line at a time.
-char* g_split_position = nullptr;
 
 bool is_space(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -18,29 +12,16 @@ bool is_space(char c) {
 
 }  // namespace
 
-char* split_next(const char* str, const char* sep) {
-    if (str) g_split_position = gc::copy_bytes(str, std::strlen(str));
-    if (!g_split_position) return nullptr;
+FieldSplitter::FieldSplitter(char* text, const char* sep) : rest_(text), sep_(sep), sep_size_(std::strlen(sep)) {}
 
-    char* found = std::strstr(g_split_position, sep);
+char* FieldSplitter::next() {
+    if (!rest_) return nullptr;
+    char* found = std::strstr(rest_, sep_);
+    char* field = rest_;
+    rest_ = found ? found + sep_size_ : nullptr;
     if (!found) return nullptr;
-    char* field = g_split_position;
     *found = '\0';
-    g_split_position = found + std::strlen(sep);
     return field;
-}
-
-int replace_first(char* s, const char* find, const char* repl) {
-    std::size_t find_len = std::strlen(find);
-    if (find_len == 0) return 0;
-    char* at = std::strstr(s, find);
-    if (!at) return 0;
-
-    std::size_t repl_len = std::strlen(repl);
-    char* rest = at + find_len;
-    std::memmove(at + repl_len, rest, std::strlen(rest) + 1);
-    std::memcpy(at, repl, repl_len);
-    return 1;
 }
 
 long long parse_decimal(const char* s) {

@@ -6,16 +6,20 @@
 
 namespace zubo {
 
-// Splits a string on a multi-byte separator, keeping its place between
-// calls. Given a string, starts on a private copy of it; given null, goes on
-// in the current copy. Returns the next field, or null when no separator
-// follows: the text after the last separator is never returned.
-char* split_next(const char* str, const char* sep);
+// Splits a writable string on a multi-byte separator, in place: each field
+// is ended where its separator began. next() returns the next field, or null
+// when no separator follows: the text after the last separator is never
+// returned.
+class FieldSplitter {
+public:
+    FieldSplitter(char* text, const char* sep);
+    char* next();
 
-// Replaces the first occurrence of find in s, in place, by repl (which must
-// not be longer than find). An empty find changes nothing. Returns 1 if a
-// replacement was made, else 0.
-int replace_first(char* s, const char* find, const char* repl);
+private:
+    char* rest_;
+    const char* sep_;
+    std::size_t sep_size_;
+};
 
 // Reads a decimal number as the commands give it: leading white space, an
 // optional sign, digits up to the first non-digit; no digits give 0. Never

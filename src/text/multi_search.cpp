@@ -57,7 +57,6 @@ void MultiSearch::add_edge(std::int32_t node, unsigned char byte, std::int32_t t
 void MultiSearch::add(const char* word, std::size_t size) {
     if (size == 0) {
         empty_word_ = true;
-        ++words_;
         return;
     }
     if (nodes_ == 0 && add_node() == kNone) return;
@@ -74,7 +73,6 @@ void MultiSearch::add(const char* word, std::size_t size) {
         node = next;
     }
     ends_[node] = true;
-    ++words_;
     linked_ = false;
 }
 

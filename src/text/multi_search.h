@@ -18,7 +18,8 @@ public:
     void add(const char* word, std::size_t size);
     // Whether any word occurs in the zero-terminated text.
     bool found_in(const char* text);
-    bool empty() const { return words_ == 0; }
+    // Whether no word was added.
+    bool empty() const { return !empty_word_ && edge_count_ == 0; }
 
 private:
     struct Edge {
@@ -50,7 +51,6 @@ private:
     int only_start_ = -1;
     bool starts_[256] = {};
 
-    std::size_t words_ = 0;
     bool empty_word_ = false;
     bool linked_ = false;
 };

@@ -26,16 +26,12 @@ const std::vector<MenuBoard> kBoards = {
     {"http://life.example.invalid/life/", "生活全般"},
 };
 
-const char kUsage[] = "zubo (varsion 0.04) ２ちゃんねるブラウザ\n-h : ヘルプ(これ)\n-n : 板リスト更新\n-u : UTF-8で表示\n";
+const char kUsage[] = "zubo (varsion 0.04) ２ちゃんねるブラウザ\n-h : ヘルプ(これ)\n-n : 板リスト更新\n-u : UTF-8で表示\n"
+                      "-s : Shift_JISで表示\n-v : バージョン\n";
 std::string downloading(const std::string& outcome = "ok\n") {
     return sjis("■板リストファイルをダウンロードしています...\n" + outcome);
 }
 std::string leaving() { return sjis("■終了します。\n"); }
-
-int closed_port() {
-    LoopbackServer gone;
-    return gone.port();
-}
 
 class E2eBoardList : public ::testing::Test {
 protected:
@@ -43,9 +39,12 @@ protected:
     LoopbackServer proxy_;
     std::string cache_ = dir_.file("italist.txt");
 
+    // Without a locale given, zubo runs with -s first: the expected screens
+    // are Shift_JIS.
     ZuboRun run(std::vector<std::string> args, const std::string& input, std::string proxy = "",
                 const std::string& lang = "") {
         ZuboOptions options;
+        if (lang.empty()) args.insert(args.begin(), "-s");
         options.args = std::move(args);
         options.input = input;
         options.cwd = dir_.path();
@@ -71,6 +70,8 @@ TEST_F(E2eBoardList, HelpPrintsUsageAndEnds) {
         {{"-n", "-h"}, "", false},
         {{"-h", "-u"}, "", true},
         {{"-h"}, "C.UTF-8", true},
+        {{"-h"}, "C", true},
+        {{"-u", "-h", "-s"}, "POSIX", false},
     };
     const std::string menu = board_menu(kBoards);
     for (const Case& c : cases) {
@@ -82,6 +83,26 @@ TEST_F(E2eBoardList, HelpPrintsUsageAndEnds) {
         EXPECT_EQ(read_file(cache_), menu);
         EXPECT_EQ(proxy_.request_count(), 0u);
     }
+}
+
+TEST_F(E2eBoardList, VersionAndUnknownOptionsEndAtOnce) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+        int status;
+    } cases[] = {
+        {{"-v"}, "zubo (varsion 0.04)\n", 0},
+        {{"--version", "-n"}, "zubo (varsion 0.04)\n", 0},
+        {{"-x"}, "■不明なオプションです: -x\n" + std::string(kUsage), 2},
+        {{"-h", "--bogus", "-y"}, "■不明なオプションです: --bogus\n" + std::string(kUsage), 2},
+    };
+    for (const Case& c : cases) {
+        ZuboRun r = run(c.args, "e\n");
+        expect_clean_exit(r, c.status);
+        EXPECT_EQ(r.out, sjis(c.out)) << c.args[0];
+    }
+    EXPECT_FALSE(file_exists(cache_));
+    EXPECT_EQ(proxy_.request_count(), 0u);
 }
 
 TEST_F(E2eBoardList, MissingCacheIsDownloadedThroughTheProxy) {
@@ -111,7 +132,7 @@ TEST_F(E2eBoardList, MissingCacheIsDownloadedThroughTheProxy) {
 
 TEST_F(E2eBoardList, ExistingCacheIsUsedWithoutARequest) {
     write_file(cache_, board_menu(kBoards));
-    for (std::vector<std::string> args : {std::vector<std::string>{}, {"-"}, {"-x", "n"}}) {
+    for (std::vector<std::string> args : {std::vector<std::string>{}, {"-"}, {"x", "n"}}) {
         ZuboRun r = run(args, "e\n");
         expect_clean_exit(r);
         EXPECT_EQ(r.out, board_list_page(kBoards) + leaving());
@@ -122,7 +143,7 @@ TEST_F(E2eBoardList, ExistingCacheIsUsedWithoutARequest) {
 TEST_F(E2eBoardList, RefreshThatFailsKeepsTheMenu) {
     const std::string menu = board_menu(kBoards);
     write_file(cache_, menu);
-    const std::string offline = "http://127.0.0.1:" + std::to_string(closed_port());
+    const std::string offline = closed_url();
     ZuboRun r = run({"-n"}, "e\n", offline);
     expect_clean_exit(r);
     EXPECT_EQ(r.out, downloading("失敗 (接続できません)\n") + board_list_page(kBoards) + leaving());
@@ -138,11 +159,13 @@ TEST_F(E2eBoardList, EndOfInputAtThePromptEndsZubo) {
     EXPECT_EQ(r.out, board_list_page(kBoards) + "\n" + leaving());
 }
 
-TEST_F(E2eBoardList, Utf8LocaleGivesTheUtf8Console) {
+TEST_F(E2eBoardList, Utf8ConsoleUnlessTheLocaleOrAnOptionSaysShiftJis) {
     write_file(cache_, board_menu(kBoards));
-    ZuboRun r = run({}, "e\n", "", "C.UTF-8");
-    expect_clean_exit(r);
-    EXPECT_EQ(r.out, utf8(board_list_page(kBoards) + leaving()));
+    for (const char* lang : {"C.UTF-8", "C", "POSIX"}) {
+        ZuboRun r = run({}, "e\n", "", lang);
+        expect_clean_exit(r);
+        EXPECT_EQ(r.out, utf8(board_list_page(kBoards) + leaving())) << lang;
+    }
 }
 
 TEST_F(E2eBoardList, MenuWithoutMarkerIsStrange) {
@@ -152,7 +175,7 @@ TEST_F(E2eBoardList, MenuWithoutMarkerIsStrange) {
 
     write_file(cache_, no_marker);
     ZuboRun cached = run({}, "e\n");
-    expect_clean_exit(cached);
+    expect_clean_exit(cached, 1);
     EXPECT_EQ(cached.out, strange);
 
     // A page in place of the menu never replaces the copy, whatever it is.
@@ -174,13 +197,13 @@ TEST_F(E2eBoardList, MenuThatCannotBeDownloadedEndsTheProgram) {
         std::string proxy;
         std::string outcome;
     } cases[] = {
-        {"proxy not listening", "http://127.0.0.1:" + std::to_string(closed_port()), "失敗 (接続できません)\n"},
+        {"proxy not listening", closed_url(), "失敗 (接続できません)\n"},
         {"menu answers 404", proxy_.url(""), "失敗 (HTTP 404)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ZuboRun r = run({}, "1\ne\n", c.proxy);
-        expect_clean_exit(r);
+        expect_clean_exit(r, 1);
         EXPECT_EQ(r.out, downloading(c.outcome) + sjis("■板リストファイルを開けません。終了します。\n"));
         // Neither the cache nor a temporary file of the failed download.
         EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));

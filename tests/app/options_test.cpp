@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace zubo {
@@ -17,8 +18,10 @@ TEST(ClassifyOption, SecondByteAfterDashOrSlashDecides) {
         {"-u", Option::kUtf8},    {"-utf8", Option::kUtf8},   {"/U", Option::kUtf8},
         {"-", Option::kNone},     {"/", Option::kNone},       {"x", Option::kNone},
         {"h", Option::kNone},     {"--help", Option::kHelp},  {"--N", Option::kRefresh},
-        {"--u", Option::kUtf8},   {"--", Option::kNone},      {"---h", Option::kNone},
-        {"/-h", Option::kNone},   {"-x", Option::kNone},      {"", Option::kNone},
+        {"--u", Option::kUtf8},   {"--", Option::kNone},      {"---h", Option::kUnknown},
+        {"/-h", Option::kUnknown}, {"-x", Option::kUnknown},  {"", Option::kNone},
+        {"--bogus", Option::kUnknown}, {"-s", Option::kSjis}, {"/S", Option::kSjis},
+        {"-v", Option::kVersion}, {"--version", Option::kVersion},
     };
     for (const Case& c : cases) EXPECT_EQ(classify_option(c.arg), c.option) << c.arg;
 }
@@ -26,12 +29,16 @@ TEST(ClassifyOption, SecondByteAfterDashOrSlashDecides) {
 TEST(ReadOptions, EveryArgumentIsReadBeforeAnyIsActedOn) {
     struct Case {
         std::vector<const char*> args;
-        bool help, refresh, utf8;
+        bool help, refresh;
+        ConsoleChoice console;
+        std::string unknown;
     } cases[] = {
-        {{}, false, false, false},
-        {{"-h", "-u"}, true, false, true},
-        {{"-n", "-h"}, true, true, false},
-        {{"x", "--new", "/U"}, false, true, true},
+        {{}, false, false, ConsoleChoice::kLocale, ""},
+        {{"-h", "-u"}, true, false, ConsoleChoice::kUtf8, ""},
+        {{"-n", "-h"}, true, true, ConsoleChoice::kLocale, ""},
+        {{"x", "--new", "/U"}, false, true, ConsoleChoice::kUtf8, ""},
+        {{"-u", "-s"}, false, false, ConsoleChoice::kSjis, ""},
+        {{"-s", "-x", "-u", "--bogus"}, false, false, ConsoleChoice::kUtf8, "-x"},
     };
     for (const Case& c : cases) {
         std::vector<char*> argv{const_cast<char*>("zubo")};
@@ -39,7 +46,8 @@ TEST(ReadOptions, EveryArgumentIsReadBeforeAnyIsActedOn) {
         Options options = read_options(static_cast<int>(argv.size()), argv.data());
         EXPECT_EQ(options.help, c.help) << c.args.size();
         EXPECT_EQ(options.refresh, c.refresh) << c.args.size();
-        EXPECT_EQ(options.utf8, c.utf8) << c.args.size();
+        EXPECT_EQ(options.console, c.console) << c.args.size();
+        EXPECT_EQ(options.unknown ? options.unknown : "", c.unknown) << c.args.size();
     }
 }
 

@@ -20,6 +20,7 @@
 
 #include "sample_board.h"
 #include "screens/board_list.h"
+#include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
 #include "loopback_server.h"
@@ -182,29 +183,25 @@ protected:
     // A text as zubo shows it in the mode under test.
     std::string shown(const std::string& utf8_text) const { return utf8_ ? utf8_text : test::sjis(utf8_text); }
 
-    // zubo with -u in UTF-8 mode, in the C locale; locale: a LANG to run
-    // under instead, without -u.
+    // zubo with -u in UTF-8 mode, -s in CP932 mode, in the C locale;
+    // locale: a LANG to run under instead, without either.
     Terminal start(const std::string& locale = "") {
         std::vector<std::string> args;
-        if (utf8_ && locale.empty()) args.push_back("-u");
+        if (locale.empty()) args.push_back(utf8_ ? "-u" : "-s");
         Env env{{"http_proxy", server_.url("")}, {"no_proxy", "127.0.0.1"}};
         env.push_back(locale.empty() ? std::make_pair("LC_ALL", "C") : std::make_pair("LANG", locale));
         return Terminal(args, dir_.path(), env);
     }
 
-    std::string board_prompt() const {
-        return "■--スレッド一覧番号入力?(1-" + std::to_string(boards_.size()) + " j[数値]:ジャンプ s:検索 e:終わり)--";
-    }
-    static std::string thread_prompt(const sample::Board& b) {
-        return "■--スレッド番号を入力?(1-" + std::to_string(b.threads.size()) + ":開く j[数値]:ジャンプ s:検索 e:板一覧)--";
-    }
+    std::string board_prompt() const { return test::utf8(test::board_prompt(boards_.size())); }
+    static std::string thread_prompt(const sample::Board& b) { return test::utf8(test::thread_prompt(b.threads.size())); }
     // A thread's label in the list: its title and post count, as subject.txt
     // gives them.
     static std::string label(const sample::Thread& t) {
         return t.title + " (" + std::to_string(t.lines.size()) + ")";
     }
     static std::string post_prompt(const sample::Thread& t) {
-        return "■--[" + label(t) + "]--(j[数値]:ジャンプ e:スレ一覧に戻る)";
+        return test::utf8(test::post_prompt(test::sjis(label(t))));
     }
 
     void expect_valid_utf8(const std::string& screen) {
@@ -349,7 +346,7 @@ TEST_F(PtyTest, LoadingLineShowsWhileTheServerWorks) {
     const std::string path = "/" + board.dir + "/dat/" + thread.key;
     const std::string document = docs_.at(path);
     std::atomic<bool> seen{false};
-    server_.handle(path, [&](const httplib::Request&, httplib::Response& res) {
+    server_.handle(path, [&](const LoopbackRequest&, LoopbackResponse& res) {
         for (int waited = 0; waited < 1000 && !seen; ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         res.set_content(document, "text/plain");
     });

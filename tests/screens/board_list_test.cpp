@@ -13,15 +13,7 @@
 namespace zubo {
 namespace {
 
-struct ParsedMenu {
-    BoardMenu menu;
-    std::vector<BoardRecord> boards;  // boards[0] is board number 1
-};
-
-ParsedMenu parse(const std::string& text) {
-    auto parsed = test::parse_text<BoardRecord>(text, kBoardTableSize, parse_board_menu);
-    return {parsed.result, parsed.records};
-}
+auto parse(const std::string& text) { return test::parse_text<BoardRecord>(text, kBoardTableSize, parse_board_menu); }
 
 TEST(ParseLinkLine, TakesUrlAndNameOfALinkLine) {
     struct Case {
@@ -58,7 +50,7 @@ TEST(ParseLinkLine, CutsOverLongFieldsToTheirRoom) {
 }
 
 TEST(ParseBoardMenu, TakesOnlyLinksAfterTheMarker) {
-    ParsedMenu p = parse(
+    auto p = parse(
         "<A HREF=http://before/>Before</A>\n"
         "<br><br><B>News</B><br>\n"
         "<A HREF=http://a/>A</A><br>\n"
@@ -66,51 +58,51 @@ TEST(ParseBoardMenu, TakesOnlyLinksAfterTheMarker) {
         "<BR><BR><B>Other</B><BR>\n"
         "<A HREF=http://b/>B</A>\n"
         "<a href=http://c/>C</a>\n");
-    ASSERT_TRUE(p.menu.marker_found);
-    ASSERT_EQ(p.menu.count, 2);
-    EXPECT_STREQ(p.boards[0].url, "http://a/");
-    EXPECT_STREQ(p.boards[1].name, "B");
-    EXPECT_FALSE(p.menu.over_limit);
+    ASSERT_TRUE(p.result.marker_found);
+    ASSERT_EQ(p.result.count, 2);
+    EXPECT_STREQ(p.records[0].url, "http://a/");
+    EXPECT_STREQ(p.records[1].name, "B");
+    EXPECT_FALSE(p.result.over_limit);
 }
 
 TEST(ParseBoardMenu, NoMarkerMeansNoMenu) {
     for (const char* text : {"", "<html>error</html>\n<A HREF=http://a/>A</A>\n", "<BR><BR>\n"}) {
-        ParsedMenu p = parse(text);
-        EXPECT_FALSE(p.menu.marker_found) << text;
-        EXPECT_EQ(p.menu.count, 0);
+        auto p = parse(text);
+        EXPECT_FALSE(p.result.marker_found) << text;
+        EXPECT_EQ(p.result.count, 0);
     }
 }
 
 TEST(ParseBoardMenu, OverLongLineStaysOneLine) {
     // Its tail looks like a link line, but it is not the start of a line.
     std::string line = std::string(kLineSize + 10, 'x') + "<A HREF=http://tail/>Tail</A>\n";
-    ParsedMenu p = parse("<BR><BR><B>x</B>\n" + line + "<A HREF=http://a/>A</A>\n");
-    ASSERT_EQ(p.menu.count, 1);
-    EXPECT_STREQ(p.boards[0].url, "http://a/");
+    auto p = parse("<BR><BR><B>x</B>\n" + line + "<A HREF=http://a/>A</A>\n");
+    ASSERT_EQ(p.result.count, 1);
+    EXPECT_STREQ(p.records[0].url, "http://a/");
 }
 
 TEST(ParseBoardMenu, StopsAtTheTableLimit) {
     std::string text = "<BR><BR><B>x</B>\n";
     for (int i = 1; i <= kBoardTableSize + 5; ++i) text += "<A HREF=http://h/" + std::to_string(i) + "/>b</A>\n";
-    ParsedMenu p = parse(text);
-    EXPECT_TRUE(p.menu.over_limit);
-    ASSERT_EQ(p.menu.count, kBoardTableSize - 1);
-    EXPECT_EQ(std::string(p.boards.back().url), "http://h/2999/");
+    auto p = parse(text);
+    EXPECT_TRUE(p.result.over_limit);
+    ASSERT_EQ(p.result.count, kBoardTableSize - 1);
+    EXPECT_EQ(std::string(p.records.back().url), "http://h/2999/");
 }
 
 TEST(ParseBoardMenu, RealMenus) {
     ZUBO_NEED_REAL_FIXTURES();
-    ParsedMenu old_menu = parse(test::real_fixture("bbsmenu-2013.html"));
-    ASSERT_EQ(old_menu.menu.count, 907);
-    EXPECT_STREQ(old_menu.boards[0].url, "http://headline.2ch.net/bbynamazu/");
-    EXPECT_EQ(old_menu.boards[0].name, test::sjis("地震headline"));
-    EXPECT_EQ(old_menu.boards[99].name, test::sjis("エネルギー"));
+    auto old_menu = parse(test::real_fixture("bbsmenu-2013.html"));
+    ASSERT_EQ(old_menu.result.count, 907);
+    EXPECT_STREQ(old_menu.records[0].url, "http://headline.2ch.net/bbynamazu/");
+    EXPECT_EQ(old_menu.records[0].name, test::sjis("地震headline"));
+    EXPECT_EQ(old_menu.records[99].name, test::sjis("エネルギー"));
 
-    ParsedMenu new_menu = parse(test::real_fixture("bbsmenu-2026-style.html"));
-    ASSERT_EQ(new_menu.menu.count, 16);
-    EXPECT_STREQ(new_menu.boards[0].url, "https://headline.5ch.io/bbynamazu/");
-    EXPECT_EQ(new_menu.boards[15].name, test::sjis("数学"));
-    EXPECT_EQ(new_menu.boards[10].name, test::sjis("鉄道総合"));
+    auto new_menu = parse(test::real_fixture("bbsmenu-2026-style.html"));
+    ASSERT_EQ(new_menu.result.count, 16);
+    EXPECT_STREQ(new_menu.records[0].url, "https://headline.5ch.io/bbynamazu/");
+    EXPECT_EQ(new_menu.records[15].name, test::sjis("数学"));
+    EXPECT_EQ(new_menu.records[10].name, test::sjis("鉄道総合"));
 }
 
 }  // namespace

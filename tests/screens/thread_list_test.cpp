@@ -12,15 +12,7 @@
 namespace zubo {
 namespace {
 
-struct ParsedList {
-    ThreadListing listing;
-    std::vector<ThreadRecord> threads;  // threads[0] is thread number 1
-};
-
-ParsedList parse(const std::string& text) {
-    auto parsed = test::parse_text<ThreadRecord>(text, kThreadTableSize, parse_subject);
-    return {parsed.result, parsed.records};
-}
+auto parse(const std::string& text) { return test::parse_text<ThreadRecord>(text, kThreadTableSize, parse_subject); }
 
 TEST(ParseSubjectLine, FirstTwoTokensAreNameAndTitle) {
     struct Case {
@@ -49,32 +41,32 @@ TEST(ParseSubject, EveryLineTakesANumberUpToTheLimit) {
         for (int i = 1; i <= n; ++i) text += std::to_string(i) + ".dat<>T" + std::to_string(i) + "\n";
         return text;
     };
-    ParsedList full = parse(lines(kThreadTableSize - 1));
-    EXPECT_EQ(full.listing.count, 2999);
-    EXPECT_FALSE(full.listing.over_limit);
+    auto full = parse(lines(kThreadTableSize - 1));
+    EXPECT_EQ(full.result.count, 2999);
+    EXPECT_FALSE(full.result.over_limit);
 
-    ParsedList over = parse(lines(kThreadTableSize + 1));
-    EXPECT_EQ(over.listing.count, 2999);
-    EXPECT_TRUE(over.listing.over_limit);
-    EXPECT_STREQ(over.threads.back().title, "T2999");
+    auto over = parse(lines(kThreadTableSize + 1));
+    EXPECT_EQ(over.result.count, 2999);
+    EXPECT_TRUE(over.result.over_limit);
+    EXPECT_STREQ(over.records.back().title, "T2999");
 
-    ParsedList with_gap = parse("1.dat<>A\n\n3.dat<>C\n");
-    ASSERT_EQ(with_gap.listing.count, 3);
-    EXPECT_STREQ(with_gap.threads[1].dat_name, "");
-    EXPECT_STREQ(with_gap.threads[2].title, "C");
+    auto with_gap = parse("1.dat<>A\n\n3.dat<>C\n");
+    ASSERT_EQ(with_gap.result.count, 3);
+    EXPECT_STREQ(with_gap.records[1].dat_name, "");
+    EXPECT_STREQ(with_gap.records[2].title, "C");
 }
 
 TEST(ParseSubject, RealThreadLists) {
     ZUBO_NEED_REAL_FIXTURES();
-    ParsedList recent = parse(test::real_fixture("subject-2013.txt"));
-    ASSERT_EQ(recent.listing.count, 714);
-    EXPECT_STREQ(recent.threads[0].dat_name, "1302924333.dat");
-    EXPECT_EQ(recent.threads[0].title, test::sjis("【ハム太郎】春名ヒロ子ちゃんのスレ【ロコちゃん】 (23)"));
-    EXPECT_EQ(recent.threads[713].title, test::sjis("【はにゃん】今週のさくらちゃんPart21【ですわ～】 (1001)"));
+    auto recent = parse(test::real_fixture("subject-2013.txt"));
+    ASSERT_EQ(recent.result.count, 714);
+    EXPECT_STREQ(recent.records[0].dat_name, "1302924333.dat");
+    EXPECT_EQ(recent.records[0].title, test::sjis("【ハム太郎】春名ヒロ子ちゃんのスレ【ロコちゃん】 (23)"));
+    EXPECT_EQ(recent.records[713].title, test::sjis("【はにゃん】今週のさくらちゃんPart21【ですわ～】 (1001)"));
 
-    ParsedList older = parse(test::real_fixture("subject-2012.txt"));
-    ASSERT_EQ(older.listing.count, 378);
-    EXPECT_EQ(older.threads[21].title,
+    auto older = parse(test::real_fixture("subject-2012.txt"));
+    ASSERT_EQ(older.result.count, 378);
+    EXPECT_EQ(older.records[21].title,
               test::sjis("韓国の物価がやばいｗ政府の統制も効かず&lt;丶；∀；&gt;「ジャップ助けてー」 (33)"));
 }
 

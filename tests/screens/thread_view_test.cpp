@@ -10,6 +10,7 @@
 
 #include "console/messages.h"
 #include "support/console_capture.h"
+#include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
 #include "support/temp_dir.h"
@@ -53,7 +54,7 @@ std::vector<Loaded> load(const std::string& text) { return load_all(text).posts;
 PostRecord parse(const std::string& line) {
     std::vector<char> buf(kLineSize);
     std::memcpy(buf.data(), line.c_str(), line.size() + 1);
-    NgWords words = read_ng_words();
+    NgWords words = read_ng_words(false);
     PostRecord post;
     parse_thread_line(buf.data(), words, &post);
     return post;
@@ -277,9 +278,7 @@ protected:
     static std::string head() {
         return std::string(messages::reading_thread) + messages::failed_connect + messages::thread_banner;
     }
-    static std::string prompt(const std::string& title = "T") {
-        return test::sjis("■--[") + title + test::sjis("]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
-    }
+    static std::string prompt(const std::string& title = "T") { return test::post_prompt(title); }
     static std::string end() { return messages::thread_end; }
 
     test::WorkingDir dir_;

@@ -5,62 +5,23 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace zubo {
 namespace {
 
-TEST(SplitNext, ReturnsOnlyFieldsFollowedByASeparator) {
-    EXPECT_STREQ(split_next("a<>b<>c", "<>"), "a");
-    EXPECT_STREQ(split_next(nullptr, "<>"), "b");
-    EXPECT_EQ(split_next(nullptr, "<>"), nullptr);
-    EXPECT_EQ(split_next(nullptr, "<>"), nullptr);
-}
-
-TEST(SplitNext, LeadingSeparatorGivesAnEmptyField) {
-    EXPECT_STREQ(split_next("<>x<>", "<>"), "");
-    EXPECT_STREQ(split_next(nullptr, "<>"), "x");
-    EXPECT_EQ(split_next(nullptr, "<>"), nullptr);
-}
-
-TEST(SplitNext, NewStringDiscardsThePreviousPosition) {
-    EXPECT_STREQ(split_next("a<>b<>c<>", "<>"), "a");
-    EXPECT_STREQ(split_next("x<>y<>", "<>"), "x");
-    EXPECT_STREQ(split_next(nullptr, "<>"), "y");
-}
-
-TEST(SplitNext, WorksOnAPrivateCopy) {
-    char line[] = "n<>m<>";
-    EXPECT_STREQ(split_next(line, "<>"), "n");
-    EXPECT_STREQ(line, "n<>m<>");
-}
-
-TEST(ReplaceFirst, CallerLoopReplacesEveryOccurrence) {
-    char s[] = "x<br>y<br>z";
-    int made = 0;
-    while (replace_first(s, "<br>", "\n\t")) ++made;
-    EXPECT_EQ(made, 2);
-    EXPECT_STREQ(s, "x\n\ty\n\tz");
-}
-
-TEST(ReplaceFirst, UnchangedWhenNothingToDo) {
+TEST(FieldSplitter, ReturnsOnlyFieldsFollowedByASeparator) {
     struct Case {
-        const char* find;
-        const char* repl;
-    } cases[] = {{"&lt;", "<"}, {"", "X"}, {"abcdefgh", ""}};
+        const char* text;
+        std::vector<std::string> fields;
+    } cases[] = {{"a<>b<>c", {"a", "b"}}, {"<>x<>", {"", "x"}}, {"<<>>", {"<"}}, {"plain", {}}};
     for (const Case& c : cases) {
-        char s[] = "abc<>def";
-        EXPECT_EQ(replace_first(s, c.find, c.repl), 0) << c.find;
-        EXPECT_STREQ(s, "abc<>def");
+        std::string text = c.text;
+        FieldSplitter fields(text.data(), "<>");
+        for (const std::string& field : c.fields) EXPECT_STREQ(fields.next(), field.c_str()) << c.text;
+        EXPECT_EQ(fields.next(), nullptr) << c.text;
+        EXPECT_EQ(fields.next(), nullptr) << c.text;
     }
-}
-
-TEST(ReplaceFirst, ShortensAtStartAndEnd) {
-    char head[] = "&quot;x";
-    EXPECT_EQ(replace_first(head, "&quot;", "\""), 1);
-    EXPECT_STREQ(head, "\"x");
-    char tail[] = "x&gt;";
-    EXPECT_EQ(replace_first(tail, "&gt;", ">"), 1);
-    EXPECT_STREQ(tail, "x>");
 }
 
 TEST(ParseDecimal, ReadsLikeTheCommandsDo) {

@@ -3,39 +3,94 @@
 // thread of its own: the tests, the sample board service and the bench all
 // serve zubo through it. It answers both origin-form requests
 // (GET /board/subject.txt) and the proxy form (GET http://host/path); a
-// handler is found by the request target as sent, then the fallback
-// handler, then 404. The body of an answer of status 300 or more goes
-// whole, whatever Range was asked. A connection is kept alive for up to
-// 1,000 requests, as the service's servers keep it for a whole run.
+// handler is found by the request's path, then the fallback handler, then
+// 404. The body of an answer of status 300 or more goes whole, whatever
+// Range was asked. A connection is kept alive for up to 1,000 requests, as
+// the service's servers keep it for a whole run.
+//
+// The HTTP library stays inside loopback_server.cpp: its header is large, and
+// this one is included by every test that serves zubo.
 
-#include <httplib.h>
-
-#include <condition_variable>
 #include <cstddef>
 #include <functional>
-#include <map>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 namespace zubo {
 
+// Header names compare without case, as HTTP has them.
+using HeaderList = std::vector<std::pair<std::string, std::string>>;
+
 struct SeenRequest {
     std::string target;  // as on the request line
-    httplib::Headers headers;
+    HeaderList headers;
     int remote_port = -1;  // the client's end of the connection it came on
     // Known once the answer is written: its status, and the bytes of a body
     // given whole (serve, set_content) as sent, after any range; a body
     // from a content provider counts 0.
     int status = 0;
     std::size_t body_bytes = 0;
+    // The value of the named header; empty when absent.
+    std::string header(const std::string& name) const;
+    bool has_header(const std::string& name) const;
+};
+
+// What a handler sees of a request.
+struct LoopbackRequest {
+    std::string path;
+    // The start of the first range asked ("bytes=N-"), or -1 with no Range.
+    long long range_start = -1;
+    HeaderList headers;
+    // The value of the named header; empty when absent.
     std::string header(const std::string& name) const;
 };
 
+// Where a content provider writes: write() sends bytes, done() ends a
+// chunked body.
+struct BodyWriter {
+    std::function<bool(const char* data, std::size_t size)> write;
+    std::function<void()> done;
+};
+
+// What a handler answers: the HTTP library's response, spelled by what the
+// tests use of it. A provider returning false breaks the connection off.
+class LoopbackResponse {
+public:
+    // Of a body of a known length; offset and length are of the part asked.
+    using Provider = std::function<bool(std::size_t offset, std::size_t length, BodyWriter& sink)>;
+    // Of a chunked body, which goes whole whatever Range asked.
+    using ChunkedProvider = std::function<bool(std::size_t offset, BodyWriter& sink)>;
+
+    // Left at -1, the status follows the request: 200, or 206 or 416 for a
+    // Range.
+    int status = -1;
+
+    void set_content(const std::string& body, const std::string& content_type);
+    void set_header(const std::string& name, const std::string& value);
+    void set_redirect(const std::string& location, int redirect_status = 302);
+    void set_content_provider(std::size_t length, const std::string& content_type, Provider provider);
+    void set_chunked_content_provider(const std::string& content_type, ChunkedProvider provider);
+    // Streamed, the body goes whole: no range is applied to it.
+    void stream_whole(const std::string& content_type, const std::string& body);
+
+private:
+    friend class LoopbackServer;
+    std::string body_;
+    std::string content_type_;
+    HeaderList headers_;
+    std::size_t length_ = 0;
+    Provider provider_;
+    ChunkedProvider chunked_;
+};
+
+// The gzip form of bytes, as a server compresses an answer.
+std::string gzip(const std::string& bytes);
+
 class LoopbackServer {
 public:
-    using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+    using Handler = std::function<void(const LoopbackRequest&, LoopbackResponse&)>;
 
     // Listens on the given port, or on a free one for 0; throws
     // std::runtime_error when it can't.
@@ -44,7 +99,7 @@ public:
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    int port() const { return port_; }
+    int port() const;
     // "http://127.0.0.1:PORT" followed by path.
     std::string url(const std::string& path) const;
 
@@ -58,7 +113,6 @@ public:
     void serve_ignoring_ranges(const std::string& target, const std::string& body);
     // Answers GET target through handler.
     void handle(const std::string& target, Handler handler);
-    void forget(const std::string& target);
     // Answers every target that has no handler of its own.
     void handle_others(Handler handler);
 
@@ -71,19 +125,8 @@ public:
     void wait();
 
 private:
-    void answer(const httplib::Request& req, httplib::Response& res);
-    void answered(const httplib::Request& req, const httplib::Response& res);
-
-    httplib::Server server_;
-    int port_ = -1;
-    std::thread thread_;
-    mutable std::mutex mutex_;
-    std::map<std::string, Handler> handlers_;
-    Handler others_;
-    std::vector<SeenRequest> seen_;
-    // Requests whose answers are not written yet, by the index in seen_.
-    std::map<const httplib::Request*, std::size_t> unanswered_;
-    mutable std::condition_variable all_answered_;
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace zubo

@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "sample service: %s\n", e.what());
         return 1;
     }
-    server->handle_others([&docs](const httplib::Request& req, httplib::Response& res) {
+    server->handle_others([&docs](const zubo::LoopbackRequest& req, zubo::LoopbackResponse& res) {
         std::string path = zubo::sample::path_of(req.path);
         auto it = docs.find(path);
         if (it == docs.end()) {

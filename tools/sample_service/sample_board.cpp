@@ -126,19 +126,33 @@ std::vector<Thread> prog_threads() {
     return threads;
 }
 
-// A board without a thread list of its own.
-Board plain(const char* dir, const char* name) { return {dir, name, false, {}}; }
+// A board of four threads of chatter about its name; keys, days and
+// lengths follow from the board's directory, so each board's differ.
+Board plain(const char* dir, const char* name) {
+    int seed = 0;
+    for (const char* c = dir; *c; ++c) seed = (seed * 31 + *c) % 1000;
+    const std::string topic = name;
+    const std::string titles[] = {topic + "の雑談スレ", topic + "の質問スレ part" + std::to_string(seed % 5 + 1),
+                                  "初めての" + topic, topic + "のニュースを語る"};
+    std::vector<Thread> threads;
+    long key = 1767400000 + seed * 86400L;
+    for (const std::string& title : titles) {
+        threads.push_back(chatter(key, seed % 28 + 1, title, 3 + seed % 4));
+        key += 3600;
+    }
+    return {dir, name, std::move(threads)};
+}
 
 std::vector<Category> build_catalogue() {
     return {
         {"ニュース",
-         {{"news", "ニュース速報", true, news_threads()}, plain("newsplus", "ニュース速報+"),
+         {{"news", "ニュース速報", news_threads()}, plain("newsplus", "ニュース速報+"),
           plain("bizplus", "ビジネスニュース+")}},
         {"趣味",
-         {{"shogi", "将棋・チェス", true, shogi_threads()}, plain("rail", "鉄道総合"),
-          {"cook", "料理", true, {}}, plain("igo", "囲碁"), plain("sky", "天文・気象"), plain("math", "数学")}},
+         {{"shogi", "将棋・チェス", shogi_threads()}, plain("rail", "鉄道総合"),
+          {"cook", "料理", {}}, plain("igo", "囲碁"), plain("sky", "天文・気象"), plain("math", "数学")}},
         {"PC等",
-         {{"prog", "プログラム", true, prog_threads()}, plain("linux", "Linux"), plain("unix", "UNIX"),
+         {{"prog", "プログラム", prog_threads()}, plain("linux", "Linux"), plain("unix", "UNIX"),
           plain("tech", "プログラマー"), plain("win", "Windows"), plain("mac", "Mac")}},
         {"生活",
          {plain("kankon", "家庭"), plain("money", "家計"), plain("travel", "旅行"), plain("food", "食べ物"),
@@ -199,7 +213,6 @@ std::map<std::string, std::string> documents(const std::string& base_url) {
     std::map<std::string, std::string> docs;
     docs["/bbsmenu.html"] = to_cp932(board_menu(base_url));
     for (const Board* b : boards_in_order()) {
-        if (!b->served) continue;
         std::string dir = "/" + b->dir + "/";
         docs[dir + "subject.txt"] = to_cp932(subject(*b));
         for (const Thread& t : b->threads) docs[dir + "dat/" + t.key] = to_cp932(document(t));

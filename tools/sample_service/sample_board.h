@@ -18,8 +18,7 @@ struct Thread {
 struct Board {
     std::string dir;    // the path segment of the board's URL
     std::string name;
-    bool served;        // false: the board has no subject.txt (404)
-    std::vector<Thread> threads;
+    std::vector<Thread> threads;  // none: an empty thread list
 };
 
 struct Category {
