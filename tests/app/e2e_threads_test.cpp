@@ -100,6 +100,8 @@ protected:
 
     // A fresh server (on a new port) named by italist.txt, serving the board.
     void start_server() {
+        // A new case: nothing remembered of the one before.
+        std::filesystem::remove(dir_.file("zubo.db"));
         server_ = std::make_unique<LoopbackServer>();
         boards_ = {{server_->url("/news/"), "ニュース速報"}, {server_->url("/game/"), "ゲーム"}};
         write_file(dir_.file("italist.txt"), board_menu(boards_));
@@ -418,7 +420,7 @@ TEST_F(E2eThreads, DatNameOutsideDatIsNeitherRequestedNorWritten) {
 
     EXPECT_EQ(r.out, up_to_thread(2, titles_[1], kOk, "失敗 (スレッド名が不正です)\n") + dat_open_error() + back_and_out());
     for (const SeenRequest& seen : server_->requests()) EXPECT_EQ(seen.target.find("evil"), std::string::npos) << seen.target;
-    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards"}));
+    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards", "zubo.db"}));
     EXPECT_FALSE(file_exists(dir_.file("boards/news/dat")));
 }
 

@@ -233,7 +233,7 @@ TEST_F(Hostile, DatNamesThatLeaveDatAreNeverRequestedNorWritten) {
     // One trick opened at each of the eight prompts.
     ZuboRun r = run("1\n2\n3\n4\n5\n6\n7\n8\n9\n");
     EXPECT_EQ(occurrences(r.out, sjis("■------スレッドを表示------\n") + kDatOpenError), tricks.size());
-    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards"}));
+    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards", "zubo.db"}));
     // The long name is plain, so its board's directory is made; no file is.
     EXPECT_TRUE(names_in(dir_.file("boards/news/dat")).empty());
     EXPECT_FALSE(file_exists("/tmp/zubo-evil.dat"));
@@ -337,7 +337,7 @@ protected:
         EXPECT_TRUE(read_file(dir_.file("italist.txt")) == menu);
         EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
         EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == old_doc_);
-        EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards"}));
+        EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards", "zubo.db"}));
         EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{dat_name(1)});
     }
 };

@@ -37,7 +37,7 @@ inline std::string board_prompt(std::size_t count) {
     return sjis("■--スレッド一覧番号入力?(1-" + std::to_string(count) + " j[数値]:ジャンプ s:検索 e:終わり)--");
 }
 inline std::string thread_prompt(std::size_t count) {
-    return sjis("■--スレッド番号を入力?(1-" + std::to_string(count) + ":開く j[数値]:ジャンプ s:検索 e:板一覧)--");
+    return sjis("■--スレッド番号を入力?(1-" + std::to_string(count) + ":開く j[数値]:ジャンプ s:検索 o[m/n/c/u/o]:並べ替え e:板一覧)--");
 }
 inline std::string post_prompt(const std::string& title) {
     return sjis("■--[") + title + sjis("]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
