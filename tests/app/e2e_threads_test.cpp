@@ -176,8 +176,11 @@ TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
     // page, thread 2 again; then Enter, the list's pause, and e.
     ZuboRun r = run("1\n2\n2\n2\n\n\n\ne\n");
     const std::string list = entries(titles_, 1, 3) + thread_prompt(3);
+    // Back from thread 2, the list marks it read.
+    const std::string read = entries(titles_, 1, 1) + "2 : " + sjis(titles_[1] + " [既読]\n") + entries(titles_, 3, 3) +
+                             thread_prompt(3);
     const std::string thread = thread_opened(2, sjis(titles_[1])) + printed(posts, 1, 2) + thread_end();
-    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + list + thread + list + thread + list +
+    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + list + thread + read + thread + read +
                          sjis("■板一覧に戻ります\n") + board_list_page(boards_) + leaving());
     EXPECT_EQ(requests_for("/news/dat/" + dat_name(2)), 2u);
 }
@@ -215,6 +218,8 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
         ZuboRun first = run(input);
         EXPECT_EQ(first.out, up_to_thread(1, titles_[0]) + rest);
 
+        // The download is this case's matter; the read state has its own.
+        std::filesystem::remove(dir_.file("zubo.db"));
         if (server_down) server_.reset();
         else server_->serve(dat_path, "<html><body>404 Not Found</body></html>", 404);
         ZuboRun again = run(input);
@@ -265,6 +270,8 @@ TEST_F(E2eThreads, ReopenedThreadIsBroughtUpToDate) {
         if (c.ignores_ranges) server_->serve_ignoring_ranges(dat_path, after);
         else server_->serve(dat_path, after);
         const std::size_t before_second = server_->requests().size();
+        // The download is this case's matter; the read state has its own.
+        std::filesystem::remove(dir_.file("zubo.db"));
         ZuboRun second = run("1\n1\n\ne\ne\n");
 
         const int count = static_cast<int>(c.after.size());
@@ -489,6 +496,7 @@ TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
 
     for (bool utf8 : {false, true}) {
         SCOPED_TRACE(utf8 ? "UTF-8" : "CP932");
+        std::filesystem::remove(dir_.file("zubo.db"));  // each console reads it anew
         ZuboRun r = run("1\n1\n\n\ne\ne\n", utf8);
         EXPECT_EQ(r.out, utf8 ? on_utf8_console(cp932_screen, {{"&#128512;", "😀"}, {"&#55357;&#56832;", "😀"}})
                               : cp932_screen);
@@ -518,6 +526,7 @@ TEST_F(E2eThreads, RealThreadOfTodayShowsAnchorsAndEmoji) {
 
     for (bool utf8 : {false, true}) {
         SCOPED_TRACE(utf8 ? "UTF-8" : "CP932");
+        std::filesystem::remove(dir_.file("zubo.db"));  // each console reads it anew
         ZuboRun r = run("1\n1\n\ne\ne\n", utf8);
         for (const Shown& s : shown) {
             const std::string& text = utf8 || s.cp932.empty() ? s.utf8 : s.cp932;

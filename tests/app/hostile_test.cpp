@@ -327,13 +327,16 @@ protected:
     void expect_old_copies_shown_and_kept(const std::string& menu, const std::string& outcome,
                                           const std::string& thread_outcome = "") {
         write_file(dir_.file("italist.txt"), menu);
+        std::filesystem::remove(dir_.file("zubo.db"));  // each case a first visit
         ZuboRun r = run("1\n1\n\n\n\ne\n");
         const std::string list = entries(old_titles_, 1, 20) + thread_prompt(20);
+        // Back from thread 1, the list marks it read.
+        const std::string read_list = "1 : old1" + sjis(" [既読]") + "\n" + entries(old_titles_, 2, 20) + thread_prompt(20);
         EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_, outcome) + list +
                              thread_opened(1, "old1", thread_outcome.empty() ? outcome : thread_outcome) +
                              post(1, "name1", "sage", "date", "kept1") +
                              post(2, "name2", "sage", "date", "kept2") + post(3, "name3", "sage", "date", "kept3") +
-                             kThreadEnd + list + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
+                             kThreadEnd + read_list + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
         EXPECT_TRUE(read_file(dir_.file("italist.txt")) == menu);
         EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
         EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == old_doc_);
@@ -524,6 +527,7 @@ TEST_F(ClosedInput, EveryPromptAndPauseEndsZuboAtOnce) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
+        std::filesystem::remove(dir_.file("zubo.db"));  // each case a first visit
         ZuboRun r = run(c.input);
         EXPECT_TRUE(ends_with(r.out, c.tail)) << r.out;
         EXPECT_EQ(occurrences(r.out, kLeave), 1u);
