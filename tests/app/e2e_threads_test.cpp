@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/e2e.h"
@@ -95,6 +96,7 @@ protected:
     std::unique_ptr<LoopbackServer> server_;
     std::vector<MenuBoard> boards_;
     std::vector<std::string> titles_ = numbered_titles("スレッド", 45);
+    std::vector<std::pair<std::string, std::string>> env_;
 
     void SetUp() override { start_server(); }
 
@@ -114,6 +116,7 @@ protected:
         options.input = input;
         options.cwd = dir_.path();
         options.timeout_seconds = 10;
+        options.env = env_;
         ZuboRun r = run_zubo(options);
         expect_clean_exit(r);
         return r;
@@ -185,6 +188,41 @@ TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
     EXPECT_EQ(requests_for("/news/dat/" + dat_name(2)), 2u);
 }
 
+// Two boards, each with a thread of the same key: online and offline, each
+// board shows its own list and its own thread; a board whose list can't be
+// had and was never had says so, never showing another board's.
+TEST_F(E2eThreads, BoardsKeepTheirOwnListsAndThreads) {
+    const std::vector<std::string> game_titles = numbered_titles("ゲーム", 3);
+    const std::string news_doc = dat_document({plain_post(1)}), game_doc = dat_document({plain_post(2)});
+    server_->serve("/game/subject.txt", subject(game_titles));
+    server_->serve("/news/dat/" + dat_name(1), news_doc);
+    server_->serve("/game/dat/" + dat_name(1), game_doc);
+    // Board 1, thread 1, its end, e at the list; board 2, thread 1, its end,
+    // e at the list shown again; e.
+    const std::string input = "1\n1\n\ne\n2\n1\n\ne\ne\n";
+    const std::string news_thread = printed(1, plain_post(1)) + thread_end();
+    const std::string game_thread = printed(1, plain_post(2)) + thread_end();
+    for (const std::string& outcome : {kOk, kCannotConnect}) {
+        SCOPED_TRACE(outcome);
+        ZuboRun r = run(input);
+        const std::size_t news = r.out.find(thread_opened(1, sjis(titles_[0]), outcome) + news_thread);
+        const std::size_t game = r.out.find(board_opened(2, sjis("ゲーム"), outcome));
+        EXPECT_NE(news, std::string::npos);
+        ASSERT_NE(game, std::string::npos);
+        EXPECT_LT(news, game);
+        EXPECT_NE(r.out.find(thread_opened(1, sjis(game_titles[0]), outcome) + game_thread, game), std::string::npos);
+        EXPECT_EQ(r.out.find(sjis(titles_[0]), game), std::string::npos);  // no news title under the game board
+        EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), news_doc);
+        EXPECT_EQ(read_file(dir_.file("boards/game/dat/" + dat_name(1))), game_doc);
+        server_.reset();
+    }
+
+    std::filesystem::remove_all(dir_.file("boards/game"));
+    ZuboRun none = run("2\ne\n");
+    EXPECT_EQ(none.out, board_list_page(boards_) + board_opened(2, sjis("ゲーム"), kCannotConnect) +
+                            sjis("■スレッド一覧がありません\n") + board_list_page(boards_) + leaving());
+}
+
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
     const std::vector<std::string> later = numbered_titles("新しいスレッド", 45);
     std::atomic<int> visits{0};
@@ -236,6 +274,45 @@ std::vector<Post> plain_posts(int count) {
     for (int n = 1; n <= count; ++n) posts.push_back(plain_post(n));
     return posts;
 }
+
+// A reader comes back: the thread resumes after the last post seen, the
+// posts that came since are marked, the list shows what is unread, and
+// sorts by momentum on a fixed clock.
+TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
+    env_ = {{"ZUBO_NOW", "1000086400"}};  // a day after the threads' keys
+    titles_[0] = "続きスレ (30)";
+    server_->serve("/news/subject.txt", subject(titles_));
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(30)));
+    // Board 1, thread 1, e after its first page (posts 1 to 10), e, e.
+    run("1\n1\ne\ne\ne\n");
+
+    titles_[0] = "続きスレ (33)";
+    server_->serve("/news/subject.txt", subject(titles_));
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(33)));
+    ZuboRun back = run("1\n1\n\n\n\nom\ne\ne\n");
+    EXPECT_NE(back.out.find("1 : " + sjis("続きスレ (33) [未読23]\n")), std::string::npos);
+    EXPECT_NE(back.out.find(sjis("■続きから表示します (11/33)\n") + printed(11, plain_post(11))), std::string::npos);
+    EXPECT_NE(back.out.find(sjis("■------ここから新着------\n") + printed(31, plain_post(31))), std::string::npos);
+    EXPECT_EQ(back.out.find(printed(10, plain_post(10))), std::string::npos);
+    EXPECT_NE(back.out.find(sjis("■並べ替え: 勢い順\n1 : スレッド45 (45) 勢45\n")), std::string::npos);
+    EXPECT_NE(back.out.find(sjis("続きスレ (33) 勢33 [既読]\n")), std::string::npos);
+
+    // Two readers at once on one home, each a thread of its own: both kept.
+    std::vector<std::thread> readers;
+    for (int thread : {2, 3}) {
+        server_->serve("/news/dat/" + dat_name(thread), dat_document(plain_posts(thread)));
+        readers.emplace_back([this, thread] { run("1\n" + std::to_string(thread) + "\n\ne\ne\n"); });
+    }
+    for (std::thread& reader : readers) reader.join();
+    ZuboRun marks = run("1\ne\ne\n");
+    EXPECT_NE(marks.out.find(sjis("スレッド2 (2) [既読]\n3 : スレッド3 (3) [既読]\n")), std::string::npos);
+
+    write_file(dir_.file("zubo.db"), "not a database, not at all: sixteen bytes and more\n");
+    ZuboRun rebuilt = run("e\n");
+    EXPECT_EQ(rebuilt.out.rfind(sjis("■記録を作り直します: "), 0), 0u);
+    EXPECT_TRUE(file_exists(dir_.file("zubo.db.broken-1000086400")));
+}
+
 
 // Read once, then reopened in a second run after the thread changed (or
 // not) on the server: the second run shows the thread as the server now has

@@ -363,6 +363,10 @@ TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
         };
     };
     auto to_page = [](const LoopbackRequest&, LoopbackResponse& res) { res.set_redirect("/news/index.html"); };
+    auto maintenance = [](const LoopbackRequest&, LoopbackResponse& res) {
+        res.status = 200;
+        res.set_content(sjis("<html><body>メンテナンス中</body></html>\n"), "text/html");
+    };
     struct Fault {
         const char* name;
         LoopbackServer::Handler handler;
@@ -375,6 +379,7 @@ TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
         {"403, and 403 again", status(403), "失敗 (HTTP 403)\n", "失敗 (HTTP 404)\n"},
         {"404", status(404), "失敗 (HTTP 404)\n", ""},
         {"500", status(500), "失敗 (HTTP 500)\n", ""},
+        {"a page in place of the document", maintenance, "失敗 (スレッド一覧ではありません)\n", "失敗 (スレッドではありません)\n"},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(fault.name);
