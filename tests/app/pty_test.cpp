@@ -365,6 +365,44 @@ TEST_F(PtyTest, LoadingLineShowsWhileTheServerWorks) {
     EXPECT_EQ(term.exit_status(), 0);
 }
 
+// Ctrl-C while a thread's download stalls gives that download up: the copy
+// read before is shown and kept, and zubo waits at its prompt. Ctrl-C at a
+// prompt ends zubo, with status 130.
+TEST_F(PtyTest, CtrlCGivesUpADownloadThenEndsZubo) {
+    const sample::Board& board = *boards_[0];
+    const sample::Thread& thread = board.threads[0];
+    const std::string path = "/" + board.dir + "/dat/" + thread.key;
+    const std::string document = docs_.at(path);
+    std::atomic<bool> stall{false}, released{false};
+    server_.handle(path, [&](const LoopbackRequest&, LoopbackResponse& res) {
+        for (int waited = 0; stall && !released && waited < 1000; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        res.set_content(document, "text/plain");
+    });
+
+    Terminal term = start();
+    ASSERT_TRUE(term.started());
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows(thread_prompt(board)));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows(post_prompt(thread)));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows(thread_prompt(board)));
+    stall = true;
+    term.type("1\n");
+    ASSERT_TRUE(term.shows("■スレッドを読み込んでいます..."));
+    term.type("\x03");
+    ASSERT_TRUE(term.shows("失敗 (中断しました)\n■------スレッドを表示------\n"));
+    ASSERT_TRUE(term.shows(post_prompt(thread)));
+    released = true;
+    EXPECT_EQ(test::read_file(dir_.file("boards/" + board.dir + "/dat/" + thread.key)), document);
+    term.type("\x03");
+    ASSERT_TRUE(term.shows("\n■終了します。\n"));
+    EXPECT_EQ(term.exit_status(), 130);
+}
+
 // A UTF-8 locale gives the UTF-8 console without -u.
 TEST_F(PtyTest, Utf8LocaleWithoutTheOption) {
     Terminal term = start("C.UTF-8");
