@@ -8,5 +8,8 @@ namespace zubo {
 inline constexpr char kBoardMenuFile[] = "italist.txt";
 // The user's NG words, one a line; only read.
 inline constexpr char kNgWordFile[] = "ngword.txt";
+// The user's NG rules, one a line (kind and pattern); zubo appends to it
+// from the thread prompt.
+inline constexpr char kNgRulesFile[] = "ng.txt";
 
 }  // namespace zubo

@@ -13,6 +13,9 @@
 #include <cstring>
 #include <optional>
 
+#include "console/console.h"
+#include "console/messages.h"
+#include "screens/files.h"
 #include "text/char_refs.h"
 #include "text/lines.h"
 #include "text/sjis.h"
@@ -346,6 +349,17 @@ bool append_ng_rule(const char* path, const char* line_in_file_encoding) {
     if (written && std::rename(temp.c_str(), path) == 0) return true;
     unlink(temp.c_str());
     return false;
+}
+
+NgRules read_ng_rules_file() {
+    static bool reported = false;
+    std::vector<int> bad_lines;
+    NgRules rules = NgRules::read(kNgRulesFile, console::utf8(), &bad_lines);
+    if (!reported) {
+        for (int line : bad_lines) console::print(messages::ng_rules_bad_line, line);
+        reported = !bad_lines.empty();
+    }
+    return rules;
 }
 
 }  // namespace zubo

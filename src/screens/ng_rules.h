@@ -98,4 +98,8 @@ private:
 // False when the line holds a newline or the file can't be read or written.
 bool append_ng_rule(const char* path, const char* line_in_file_encoding);
 
+// The rules of ng.txt in the home, read with the console's encoding; the
+// lines that can't be read are reported once per start of zubo.
+NgRules read_ng_rules_file();
+
 }  // namespace zubo

@@ -9,6 +9,7 @@
 #include "console/console.h"
 #include "console/messages.h"
 #include "screens/download_report.h"
+#include "screens/ng_rules.h"
 #include "screens/pager.h"
 #include "screens/thread_marks.h"
 #include "screens/thread_view.h"
@@ -51,10 +52,12 @@ public:
         listed_.reserve(static_cast<std::size_t>(count));
         for (int n = 1; n <= count; ++n) listed_.push_back(listed_thread(threads_[n].dat_name, threads_[n].title, states));
         order_ = sorted_entries(listed_, ListOrder::original, now_);
+        hide_ng_titles();
     }
 
     int count() const override { return static_cast<int>(order_.size()); }
     const char* label(int n) const override { return record(n).title; }
+    bool hidden(int n) const override { return ng_titles_[static_cast<std::size_t>(entry(n) - 1)]; }
 
     std::string annotation(int n) const override {
         const ListedThread& thread = listed(n);
@@ -81,6 +84,19 @@ public:
     }
 
 private:
+    // The threads whose titles the NG rules name are left out, and counted.
+    void hide_ng_titles() {
+        ng_titles_.assign(listed_.size(), false);
+        NgRules rules = read_ng_rules_file();
+        if (!rules.has_title_rules()) return;
+        int hidden = 0;
+        for (std::size_t i = 0; i < listed_.size(); ++i) {
+            ng_titles_[i] = rules.matches_title(threads_[i + 1].title);
+            hidden += ng_titles_[i];
+        }
+        if (hidden > 0) console::print(messages::ng_threads_hidden, hidden);
+    }
+
     int entry(int n) const { return order_[static_cast<std::size_t>(n - 1)]; }
     const ThreadRecord& record(int n) const { return threads_[entry(n)]; }
     const ListedThread& listed(int n) const { return listed_[static_cast<std::size_t>(entry(n) - 1)]; }
@@ -94,6 +110,7 @@ private:
     std::optional<long long> visited_;
     std::vector<ListedThread> listed_;
     std::vector<int> order_;
+    std::vector<bool> ng_titles_;  // by entry in the service's order
     ListOrder order_kind_ = ListOrder::original;
 };
 

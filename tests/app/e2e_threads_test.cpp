@@ -223,6 +223,18 @@ TEST_F(E2eThreads, BoardsKeepTheirOwnListsAndThreads) {
                             sjis("■スレッド一覧がありません\n") + board_list_page(boards_) + leaving());
 }
 
+// Titles an NG rule names are left out of the list, their numbers
+// skipped; a rule line zubo can't read is said once per start.
+TEST_F(E2eThreads, NgTitlesAreLeftOutAndBadRuleLinesSaidOnce) {
+    write_file(dir_.file("ng.txt"), sjis("title /スレッド1[0-9] /\nbogus line\ntitle 3 (3)\n"));
+    ZuboRun r = run("1\ne\n1\ne\ne\n");
+    const std::string opened = board_opened(1, sjis("ニュース速報"));
+    const std::string listed = sjis("■NGスレッド 11件\n") + entries(titles_, 1, 2) + entries(titles_, 4, 9) +
+                               entries(titles_, 20, 20) + thread_prompt(45);
+    EXPECT_EQ(r.out, board_list_page(boards_) + opened + sjis("■ng.txt 2行目を読めません\n") + listed +
+                         board_list_page(boards_) + opened + listed + board_list_page(boards_) + leaving());
+}
+
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
     const std::vector<std::string> later = numbered_titles("新しいスレッド", 45);
     std::atomic<int> visits{0};
