@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "store/database.h"
 #include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
@@ -285,6 +286,39 @@ std::vector<Post> plain_posts(int count) {
     std::vector<Post> posts;
     for (int n = 1; n <= count; ++n) posts.push_back(plain_post(n));
     return posts;
+}
+
+// Favourites across two boards: f brings their copies up to date with a
+// ranged request each, then lists them with their boards and unread posts;
+// one whose board left the menu says so. h lists the threads opened.
+TEST_F(E2eThreads, FavouritesCheckForUpdatesAndHistoryRemembers) {
+    const std::vector<std::string> game_titles = numbered_titles("ゲーム", 3);
+    server_->serve("/game/subject.txt", subject(game_titles));
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(3)));
+    server_->serve("/game/dat/" + dat_name(2), dat_document(plain_posts(2)));
+    // News thread 1 to its end, e; game thread 2 to its end, e at the list; e.
+    run("1\n1\n\ne\n2\n2\n\ne\ne\n");
+    {
+        store::Opened opened = store::Database::open(dir_.file("zubo.db"));
+        ASSERT_TRUE(opened.db);
+        opened.db->add_favourite({"news", dat_name(1), sjis(titles_[0])});
+        opened.db->add_favourite({"game", dat_name(2), sjis(game_titles[1])});
+        opened.db->add_favourite({"gone", dat_name(9), "old"});
+    }
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(5)));
+    const std::size_t before = server_->requests().size();
+
+    ZuboRun r = run("f\ne\nh\ne\ne\n");
+    EXPECT_EQ(server_->requests().size(), before + 2);
+    for (std::size_t i = before; i < server_->requests().size(); ++i) {
+        EXPECT_FALSE(server_->requests()[i].header("Range").empty());
+    }
+    EXPECT_NE(r.out.find(sjis("■------お気に入りを表示------\n1 : スレッド1 (1) [news] [未読2]\n"
+                              "2 : ゲーム2 (2) [game] [既読]\n3 : old [gone] [板なし]\n")),
+              std::string::npos);
+    EXPECT_NE(r.out.find(sjis("■------履歴を表示------\n1 : ゲーム2 (2) [game] [既読]\n2 : スレッド1 (1) [news] [未読2]\n"
+                              "■--履歴番号を入力?(1-2")),
+              std::string::npos);
 }
 
 // A reader comes back: the thread resumes after the last post seen, the
