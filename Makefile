@@ -7,7 +7,7 @@ WERROR ?= OFF
 PREFIX ?= /usr/local
 DESTDIR ?=
 JOBS ?= $(shell nproc)
-# Where `make run` keeps italist.txt, surelist.txt and dat/.
+# zubo's home for `make run`: italist.txt, boards/, zubo.db, your ngword.txt and ng.txt.
 DATA_DIR ?= data
 ARGS ?= -u
 
@@ -21,10 +21,9 @@ build: deps
 	      -DCMAKE_INSTALL_PREFIX=$(PREFIX)
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-# Runs zubo against the live service, in $(DATA_DIR).
+# Runs zubo against the live service, with its home in $(DATA_DIR).
 run: build
-	mkdir -p $(DATA_DIR)
-	cd $(DATA_DIR) && $(abspath $(BUILD_DIR))/zubo $(ARGS)
+	ZUBO_HOME=$(abspath $(DATA_DIR)) $(abspath $(BUILD_DIR))/zubo $(ARGS)
 
 # Configures and builds the targets $(1) with the build's output in a log,
 # shown only when the build fails.

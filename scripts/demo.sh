@@ -62,7 +62,7 @@ export no_proxy="127.0.0.1,localhost" NO_PROXY="127.0.0.1,localhost"
 printf '儲かる\n' >"$workdir/ngword.txt"
 
 cat <<MSG
-zubo demo: sample boards on 127.0.0.1:$port, working directory $workdir
+zubo demo: sample boards on 127.0.0.1:$port, zubo's home $workdir
   type a number and Enter to open, j[number] to jump, s[text] to search, e to go back.
   Every board has threads but 料理 (board 6), whose thread list is empty on purpose.
   ngword.txt hides a post of the first thread; board 10's first thread has 1001 posts.
@@ -70,6 +70,7 @@ zubo demo: sample boards on 127.0.0.1:$port, working directory $workdir
 
 MSG
 cd "$workdir"
+export ZUBO_HOME="$workdir"
 # On a terminal, zubo runs as a job of its own, given the terminal: Ctrl-C
 # reaches zubo alone, and the demo (and make above it) end quietly after it.
 if [ -t 0 ]; then set -m; fi
