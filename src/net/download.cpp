@@ -516,6 +516,13 @@ curl_off_t modification_time(const char* path) {
     return static_cast<curl_off_t>(info.st_mtime);
 }
 
+// Whether the copy at path passes check (none passes anything).
+bool copy_holds(const char* path, DocumentCheck check) {
+    if (!check) return true;
+    File copy = open_file(path, "r");
+    return copy && check(copy.get());
+}
+
 // Dates the new copy as the answer dated its document, as `curl -R` does;
 // without a Last-Modified it keeps the time it was written.
 void keep_last_modified(CURL* curl, const char* path) {
@@ -556,7 +563,9 @@ DownloadResult download_to_file(const char* url, const char* path, const Documen
     // Null when the caller could not build them (the heap is exhausted).
     if (!url || !path) return failed(DownloadFailure::kOther);
     Request request;
-    if (rules.conditional) request.modified_since = modification_time(path);
+    // A copy that is no such document (stored by an older zubo) is never
+    // kept by a 304.
+    if (rules.conditional && copy_holds(path, rules.check)) request.modified_since = modification_time(path);
     PendingFile pending(path);
     if (!pending.file()) return failed(DownloadFailure::kLocalFile);
     WholeBody body(pending.file());

@@ -464,6 +464,13 @@ TEST_F(Download, ConditionalDownloadKeepsACurrentCopyAndItsDate) {
     EXPECT_EQ(read_file(target_), "1.dat<>t (1)\n");
     EXPECT_EQ(asked, (std::vector<std::string>{"", "Mon, 01 Jan 2024 00:00:00 GMT"}));
     EXPECT_EQ(names_in(dir_.path()), std::set<std::string>{"body.txt"});
+
+    // A copy that is no such document is asked for whole.
+    write_file(target_, "<html>a page stored long ago</html>\n");
+    const DocumentRules checked{[](std::FILE* f) { return std::fgetc(f) != '<'; }, true};
+    EXPECT_TRUE(download_to_file(url.c_str(), target_.c_str(), checked, {}).ok());
+    EXPECT_EQ(asked.back(), "");
+    EXPECT_EQ(read_file(target_), "1.dat<>t (1)\n");
 }
 
 TEST_F(Download, LeftoversOlderThanAnHourAreRemovedBeforeTheNextDownload) {
