@@ -159,8 +159,9 @@ TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
 
     const std::string title = "スレッド3 (3)";
     // Posts 1 to 9 take 2 + 4 + 7 * 2 = 20 lines; 10 to 19 another 20.
-    EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(sjis(title)) + printed(posts, 10, 19) +
-                         post_prompt(sjis(title)) + printed(posts, 28, 30) + thread_end() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(sjis(title), 1, 9, 30) +
+                         printed(posts, 10, 19) + post_prompt(sjis(title), 10, 19, 30) + printed(posts, 28, 30) +
+                         thread_last_page(sjis(title), 28, 30, 30) + back_and_out());
     EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(3))), document);
     EXPECT_EQ(read_file(dir_.file("boards/news/subject.txt")), subject(titles_));
 }
@@ -348,7 +349,9 @@ TEST_F(E2eThreads, FallenThreadIsReadFromTheArchive) {
 
         const std::vector<Post>& posts = shown ? archived : copy;
         const std::string thread = c.local_copy || shown
-                                       ? printed(posts, 1, static_cast<int>(posts.size())) + thread_end()
+                                       ? printed(posts, 1, static_cast<int>(posts.size())) +
+                                             thread_last_page(sjis(titles_[0]), 1, static_cast<int>(posts.size()),
+                                                              static_cast<int>(posts.size()))
                                        : dat_open_error();
         EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, c.outcome) + thread + back_and_out());
         if (c.local_copy || shown) {
@@ -388,7 +391,8 @@ TEST_F(E2eThreads, FirstForbiddenIsAskedAgainOnTheRunsOneConnection) {
 
     ZuboRun r = run("1\n1\n\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_end() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_last_page(sjis(titles_[0]), 1, 3, 3) +
+                         back_and_out());
     const std::vector<SeenRequest> seen = server_->requests();
     std::vector<std::string> targets;
     for (const SeenRequest& request : seen) targets.push_back(request.target);
@@ -440,7 +444,8 @@ TEST_F(E2eThreads, ControlBytesFromTheServerNeverReachTheTerminal) {
     titles_[0] = "[2J消えるスレ (1)";
     post.name = "]0;乗っ取り名無し";
     post.shown = " [31m赤[0m\n\t[H戻る ";
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(1, post) + thread_end() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(1, post) + thread_last_page(sjis(titles_[0]), 1, 1, 1) +
+                         back_and_out());
     // Only the output is cleaned: the local copy is as the server sent it.
     EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), document);
 }
@@ -457,7 +462,8 @@ TEST_F(E2eThreads, FormatDirectivesInTextPrintAsTyped) {
     // The thread's prompt after ten posts carries the title; e goes back.
     ZuboRun r = run("1\n1\ne\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 10) + post_prompt(sjis(titles_[0])) + back_and_out());
+    EXPECT_EQ(r.out,
+              up_to_thread(1, titles_[0]) + printed(posts, 1, 10) + post_prompt(sjis(titles_[0]), 1, 10, 11) + back_and_out());
 }
 
 TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
