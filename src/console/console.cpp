@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -97,13 +98,19 @@ const char* next_to_look_at(const char* p, const char* end) {
 
 // Writes CP932 bytes already stripped of control bytes into the output's
 // buffer, converted when the terminal speaks UTF-8.
-void put(const char* bytes, std::size_t size) {
+// Output bytes go to the output, or to a string being measured.
+void emit(const char* bytes, std::size_t size, std::string* into) {
+    if (into) into->append(bytes, size);
+    else std::fwrite(bytes, 1, size, out());
+}
+
+void put(const char* bytes, std::size_t size, std::string* into = nullptr) {
     if (g_utf8) {
         std::size_t converted = 0;
         const char* text = sjis::to_utf8(bytes, size, &converted);
-        std::fwrite(text, 1, converted, out());
+        emit(text, converted, into);
     } else {
-        std::fwrite(bytes, 1, size, out());
+        emit(bytes, size, into);
     }
 }
 
@@ -144,6 +151,8 @@ void walk_format(const char* format, std::va_list args, Sink& to) {
 // collector when a long post needs it.
 class DecodedLine {
 public:
+    explicit DecodedLine(std::string* into = nullptr) : into_(into) {}
+
     void literal(const char* bytes, std::size_t size) {
         while (size > room_ - size_ && !grow(size)) {
             // The heap is exhausted: the run goes out a buffer at a time.
@@ -199,7 +208,7 @@ private:
         if (g_utf8) {
             end_run();
             char utf8[4];
-            std::fwrite(utf8, 1, encode_utf8(ref.code_point, utf8), out());
+            emit(utf8, encode_utf8(ref.code_point, utf8), into_);
             return;
         }
         std::size_t size = 0;
@@ -227,10 +236,11 @@ private:
     // ran out and a text came in unfiltered.
     void end_run() {
         if (size_ == 0) return;
-        put(run_, unfiltered_ ? strip_controls(run_, size_) : size_);
+        put(run_, unfiltered_ ? strip_controls(run_, size_) : size_, into_);
         size_ = 0;
     }
 
+    std::string* into_;
     bool unfiltered_ = false;
     char small_[4096];
     char* run_ = small_;
@@ -309,11 +319,39 @@ void print_decoded(const char* format, ...) {
     va_end(args);
 }
 
+std::string format_decoded(const char* format, ...) {
+    std::string text;
+    std::va_list args;
+    va_start(args, format);
+    DecodedLine line(&text);
+    walk_format(format, args, line);
+    line.finish();
+    va_end(args);
+    return text;
+}
+
 void flush() { std::fflush(out()); }
 
 bool output_is_terminal() {
     int fd = fileno(out());
     return fd >= 0 && isatty(fd);
+}
+
+bool terminal_size(int* rows, int* columns) {
+    winsize size = {};
+    int fd = fileno(out());
+    if (fd < 0 || !isatty(fd) || ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
+    *rows = size.ws_row;
+    *columns = size.ws_col;
+    return true;
+}
+
+bool colour_wanted() {
+    const char* no_colour = std::getenv("NO_COLOR");
+    const char* term = std::getenv("TERM");
+    if (no_colour && *no_colour) return false;
+    if (!term || !*term || std::strcmp(term, "dumb") == 0) return false;
+    return output_is_terminal();
 }
 
 void write_control(const char* sequence) { std::fputs(sequence, out()); }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 namespace zubo::console {
 
@@ -24,6 +25,14 @@ void write(const char* text);
 
 // Whether the output is a terminal (not a pipe or a file).
 bool output_is_terminal();
+
+// The terminal's size in rows and columns, read anew at each call; false
+// when the output is no terminal or doesn't say.
+bool terminal_size(int* rows, int* columns);
+
+// Whether the screens colour their text: on a terminal only, NO_COLOR unset
+// or empty, TERM set and not "dumb".
+bool colour_wanted();
 
 // Writes the program's own terminal control sequences (a carriage return
 // that rewrites a line, colour) as they stand. Only for a terminal.
@@ -41,6 +50,10 @@ void print(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // out. A decoded character shows in UTF-8 mode as itself; in CP932 mode as
 // its CP932 bytes, or, when it has none, as the reference it came from.
 void print_decoded(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The bytes print_decoded would write, as they would reach the terminal
+// (in UTF-8 mode, converted), for measuring what a screen line takes.
+std::string format_decoded(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Reads one typed line into a command buffer of size bytes: at most
 // size - 1 bytes, the newline included when it fits. The rest of a longer

@@ -8,6 +8,7 @@
 #include "net/download.h"
 #include "screens/download_report.h"
 #include "screens/ng_filter.h"
+#include "screens/thread_reader.h"
 #include "store/clock.h"
 #include "store/database.h"
 #include "text/bytes.h"
@@ -53,29 +54,6 @@ std::string fetch_thread(const char* url, const std::string& board, const char* 
     return thread_path(board, dat_name);
 }
 
-// Asks at a page's end; false when the user goes back with e. A valid jump
-// sets *next to its target.
-bool ask_at_page_end(const char* title, int count, int* next) {
-    char command[kCommandSize];
-    console::print_decoded(messages::post_prompt, title);
-    console::read_command(command, sizeof command);
-
-    unsigned char letter = fold_lower(static_cast<unsigned char>(command[0]));
-    if (letter == 'e') return false;
-    if (letter == 'j') {
-        long long target = parse_decimal(command + 1);
-        if (target >= 1 && target <= count) *next = static_cast<int>(target);
-    }
-    return true;
-}
-
-// Where a visit starts and what it has shown, from and for the read state.
-struct Visit {
-    int start = 1;     // the first post shown
-    int new_from = 0;  // the first post new since the last visit; 0: none marked
-    int highest = 0;   // the highest post printed
-};
-
 // The visit of a thread of count posts, by what was remembered of it: it
 // resumes after the highest post seen, and marks where the posts that
 // came since the last visit begin.
@@ -88,30 +66,6 @@ Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
     }
     if (state->count >= 1 && state->count < count) visit.new_from = static_cast<int>(state->count) + 1;
     return visit;
-}
-
-void page_posts(const PostTable& posts, const char* title, Visit& visit) {
-    const int count = posts.count();
-    int page_lines = 0;
-    for (int n = visit.start; n <= count;) {
-        const Post post = posts.post(n);
-        if (n == visit.new_from) {
-            console::write(messages::new_posts_line);
-            ++page_lines;
-        }
-        console::print_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
-        page_lines += post.lines;
-        if (n > visit.highest) visit.highest = n;
-
-        int next = n + 1;
-        if (next <= count && page_lines + posts.post(next).lines > kScreenLines) {
-            if (!ask_at_page_end(title, count, &next)) return;
-            page_lines = 0;
-        }
-        n = next;
-    }
-    console::write(messages::thread_end);
-    console::pause();
 }
 
 }  // namespace
@@ -240,7 +194,7 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
     console::EndHook remember([&] {
         if (state) state->save_thread(board, dat_name, {visit.highest, table.count()});
     });
-    page_posts(table, title, visit);
+    read_thread(table, title, visit);
 }
 
 }  // namespace zubo

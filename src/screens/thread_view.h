@@ -17,9 +17,6 @@ class Database;
 
 namespace zubo {
 
-// A page of posts ends before it would take more screen lines than this.
-inline constexpr int kScreenLines = 20;
-
 using ThreadLoad = TableFill;
 
 // The archive keeps a fallen thread's document at oyster/K4/NAME of its

@@ -72,7 +72,6 @@ std::string entries(const std::vector<std::string>& titles, int from, int to) {
 
 const std::string kOk = "OK.\n";
 const std::string kCannotConnect = "失敗 (接続できません)\n";
-std::string thread_end() { return sjis("■スレッド一覧に戻ります"); }
 std::string dat_open_error() { return sjis("■datオープンエラー\n"); }
 std::string leaving() { return sjis("■終了します。\n"); }
 
@@ -163,8 +162,9 @@ TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
 
     const std::string title = "スレッド3 (3)";
     // Posts 1 to 9 take 2 + 4 + 7 * 2 = 20 lines; 10 to 19 another 20.
-    EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(sjis(title)) + printed(posts, 10, 19) +
-                         post_prompt(sjis(title)) + printed(posts, 28, 30) + thread_end() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(sjis(title), 1, 9, 30) +
+                         printed(posts, 10, 19) + post_prompt(sjis(title), 10, 19, 30) + printed(posts, 28, 30) +
+                         thread_last_page(sjis(title), 28, 30, 30) + back_and_out());
     EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(3))), document);
     EXPECT_EQ(read_file(dir_.file("boards/news/subject.txt")), subject(titles_));
 }
@@ -183,7 +183,7 @@ TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
     // Back from thread 2, the list marks it read.
     const std::string read = entries(titles_, 1, 1) + "2 : " + sjis(titles_[1] + " [既読]\n") + entries(titles_, 3, 3) +
                              thread_prompt(3);
-    const std::string thread = thread_opened(2, sjis(titles_[1])) + printed(posts, 1, 2) + thread_end();
+    const std::string thread = thread_opened(2, sjis(titles_[1])) + printed(posts, 1, 2) + thread_last_page(sjis(titles_[1]), 1, 2, 2);
     EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + list + thread + read + thread + read +
                          sjis("■板一覧に戻ります\n") + board_list_page(boards_) + leaving());
     EXPECT_EQ(requests_for("/news/dat/" + dat_name(2)), 2u);
@@ -201,8 +201,8 @@ TEST_F(E2eThreads, BoardsKeepTheirOwnListsAndThreads) {
     // Board 1, thread 1, its end, e at the list; board 2, thread 1, its end,
     // e at the list shown again; e.
     const std::string input = "1\n1\n\ne\n2\n1\n\ne\ne\n";
-    const std::string news_thread = printed(1, plain_post(1)) + thread_end();
-    const std::string game_thread = printed(1, plain_post(2)) + thread_end();
+    const std::string news_thread = printed(1, plain_post(1)) + thread_last_page(sjis(titles_[0]), 1, 1, 1);
+    const std::string game_thread = printed(1, plain_post(2)) + thread_last_page(sjis(game_titles[0]), 1, 1, 1);
     for (const std::string& outcome : {kOk, kCannotConnect}) {
         SCOPED_TRACE(outcome);
         ZuboRun r = run(input);
@@ -258,7 +258,7 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
     const std::string document = dat_document(posts);
     const std::string dat_path = "/news/dat/" + dat_name(1);
     const std::string input = "1\n1\n\ne\ne\n";
-    const std::string rest = printed(posts, 1, 3) + thread_end() + back_and_out();
+    const std::string rest = printed(posts, 1, 3) + thread_last_page(sjis(titles_[0]), 1, 3, 3) + back_and_out();
 
     for (bool server_down : {false, true}) {
         SCOPED_TRACE(server_down ? "server down" : "thread answers 404");
@@ -398,7 +398,8 @@ TEST_F(E2eThreads, ReopenedThreadIsBroughtUpToDate) {
         ZuboRun second = run("1\n1\n\ne\ne\n");
 
         const int count = static_cast<int>(c.after.size());
-        EXPECT_EQ(second.out, up_to_thread(1, titles_[0]) + printed(c.after, 1, count) + thread_end() + back_and_out());
+        EXPECT_EQ(second.out, up_to_thread(1, titles_[0]) + printed(c.after, 1, count) +
+                                 thread_last_page(sjis(titles_[0]), 1, count, count) + back_and_out());
         if (dat_document(c.before) == after) {
             EXPECT_EQ(second.out, first.out);
         }
@@ -478,7 +479,9 @@ TEST_F(E2eThreads, FallenThreadIsReadFromTheArchive) {
 
         const std::vector<Post>& posts = shown ? archived : copy;
         const std::string thread = c.local_copy || shown
-                                       ? printed(posts, 1, static_cast<int>(posts.size())) + thread_end()
+                                       ? printed(posts, 1, static_cast<int>(posts.size())) +
+                                             thread_last_page(sjis(titles_[0]), 1, static_cast<int>(posts.size()),
+                                                              static_cast<int>(posts.size()))
                                        : dat_open_error();
         EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, c.outcome) + thread + back_and_out());
         if (c.local_copy || shown) {
@@ -518,7 +521,8 @@ TEST_F(E2eThreads, FirstForbiddenIsAskedAgainOnTheRunsOneConnection) {
 
     ZuboRun r = run("1\n1\n\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_end() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_last_page(sjis(titles_[0]), 1, 3, 3) +
+                         back_and_out());
     const std::vector<SeenRequest> seen = server_->requests();
     std::vector<std::string> targets;
     for (const SeenRequest& request : seen) targets.push_back(request.target);
@@ -570,7 +574,8 @@ TEST_F(E2eThreads, ControlBytesFromTheServerNeverReachTheTerminal) {
     titles_[0] = "[2J消えるスレ (1)";
     post.name = "]0;乗っ取り名無し";
     post.shown = " [31m赤[0m\n\t[H戻る ";
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(1, post) + thread_end() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(1, post) + thread_last_page(sjis(titles_[0]), 1, 1, 1) +
+                         back_and_out());
     // Only the output is cleaned: the local copy is as the server sent it.
     EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), document);
 }
@@ -587,7 +592,8 @@ TEST_F(E2eThreads, FormatDirectivesInTextPrintAsTyped) {
     // The thread's prompt after ten posts carries the title; e goes back.
     ZuboRun r = run("1\n1\ne\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 10) + post_prompt(sjis(titles_[0])) + back_and_out());
+    EXPECT_EQ(r.out,
+              up_to_thread(1, titles_[0]) + printed(posts, 1, 10) + post_prompt(sjis(titles_[0]), 1, 10, 11) + back_and_out());
 }
 
 TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
@@ -614,8 +620,9 @@ TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
     dated.date = "2026/01/01(木) 00:00:11 ID:zubo1 ?2BP(1000)";
     posts[1].name = "名無しさん ◆Zubo.X1yz2 ";
     // Posts 1 to 9 take 3 + 8 * 2 = 19 lines; post 10 goes on the next page.
-    const std::string cp932_screen = up_to_thread(1, titles_[0]) + printed(posts, 1, 9) + post_prompt(sjis(titles_[0])) +
-                                     printed(posts, 10, 10) + thread_end() + back_and_out();
+    const std::string cp932_screen = up_to_thread(1, titles_[0]) + printed(posts, 1, 9) + post_prompt(sjis(titles_[0]), 1, 9, 10) +
+                                     printed(posts, 10, 10) + thread_last_page(sjis(titles_[0]), 10, 10, 10) +
+                                     back_and_out();
 
     for (bool utf8 : {false, true}) {
         SCOPED_TRACE(utf8 ? "UTF-8" : "CP932");

@@ -48,7 +48,7 @@ const std::string kLeave = sjis("■終了します。\n");
 // What the end of input prints at any read: a line break, then the leave.
 const std::string kEnd = "\n" + kLeave;
 const std::string kThreadListEnd = sjis("■板一覧に戻ります\n");
-const std::string kThreadEnd = sjis("■スレッド一覧に戻ります");
+const std::string kThreadEnd = sjis("■スレッド一覧に戻ります\n");
 const std::string kDatOpenError = sjis("■datオープンエラー\n");
 const std::string kLimit = sjis("■zuboの読み取り限界をこえました。\n");
 const std::string kAbone = sjis("あぼ～ん");
@@ -253,7 +253,7 @@ TEST_F(Hostile, ThreadLinesOfEveryKindStayOnePostEach) {
                             "<>\n" + huge + "Last<>m<>d<>end<>\n";
     serve_raw("/news/dat/" + dat_name(1), doc);
 
-    // Board 1, thread 1; the pause at its end meets the end of input.
+    // Board 1, thread 1; the prompt of its only page meets the end of input.
     ZuboRun r = run("1\n1\n");
     const std::string expected_posts =
         post(1, "Nul", "m", "d", "body") + post(2, "", "", "", "") + post(3, "E[2Jsc", "m", "d", "]0;titletext") +
@@ -261,7 +261,7 @@ TEST_F(Hostile, ThreadLinesOfEveryKindStayOnePostEach) {
         post(6, std::string(259, 'N'), std::string(259, 'M'), std::string(259, 'D'), std::string(20000, 'B')) +
         post(7, "Big", "m", "d", "") + post(8, "Last", "m", "d", "end");
     EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + entries(titles("t", 20), 1, 20) +
-                         thread_prompt(20) + thread_opened(1, "t1") + expected_posts + kThreadEnd + kEnd);
+                         thread_prompt(20) + thread_opened(1, "t1") + expected_posts + post_prompt("t1", 1, 8, 8) + kEnd);
     EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == doc);
 }
 
@@ -278,7 +278,7 @@ TEST_F(Hostile, HundredThousandLineDocumentsStopAtTheirTables) {
     for (int n = 1; n <= 10; ++n) page += post(n, "name" + std::to_string(n), "sage", "date", "body" + std::to_string(n));
     EXPECT_EQ(r.out, entry(1, board_) + board_prompt(1) + board_opened(1, board_) + kLimit +
                          entries(titles("t", 20), 1, 20) + thread_prompt(2999) + thread_opened(1, "t1") + kLimit +
-                         page + post_prompt("t1") + kEnd);
+                         page + post_prompt("t1", 1, 10, 1001) + kEnd);
     EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == subject);
     EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == doc);
 }
@@ -300,7 +300,7 @@ TEST_F(Hostile, TenThousandNgWordsHideExactlyThePostsHoldingOne) {
     const std::string posts = post(1, "a", "m", "d", "one") + post(2, kAbone, kAbone, kAbone, kAbone) +
                               post(3, kAbone, kAbone, kAbone, kAbone) + post(4, "c", "m", "d", "ngword10000 is no word") +
                               post(5, "d", "m", "d", "five");
-    EXPECT_NE(r.out.find(thread_opened(1, "t1") + posts + kThreadEnd), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(thread_opened(1, "t1") + posts + post_prompt("t1", 1, 5, 5)), std::string::npos) << r.out;
     EXPECT_TRUE(read_file(dir_.file("ngword.txt")) == words);
 }
 
@@ -336,7 +336,7 @@ protected:
                              thread_opened(1, "old1", thread_outcome.empty() ? outcome : thread_outcome) +
                              post(1, "name1", "sage", "date", "kept1") +
                              post(2, "name2", "sage", "date", "kept2") + post(3, "name3", "sage", "date", "kept3") +
-                             kThreadEnd + read_list + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
+                             thread_last_page("old1", 1, 3, 3) + read_list + kThreadListEnd + entry(1, board_) + board_prompt(1) + kLeave);
         EXPECT_TRUE(read_file(dir_.file("italist.txt")) == menu);
         EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
         EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == old_doc_);
@@ -527,8 +527,8 @@ TEST_F(ClosedInput, EveryPromptAndPauseEndsZuboAtOnce) {
         {"thread list search prompt", "1\nst1\n", thread_search_prompt(20) + kEnd},
         {"short thread list's last prompt", "2\n", entry(3, "s3") + thread_prompt(3) + kEnd},
         {"thread list end pause", "2\n\n", entry(3, "s3") + thread_prompt(3) + kThreadListEnd + kEnd},
-        {"thread prompt", "1\n1\n", post_prompt("t1") + kEnd},
-        {"thread end pause", "1\n1\n\n", post(15, "name15", "sage", "date", "p15") + kThreadEnd + kEnd},
+        {"thread prompt", "1\n1\n", post_prompt("t1", 1, 10, 15) + kEnd},
+        {"last page's prompt", "1\n1\n\n", post(15, "name15", "sage", "date", "p15") + post_prompt("t1", 11, 15, 15) + kEnd},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 #include "support/files.h"
 #include "loopback_server.h"
 #include "support/temp_dir.h"
+#include "text/screen_rows.h"
 
 extern char** environ;
 
@@ -37,7 +39,7 @@ using Env = std::vector<std::pair<std::string, std::string>>;
 bool is_set_by_the_test(const char* entry) {
     static const char* const kNames[] = {"http_proxy=", "HTTP_PROXY=", "https_proxy=", "HTTPS_PROXY=",
                                          "all_proxy=",  "ALL_PROXY=",  "no_proxy=",    "NO_PROXY=",
-                                         "LANG=",       "LANGUAGE=",   "LC_"};
+                                         "LANG=",       "LANGUAGE=",   "LC_",         "NO_COLOR=", "TERM="};
     for (const char* name : kNames) {
         if (std::strncmp(entry, name, std::strlen(name)) == 0) return true;
     }
@@ -46,7 +48,8 @@ bool is_set_by_the_test(const char* entry) {
 
 class Terminal {
 public:
-    Terminal(const std::vector<std::string>& args, const std::string& cwd, const Env& env) {
+    Terminal(const std::vector<std::string>& args, const std::string& cwd, const Env& env, int rows = 40,
+             int columns = 120) {
         // Everything the child needs is built before the fork: the test
         // process has server threads, so the child only calls exec.
         std::vector<std::string> env_strings;
@@ -65,8 +68,8 @@ public:
         argv.push_back(nullptr);
 
         winsize size{};
-        size.ws_row = 40;
-        size.ws_col = 120;
+        size.ws_row = static_cast<unsigned short>(rows);
+        size.ws_col = static_cast<unsigned short>(columns);
         pid_ = forkpty(&master_, nullptr, nullptr, &size);
         if (pid_ == 0) {
             if (chdir(cwd.c_str()) != 0) _exit(126);
@@ -102,6 +105,21 @@ public:
                        << "never shown: [" << text << "]\nafter: [" << screen_.substr(seen_) << "]";
             }
         }
+    }
+
+    void resize(int rows, int columns) {
+        winsize size{};
+        size.ws_row = static_cast<unsigned short>(rows);
+        size.ws_col = static_cast<unsigned short>(columns);
+        ASSERT_EQ(ioctl(master_, TIOCSWINSZ, &size), 0);
+    }
+
+    // What was shown since the last match, up to text (which is then
+    // matched); empty when text never shows.
+    std::string shown_before(const std::string& text) {
+        std::string::size_type from = seen_;
+        if (!shows(text)) return "";
+        return screen_.substr(from, seen_ - text.size() - from);
     }
 
     void type(const std::string& line) {
@@ -185,12 +203,13 @@ protected:
 
     // zubo with -u in UTF-8 mode, -s in CP932 mode, in the C locale;
     // locale: a LANG to run under instead, without either.
-    Terminal start(const std::string& locale = "") {
+    Terminal start(const std::string& locale = "", int rows = 40, int columns = 120, bool colour = false) {
         std::vector<std::string> args;
         if (locale.empty()) args.push_back(utf8_ ? "-u" : "-s");
-        Env env{{"http_proxy", server_.url("")}, {"no_proxy", "127.0.0.1"}};
+        Env env{{"http_proxy", server_.url("")}, {"no_proxy", "127.0.0.1"}, {"TERM", "xterm"}};
+        if (!colour) env.emplace_back("NO_COLOR", "1");
         env.push_back(locale.empty() ? std::make_pair("LC_ALL", "C") : std::make_pair("LANG", locale));
-        return Terminal(args, dir_.path(), env);
+        return Terminal(args, dir_.path(), env, rows, columns);
     }
 
     std::string board_prompt() const { return test::utf8(test::board_prompt(boards_.size())); }
@@ -200,9 +219,9 @@ protected:
     static std::string label(const sample::Thread& t) {
         return t.title + " (" + std::to_string(t.lines.size()) + ")";
     }
-    static std::string post_prompt(const sample::Thread& t) {
-        return test::utf8(test::post_prompt(test::sjis(label(t))));
-    }
+    static constexpr char kPromptEnd[] = " j[数値]:ジャンプ b:前 e:戻る ?:ヘルプ)";
+    // The thread prompt's start, whatever page it ends.
+    static std::string post_prompt(const sample::Thread& t) { return "■--[" + label(t) + "]--("; }
 
     void expect_valid_utf8(const std::string& screen) {
         auto at = invalid_utf8_at(screen);
@@ -311,10 +330,11 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     ASSERT_TRUE(term.shows(post_prompt(full)));
     term.type("j1001\n");
     ASSERT_TRUE(term.shows("\n1001 : １００１ [] Over 1000 Thread\n\t このスレッドは１０００を超えました。 \n"));
-    ASSERT_TRUE(term.shows("■スレッド一覧に戻ります"));
-    // A pause takes the whole line: the 2 opens nothing anywhere.
+    ASSERT_TRUE(term.shows(post_prompt(full) + "1001-1001/1001 "));
+    // No command at the last page goes back: the 2 opens nothing anywhere.
     term.type("2\n");
-    ASSERT_TRUE(term.shows("\n21 : " + label(board.threads[20]) + "\n" + thread_prompt(board)));
+    ASSERT_TRUE(term.shows("■スレッド一覧に戻ります\n"));
+    ASSERT_TRUE(term.shows("21 : " + label(board.threads[20]) + "\n" + thread_prompt(board)));
     term.type("\n");
     ASSERT_TRUE(term.shows("■板一覧に戻ります\n"));
     term.type("\n");
@@ -323,7 +343,8 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     term.type("1\n");
     ASSERT_TRUE(term.shows(thread_prompt(*boards_[0])));
     term.type("1\n");
-    ASSERT_TRUE(term.shows("\n3 : あぼ～ん [あぼ～ん] あぼ～ん\n\tあぼ～ん\n" + post_prompt(boards_[0]->threads[0])));
+    ASSERT_TRUE(term.shows("\n3 : あぼ～ん [あぼ～ん] あぼ～ん\n\tあぼ～ん\n"));
+    ASSERT_TRUE(term.shows(post_prompt(boards_[0]->threads[0])));
     term.type("e\n");
     ASSERT_TRUE(term.shows(thread_prompt(*boards_[0])));
     term.type("\n");
@@ -361,6 +382,32 @@ TEST_F(PtyTest, LoadingLineShowsWhileTheServerWorks) {
     seen = true;
     ASSERT_TRUE(term.shows("OK.\n■------スレッドを表示------\n"));
     ASSERT_TRUE(term.shows(post_prompt(thread)));
+    term.type("\x04");
+    EXPECT_EQ(term.exit_status(), 0);
+}
+
+// Pages fill the terminal less the prompt's rows, at its size of the
+// moment; colour on a terminal, reset before each line's end.
+TEST_F(PtyTest, PagesFitTheTerminalAsItIsResized) {
+    const sample::Board& board = *boards_[0];
+    Terminal term = start("", 10, 40, true);
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows(thread_prompt(board)));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows("■------スレッドを表示------\n"));
+    const std::string prompt = post_prompt(board.threads[0]);
+    const int prompt_rows = screen_rows(prompt + "1-1/7" + kPromptEnd, 40, true);
+    std::string small = term.shown_before(prompt);
+    EXPECT_LE(screen_rows(small, 40, true), 10 - prompt_rows) << small;
+    EXPECT_NE(small.find("\x1b[1m1\x1b[0m : "), std::string::npos);
+    EXPECT_EQ(small.find("\x1b[36m>>1"), std::string::npos);
+    term.resize(40, 120);
+    term.type("\n");
+    ASSERT_TRUE(term.shows("\n"));
+    std::string big = term.shown_before(prompt);
+    EXPECT_LE(screen_rows(big, 120, true), 39);
+    EXPECT_GT(screen_rows(big, 120, true), 10) << big;
     term.type("\x04");
     EXPECT_EQ(term.exit_status(), 0);
 }
@@ -428,10 +475,10 @@ TEST_F(PtyTest, CtrlDEndsZuboAtEveryRead) {
         {"board prompt", {}, board_prompt()},
         {"search prompt", {{board_prompt(), "sニュース\n"}}, "読みたい板番号を入力?(1-" + std::to_string(boards_.size()) + ")"},
         {"thread list prompt", {{board_prompt(), "1\n"}}, thread_prompt(board)},
-        {"thread prompt", {{board_prompt(), "1\n"}, {thread_prompt(board), "1\n"}}, post_prompt(thread)},
-        {"pause at a thread's end",
+        {"thread prompt", {{board_prompt(), "1\n"}, {thread_prompt(board), "1\n"}, {post_prompt(thread), ""}}, kPromptEnd},
+        {"prompt at a thread's end",
          {{board_prompt(), "1\n"}, {thread_prompt(board), "1\n"}, {post_prompt(thread), "j7\n"}},
-         "■スレッド一覧に戻ります"},
+         "/" + std::to_string(thread.lines.size()) + kPromptEnd},
         {"pause at a thread list's end",
          {{board_prompt(), "1\n"}, {thread_prompt(board), "\n"}, {thread_prompt(board), "\n"}},
          "■板一覧に戻ります\n"},

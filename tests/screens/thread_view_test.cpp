@@ -278,8 +278,9 @@ protected:
     static std::string head() {
         return std::string(messages::reading_thread) + messages::failed_connect + messages::thread_banner;
     }
-    static std::string prompt(const std::string& title = "T") { return test::post_prompt(title); }
-    static std::string end() { return messages::thread_end; }
+    static std::string prompt(int first, int last, int count) { return test::post_prompt("T", first, last, count); }
+    static std::string end(int first, int last, int count) { return test::thread_last_page("T", first, last, count); }
+    static std::string out_of_range(int count) { return test::sjis("■1-" + std::to_string(count) + "の番号を入力してください\n"); }
 
     test::WorkingDir dir_;
     std::string unread_;
@@ -289,8 +290,9 @@ protected:
 };
 
 TEST_F(ThreadPaging, TenPlainPostsFillAPage) {
-    EXPECT_EQ(show(doc(25), "\n\nx"), head() + posts(1, 10) + prompt() + posts(11, 20) + prompt() + posts(21, 25) + end());
-    EXPECT_EQ(unread_, "");
+    EXPECT_EQ(show(doc(25), "\n\nx\nrest"),
+              head() + posts(1, 10) + prompt(1, 10, 25) + posts(11, 20) + prompt(11, 20, 25) + posts(21, 25) + end(21, 25, 25));
+    EXPECT_EQ(unread_, "rest");
 }
 
 TEST_F(ThreadPaging, LongPostPrintsWholeThenPrompts) {
@@ -299,37 +301,66 @@ TEST_F(ThreadPaging, LongPostPrintsWholeThenPrompts) {
     std::string document = "a<>m<>d<>x<>\n" "b<>m<>d<>" + tall + "<>\n" "c<>m<>d<>y<>\n";
     std::string tall_out;
     for (int i = 0; i < 24; ++i) tall_out += "l\n\t";
-    EXPECT_EQ(show(document, "\n\n\n"), head() + "1 : a [m] d\n\tx\n" + prompt() + "2 : b [m] d\n\t" + tall_out + "\n" +
-                                          prompt() + "3 : c [m] d\n\ty\n" + end());
+    EXPECT_EQ(show(document, "\n\n\n"), head() + "1 : a [m] d\n\tx\n" + prompt(1, 1, 3) + "2 : b [m] d\n\t" + tall_out +
+                                          "\n" + prompt(2, 2, 3) + "3 : c [m] d\n\ty\n" + end(3, 3, 3));
 }
 
-TEST_F(ThreadPaging, JumpRestartsThePageAtItsTarget) {
-    EXPECT_EQ(show(doc(30), "j5\nJ29\n\n"),
-              head() + posts(1, 10) + prompt() + posts(5, 14) + prompt() + posts(29, 30) + end());
+TEST_F(ThreadPaging, JumpAndBackMoveByThisVisitsPages) {
+    EXPECT_EQ(show(doc(30), "j5\nJ29\nb\nb\nB\n\ne\n"),
+              head() + posts(1, 10) + prompt(1, 10, 30) + posts(5, 14) + prompt(5, 14, 30) + posts(29, 30) +
+                  prompt(29, 30, 30) + posts(5, 14) + prompt(5, 14, 30) + posts(1, 10) + prompt(1, 10, 30) + posts(1, 10) +
+                  prompt(1, 10, 30) + posts(11, 20) + prompt(11, 20, 30));
+    // Out of range: the page stays; a j without a number is no command.
+    EXPECT_EQ(show(doc(20), "j0\nj21\nj\n\n"), head() + posts(1, 10) + prompt(1, 10, 20) + out_of_range(20) +
+                                                   prompt(1, 10, 20) + out_of_range(20) + prompt(1, 10, 20) +
+                                                   posts(11, 20) + end(11, 20, 20));
 }
 
-TEST_F(ThreadPaging, BadJumpsGoOnWithTheNextPost) {
-    EXPECT_EQ(show(doc(20), "j0\n\n"), head() + posts(1, 10) + prompt() + posts(11, 20) + end());
-    EXPECT_EQ(show(doc(20), "j21\n\n"), head() + posts(1, 10) + prompt() + posts(11, 20) + end());
+TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
+    const std::string document = "n1<>m<>d ID:aaa<>first http://x.jp/a<>\n"
+                                 "n2<>m<>d ID:bbb<>&gt;&gt;1 yes<>\n"
+                                 "n3<>m<>d ID:aaa<>&gt;&gt;1-2 ttp://y.jp<>\n"
+                                 "n4<>m<>d ID:?\?\?<>Needle<>\n";
+    const std::string p[] = {"", "1 : n1 [m] d ID:aaa%s\n\tfirst http://x.jp/a\n", "2 : n2 [m] d ID:bbb%s\n\t>>1 yes\n",
+                             "3 : n3 [m] d ID:aaa%s\n\t>>1-2 ttp://y.jp\n", "4 : n4 [m] d ID:?\?\?%s\n\tNeedle\n"};
+    auto at = [&](int n, const std::string& place = "") { return p[n].substr(0, p[n].find("%s")) + place + p[n].substr(p[n].find("%s") + 2); };
+    const std::string page = at(1) + at(2) + at(3) + at(4) + prompt(1, 4, 4);
+    const struct {
+        std::string typed, shown;
+    } cases[] = {
+        {">>2-3\n", at(2) + at(3) + test::sjis("■2件\n")},
+        {test::sjis("＞＞９\n"), test::sjis("■0件\n")},
+        {"r1\n", at(2) + at(3) + test::sjis("■>>1への返信 2件\n")},
+        {"i3\n", at(1, " (1/2)") + at(3, " (2/2)") + test::sjis("■ID:aaa 2件\n")},
+        {"i4\n", test::sjis("■IDがありません\n")},
+        {"r9\n", out_of_range(4)},
+        {"/NEEDLE\n", at(4) + test::sjis("■1件\n")},
+        {"u\n", "1 : http://x.jp/a\n3 : http://y.jp\n" + test::sjis("■2件\n")},
+        {"?\n", messages::thread_help},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(show(document, c.typed + "e\n"), head() + page + c.shown + prompt(1, 4, 4)) << c.typed;
+    }
+    // A line that is no command leaves from the last page.
+    EXPECT_EQ(show(document, ">x\n"), head() + page + test::sjis("■スレッド一覧に戻ります\n"));
 }
 
 TEST_F(ThreadPaging, EGoesBackAndEndOfInputEndsZubo) {
-    EXPECT_EQ(show(doc(30), "E\nrest"), head() + posts(1, 10) + prompt());
+    EXPECT_EQ(show(doc(30), "E\nrest"), head() + posts(1, 10) + prompt(1, 10, 30));
     EXPECT_EQ(unread_, "rest");
     EXPECT_FALSE(input_ended_);
 
     const std::string ending = "\n" + std::string(messages::ending);
-    EXPECT_EQ(show(doc(30), ""), head() + posts(1, 10) + prompt() + ending);
+    EXPECT_EQ(show(doc(30), ""), head() + posts(1, 10) + prompt(1, 10, 30) + ending);
     EXPECT_TRUE(input_ended_);
-    EXPECT_EQ(show(doc(3), ""), head() + posts(1, 3) + end() + ending);
+    EXPECT_EQ(show(doc(3), ""), head() + posts(1, 3) + prompt(1, 3, 3) + ending);
     EXPECT_TRUE(input_ended_);
 }
 
 TEST_F(ThreadPaging, ShortAndEmptyThreads) {
-    // The pause at the end takes the whole line typed there.
-    EXPECT_EQ(show(doc(1), "2 and more\nrest"), head() + posts(1, 1) + end());
+    EXPECT_EQ(show(doc(1), "2 and more\nrest"), head() + posts(1, 1) + end(1, 1, 1));
     EXPECT_EQ(unread_, "rest");
-    EXPECT_EQ(show("", "\n"), head() + end());
+    EXPECT_EQ(show("", "\n"), head() + messages::thread_end);
     EXPECT_FALSE(input_ended_);
 }
 
@@ -337,7 +368,7 @@ TEST_F(ThreadPaging, TitleAndPostsPrintAsTextWithoutControlBytes) {
     std::string out = show("n<>m<>d<>\x1b[2Jx%s%n<>\n" + doc(11), "e\n", "%s%n\x1b]0;t\x07");
     EXPECT_EQ(out.find('\x1b'), std::string::npos);
     EXPECT_NE(out.find("1 : n [m] d\n\t[2Jx%s%n\n"), std::string::npos);
-    EXPECT_NE(out.find(prompt("%s%n]0;t")), std::string::npos);
+    EXPECT_NE(out.find(test::post_prompt("%s%n]0;t", 1, 10, 12)), std::string::npos);
 }
 
 TEST_F(ThreadPaging, MissingOrUnsafeCopyIsAnOpenError) {

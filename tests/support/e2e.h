@@ -39,8 +39,15 @@ inline std::string board_prompt(std::size_t count) {
 inline std::string thread_prompt(std::size_t count) {
     return sjis("■--スレッド番号を入力?(1-" + std::to_string(count) + ":開く j[数値]:ジャンプ s:検索 o[m/n/c/u/o]:並べ替え e:板一覧)--");
 }
-inline std::string post_prompt(const std::string& title) {
-    return sjis("■--[") + title + sjis("]--(j[数値]:ジャンプ e:スレ一覧に戻る)");
+inline std::string post_prompt(const std::string& title, int first, int last, int count) {
+    return sjis("■--[") + title + "]--(" + std::to_string(first) + "-" + std::to_string(last) + "/" +
+           std::to_string(count) + sjis(" j[数値]:ジャンプ b:前 e:戻る ?:ヘルプ)");
+}
+// The thread prompt's start, whatever page it ends.
+inline std::string post_prompt(const std::string& title) { return sjis("■--[") + title + "]--("; }
+// The last page's prompt, and Enter there going back to the thread list.
+inline std::string thread_last_page(const std::string& title, int first, int last, int count) {
+    return post_prompt(title, first, last, count) + sjis("■スレッド一覧に戻ります\n");
 }
 inline std::string board_search_prompt(std::size_t count) {
     return sjis("■検索結果は以上です。読みたい板番号を入力?(1-" + std::to_string(count) + ")");

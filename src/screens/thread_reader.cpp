@@ -1,0 +1,364 @@
+#include "screens/thread_reader.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/console.h"
+#include "console/messages.h"
+#include "screens/commands.h"
+#include "text/anchors.h"
+#include "text/bytes.h"
+#include "text/nocase_search.h"
+#include "text/post_id.h"
+#include "text/screen_rows.h"
+#include "text/urls.h"
+
+namespace zubo {
+namespace {
+
+constexpr char kBold[] = "\x1b[1m";
+constexpr char kGreen[] = "\x1b[32m";
+constexpr char kCyan[] = "\x1b[36m";
+constexpr char kYellow[] = "\x1b[33m";
+constexpr char kReset[] = "\x1b[0m";
+
+// An anchor command prints at most this many posts.
+constexpr int kAnchorPostLimit = 50;
+
+// A program text with its numbers, in CP932, for a line printed in colour.
+template <typename... Args>
+std::string format_text(const char* format, Args... args) {
+    int size = std::snprintf(nullptr, 0, format, args...);
+    if (size < 0) return {};
+    std::string text(static_cast<std::size_t>(size) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, args...);
+    text.pop_back();
+    return text;
+}
+
+// Prints text (the service's, references decoded) in one colour, reset
+// before each line break so no colour runs past a line's end.
+void print_coloured(const char* sgr, std::string_view text) {
+    for (;;) {
+        std::size_t line_end = text.find('\n');
+        std::string piece(text.substr(0, line_end));
+        if (!piece.empty()) {
+            console::write_control(sgr);
+            console::print_decoded("%s", piece.c_str());
+            console::write_control(kReset);
+        }
+        if (line_end == std::string_view::npos) return;
+        console::write("\n");
+        text.remove_prefix(line_end + 1);
+    }
+}
+
+void print_plain(std::string_view text) {
+    std::string piece(text);
+    console::print_decoded("%s", piece.c_str());
+}
+
+// A count line or a mark line: in yellow when colour is on.
+void print_note(bool colour, const std::string& line) {
+    if (!colour) return console::write(line.c_str());
+    print_coloured(kYellow, line);
+}
+
+// Where the body's anchors and links stand, in order, none overlapping.
+std::vector<AnchorSpan> highlighted_spans(std::string_view body) {
+    std::vector<AnchorSpan> spans = anchor_spans(body);
+    for (const FoundUrl& url : find_urls(body)) spans.push_back({url.begin, url.end});
+    std::sort(spans.begin(), spans.end(), [](const AnchorSpan& a, const AnchorSpan& b) { return a.begin < b.begin; });
+    std::vector<AnchorSpan> kept;
+    for (const AnchorSpan& span : spans) {
+        if (kept.empty() || span.begin >= kept.back().end) kept.push_back(span);
+    }
+    return kept;
+}
+
+void print_coloured_body(std::string_view body) {
+    std::size_t at = 0;
+    for (const AnchorSpan& span : highlighted_spans(body)) {
+        print_plain(body.substr(at, span.begin - at));
+        print_coloured(kCyan, body.substr(span.begin, span.end - span.begin));
+        at = span.end;
+    }
+    print_plain(body.substr(at));
+}
+
+// Where a post stands among those an ID command prints: k of total.
+struct Place {
+    int k = 0;  // 0: no place shown
+    int total = 0;
+};
+
+// One post as the view prints it, in colour when colour is on.
+void print_post(bool colour, int n, const Post& post, Place place = {}) {
+    if (!colour) {
+        if (place.k == 0) console::print_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
+        else console::print_decoded(messages::post_with_place, n, post.name, post.mail, post.date, place.k, place.total, post.body);
+        return;
+    }
+    console::write_control(kBold);
+    console::print("%d", n);
+    console::write_control(kReset);
+    console::write(" : ");
+    print_coloured(kGreen, post.name);
+    console::print_decoded(" [%s] %s", post.mail, post.date);
+    if (place.k) console::print(" (%d/%d)", place.k, place.total);
+    console::write("\n\t");
+    print_coloured_body(post.body);
+    console::write("\n");
+}
+
+// What a page may fill: the terminal's rows less the prompt's, measured at
+// its width; in a pipe, kScreenLines lines counted as the loader counted
+// them.
+struct PageRoom {
+    bool terminal = false;
+    int columns = 0;
+    int rows = kScreenLines;
+};
+
+enum class Next { kForward, kPrompt, kLeave };
+
+class ThreadReader {
+public:
+    ThreadReader(const PostTable& posts, const char* title, Visit& visit)
+        : posts_(posts), title_(title), visit_(visit), colour_(console::colour_wanted()) {}
+
+    void run() {
+        if (count() == 0) return console::write(messages::thread_end);
+        starts_.push_back(visit_.start);
+        print_page(visit_.start, true);
+        for (;;) {
+            switch (prompt()) {
+            case Next::kLeave:
+                return;
+            case Next::kPrompt:
+                break;
+            case Next::kForward:
+                if (last_ >= count()) return console::write(messages::thread_end);
+                starts_.push_back(last_ + 1);
+                print_page(last_ + 1, true);
+                break;
+            }
+        }
+    }
+
+private:
+    using Action = Next (ThreadReader::*)(const char* argument);
+    static const CommandRow<Action> kCommands[11];
+
+    int count() const { return posts_.count(); }
+    bool in_range(long long n) const { return n >= 1 && n <= count(); }
+
+    PageRoom page_room() const {
+        PageRoom room;
+        int rows = 0;
+        if (!console::terminal_size(&rows, &room.columns)) return room;
+        room.terminal = true;
+        std::string prompt = console::format_decoded(messages::post_prompt, title_, count(), count(), count());
+        room.rows = std::max(1, rows - screen_rows(prompt, room.columns, console::utf8()));
+        return room;
+    }
+
+    int rows_of(int n, const PageRoom& room) const {
+        const Post post = posts_.post(n);
+        if (!room.terminal) return post.lines;
+        std::string text = console::format_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
+        return screen_rows(text, room.columns, console::utf8());
+    }
+
+    // Prints the page that starts at post start; the new-posts line goes
+    // before the first new post when mark_new.
+    void print_page(int start, bool mark_new) {
+        const PageRoom room = page_room();
+        const int mark_rows = room.terminal ? screen_rows(messages::new_posts_line, room.columns, false) : 1;
+        int used = 0;
+        first_ = last_ = 0;
+        for (int n = start; n <= count(); ++n) {
+            const bool mark = mark_new && n == visit_.new_from;
+            const int rows = rows_of(n, room);
+            // A post taller than the page prints whole, alone.
+            if (last_ && used + rows + (mark && room.terminal ? mark_rows : 0) > room.rows) break;
+            if (mark) {
+                print_note(colour_, messages::new_posts_line);
+                used += mark_rows;
+            }
+            print_post(colour_, n, posts_.post(n));
+            used += rows;
+            if (!first_) first_ = n;
+            last_ = n;
+            visit_.highest = std::max(visit_.highest, n);
+        }
+    }
+
+    Next prompt() {
+        console::print_decoded(messages::post_prompt, title_, first_, last_, count());
+        line_.read();
+        const char* text = line_.text();
+        if (const CommandRow<Action>* row = find_command(kCommands, text)) {
+            return (this->*row->action)(text + std::strlen(row->word));
+        }
+        return Next::kForward;
+    }
+
+    static bool is_blank(const char* argument) { return argument[std::strspn(argument, " \t")] == '\0'; }
+    static bool has_number(const char* argument) {
+        const char* p = argument + std::strspn(argument, " \t");
+        if (*p == '+' || *p == '-') ++p;
+        return *p >= '0' && *p <= '9';
+    }
+
+    Next leave(const char*) { return Next::kLeave; }
+
+    Next jump(const char* argument) {
+        if (!has_number(argument)) return Next::kForward;
+        long long target = parse_decimal(argument);
+        if (!in_range(target)) {
+            console::print(messages::jump_out_of_range, count());
+            return Next::kPrompt;
+        }
+        starts_.push_back(static_cast<int>(target));
+        print_page(starts_.back(), false);
+        return Next::kPrompt;
+    }
+
+    Next back(const char* argument) {
+        if (!is_blank(argument)) return Next::kForward;
+        if (starts_.size() > 1) starts_.pop_back();
+        print_page(starts_.back(), false);
+        return Next::kPrompt;
+    }
+
+    Next help(const char* argument) {
+        if (!is_blank(argument)) return Next::kForward;
+        console::write(messages::thread_help);
+        return Next::kPrompt;
+    }
+
+    void found(int n) { print_note(colour_, format_text(messages::found_count, n)); }
+
+    Next anchored(const char*) {
+        std::optional<AnchorRange> range = read_anchor_command(line_.text());
+        if (!range) return Next::kForward;
+        int printed = 0;
+        for (int n = std::max(range->from, 1); n <= std::min(range->to, count()) && printed < kAnchorPostLimit; ++n) {
+            print_post(colour_, n, posts_.post(n));
+            ++printed;
+        }
+        found(printed);
+        return Next::kPrompt;
+    }
+
+    // The post number after a command letter: 0 when there is none, -1
+    // when it names no post (and the range is told).
+    int post_number(const char* argument) const {
+        if (!has_number(argument)) return 0;
+        long long n = parse_decimal(argument);
+        if (in_range(n)) return static_cast<int>(n);
+        console::print(messages::jump_out_of_range, count());
+        return -1;
+    }
+
+    Next replies(const char* argument) {
+        int target = post_number(argument);
+        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
+        int printed = 0;
+        for (int n = 1; n <= count(); ++n) {
+            if (!anchors(posts_.post(n).body, target)) continue;
+            print_post(colour_, n, posts_.post(n));
+            ++printed;
+        }
+        print_note(colour_, format_text(messages::replies_count, target, printed));
+        return Next::kPrompt;
+    }
+
+    Next same_id(const char* argument) {
+        int target = post_number(argument);
+        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
+        const std::string id(post_id(posts_.post(target).date));
+        if (id.empty()) {
+            console::write(messages::no_id);
+            return Next::kPrompt;
+        }
+        std::vector<int> same;
+        for (int n = 1; n <= count(); ++n) {
+            if (post_id(posts_.post(n).date) == id) same.push_back(n);
+        }
+        const int total = static_cast<int>(same.size());
+        for (int k = 1; k <= total; ++k) {
+            int n = same[static_cast<std::size_t>(k - 1)];
+            print_post(colour_, n, posts_.post(n), {k, total});
+        }
+        print_note(colour_, format_text(messages::id_count, id.c_str(), total));
+        return Next::kPrompt;
+    }
+
+    static bool post_holds(const Post& post, std::string_view text) {
+        return contains_nocase(post.name, text) || contains_nocase(post.mail, text) ||
+               contains_nocase(post.date, text) || contains_nocase(post.body, text);
+    }
+
+    Next search(const char* argument) {
+        if (!*argument) return Next::kForward;
+        int printed = 0;
+        for (int n = 1; n <= count(); ++n) {
+            if (!post_holds(posts_.post(n), argument)) continue;
+            print_post(colour_, n, posts_.post(n));
+            ++printed;
+        }
+        found(printed);
+        return Next::kPrompt;
+    }
+
+    Next links(const char* argument) {
+        if (!is_blank(argument)) return Next::kForward;
+        int listed = 0;
+        for (int n = 1; n <= count(); ++n) {
+            for (const FoundUrl& url : find_urls(posts_.post(n).body)) {
+                console::print_decoded(messages::entry_line, n, url.url.c_str());
+                ++listed;
+            }
+        }
+        found(listed);
+        return Next::kPrompt;
+    }
+
+    const PostTable& posts_;
+    const char* title_;
+    Visit& visit_;
+    const bool colour_;
+    TypedLine line_;
+    std::vector<int> starts_;  // this visit's page starts, the page shown last
+    int first_ = 0;            // the first and last post of the page shown
+    int last_ = 0;
+};
+
+// The letters are read without case; a line that starts with none of these
+// words, or whose argument doesn't fit its command, shows the next page.
+const CommandRow<ThreadReader::Action> ThreadReader::kCommands[11] = {
+    {"e", &ThreadReader::leave},
+    {"j", &ThreadReader::jump},
+    {"b", &ThreadReader::back},
+    {"?", &ThreadReader::help},
+    {">", &ThreadReader::anchored},
+    {"&gt;", &ThreadReader::anchored},
+    {"\x81\x84", &ThreadReader::anchored},  // the full-width '>'
+    {"r", &ThreadReader::replies},
+    {"i", &ThreadReader::same_id},
+    {"/", &ThreadReader::search},
+    {"u", &ThreadReader::links},
+};
+
+}  // namespace
+
+void read_thread(const PostTable& posts, const char* title, Visit& visit) { ThreadReader(posts, title, visit).run(); }
+
+}  // namespace zubo

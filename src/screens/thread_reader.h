@@ -1,0 +1,25 @@
+#pragma once
+// The thread's prompt: the posts page by page, each page ending in the
+// prompt, and the commands typed there (jump, the page before, the posts
+// an anchor names, replies, an ID's posts, search, links). Pages fit the
+// terminal when the output is one, and are 20 lines in a pipe.
+
+#include "screens/post_table.h"
+
+namespace zubo {
+
+// A page in a pipe ends before it would take more lines than this.
+inline constexpr int kScreenLines = 20;
+
+// Where a visit starts and what it has shown, from and for the read state.
+struct Visit {
+    int start = 1;     // the first post shown
+    int new_from = 0;  // the first post new since the last visit; 0: none marked
+    int highest = 0;   // the highest post printed on a page
+};
+
+// Pages through posts from visit.start until the user leaves (e, or Enter
+// at the last page), keeping visit.highest up to date as pages print.
+void read_thread(const PostTable& posts, const char* title, Visit& visit);
+
+}  // namespace zubo
