@@ -1,5 +1,6 @@
 #include "console/console.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -35,7 +36,17 @@ int exit_status() { return g_interrupted ? kInterruptedStatus : 0; }
 
 void exit_quietly() { std::exit(exit_status()); }
 
-void on_interrupt(int) { g_interrupted = 1; }
+// The handler also writes a byte here, so a wait that began just after the
+// flag was looked at still wakes: poll sees the byte.
+int g_wake_pipe[2] = {-1, -1};
+
+void on_interrupt(int) {
+    g_interrupted = 1;
+    if (g_wake_pipe[1] >= 0) {
+        char byte = 0;
+        [[maybe_unused]] ssize_t written = ::write(g_wake_pipe[1], &byte, 1);
+    }
+}
 
 EndHook* g_newest_hook = nullptr;
 
@@ -258,6 +269,32 @@ void flush_before_waiting() {
     if (fd < 0 || poll(&ready, 1, 0) != 1) std::fflush(out());
 }
 
+// Whether the input stream holds bytes already read from its descriptor
+// (glibc's stream fields): reading them waits for nothing.
+bool input_buffered(std::FILE* f) { return f->_IO_read_ptr < f->_IO_read_end; }
+
+// Waits until the input has something to read, or ends zubo at Ctrl-C,
+// however close to the wait it came.
+void wait_for_input() {
+    std::FILE* f = in();
+    int fd = fileno(f);
+    if (fd < 0 || input_buffered(f)) return;
+    pollfd fds[2] = {{fd, POLLIN, 0}, {g_wake_pipe[0], POLLIN, 0}};
+    const nfds_t count = g_wake_pipe[0] >= 0 ? 2 : 1;
+    for (;;) {
+        end_if_interrupted();
+        // Readable, closed or failed: the read that follows tells which.
+        if (poll(fds, count, -1) > 0 && fds[0].revents != 0) return;
+    }
+}
+
+// What Ctrl-C left in the wake-up pipe once its interrupt is spent.
+void drain_wake_pipe() {
+    char bytes[64];
+    while (g_wake_pipe[0] >= 0 && ::read(g_wake_pipe[0], bytes, sizeof bytes) > 0) {
+    }
+}
+
 }  // namespace
 
 void set_streams(std::FILE* input, std::FILE* output) {
@@ -359,6 +396,7 @@ void write_control(const char* sequence) { std::fputs(sequence, out()); }
 void read_command(char* buf, std::size_t size) {
     end_if_interrupted();
     flush_before_waiting();
+    wait_for_input();
     if (!g_utf8) {
         if (!read_line_cut(in(), buf, size)) end_of_input();
         return;
@@ -374,6 +412,7 @@ void read_command(char* buf, std::size_t size) {
 void pause() {
     end_if_interrupted();
     flush_before_waiting();
+    wait_for_input();
     int c = std::fgetc(in());
     if (c == EOF) end_of_input();
     while (c != '\n' && c != EOF) c = std::fgetc(in());
@@ -401,6 +440,7 @@ void EndHook::run_once() {
 void catch_interrupts() {
     // No SA_RESTART: a read waiting for the user returns at once, and the
     // end of input it reports ends zubo.
+    if (g_wake_pipe[0] < 0 && pipe2(g_wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) g_wake_pipe[0] = g_wake_pipe[1] = -1;
     struct sigaction action = {};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
@@ -409,7 +449,10 @@ void catch_interrupts() {
 
 bool interrupt_pending() { return g_interrupted != 0; }
 
-void clear_interrupt() { g_interrupted = 0; }
+void clear_interrupt() {
+    g_interrupted = 0;
+    drain_wake_pipe();
+}
 
 void set_end_of_input_action(void (*action)()) { g_end_action = action ? action : exit_quietly; }
 
