@@ -21,9 +21,13 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "loopback_server.h"
+#include "store/database.h"
+#include "store/home.h"
 
 namespace {
 
@@ -164,6 +168,208 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
+// What zubo remembers lives in zubo.db and, in WAL mode, its two side files.
+void remove_state(const fs::path& home) {
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(home / (std::string("zubo.db") + suffix));
+}
+
+// Makes the database at path afresh and lets fill write to it; the file is
+// whole (its log folded in) once this returns.
+void make_database(const fs::path& path, const std::function<void(zubo::store::Database&)>& fill) {
+    fs::remove(path);
+    zubo::store::Opened opened = zubo::store::Database::open(path.string());
+    if (!opened.db) {
+        std::fprintf(stderr, "zubo.db: %s\n", opened.failed.c_str());
+        std::exit(1);
+    }
+    fill(*opened.db);
+}
+
+// The home's zubo.db replaced by a copy of the one at saved.
+void put_state(const fs::path& home, const fs::path& saved) {
+    remove_state(home);
+    fs::copy_file(saved, home / "zubo.db");
+}
+
+// A home of its own (the runs' working directory and ZUBO_HOME) with the
+// given menu.
+fs::path make_home(const fs::path& dir, const std::string& name, const std::string& menu_document) {
+    const fs::path home = dir / name;
+    fs::create_directories(home);
+    write_file(home / "italist.txt", menu_document);
+    return home;
+}
+
+// The input that answers every prompt a run shows: head, then one Enter
+// for each time marker appears in the output of a run given plenty of
+// them, and extra more.
+std::string enter_at_each(const fs::path& home, const std::string& head, const std::string& marker, std::size_t extra) {
+    std::string shown;
+    run_ms({ZUBO_BINARY}, home, head + std::string(2000, '\n'), &shown);
+    return head + std::string(occurrences(shown, marker) + extra, '\n');
+}
+
+// A board's thread list of `threads` entries, each labelled with its post
+// count: keys from 1000000001, counts spread over 1..1000.
+std::string long_subject_document(int threads) {
+    std::string doc;
+    for (int k = 1; k <= threads; ++k) {
+        doc += std::to_string(1000000000 + k) + ".dat<>thread " + std::to_string(k) + " (" +
+               std::to_string(1 + k * 7 % 1000) + ")\n";
+    }
+    return doc;
+}
+
+struct ListWithState {
+    SideBySide listed;   // with 1,000 threads in the read state, against none
+    SideBySide resumed;  // the thread resumed at 501, against it unread
+};
+
+// A 1,000-thread list paged to its end with every thread in the read state
+// (half read to their end, half to half their count: [既読] and [未読N]),
+// against the same list with no zubo.db; and the 1001-post thread opened
+// with its state (seen 500 of 1001: it resumes at 501 and pages to its
+// end) against it opened unread, both from a current copy.
+ListWithState list_with_state(int runs, zubo::LoopbackServer& server, const fs::path& dir, const std::string& menu_of_news) {
+    const int threads = 1000;
+    serve(server, "/big/subject.txt", long_subject_document(threads));
+    const fs::path list_home = make_home(dir, "list", menu({server.url("/big/")}));
+    const fs::path list_state = dir / "list-state.db";
+    make_database(list_state, [&](zubo::store::Database& db) {
+        for (int k = 1; k <= threads; ++k) {
+            long long count = 1 + k * 7 % 1000;
+            db.save_thread("big", std::to_string(1000000000 + k) + ".dat", {k % 2 ? count : count / 2, count});
+        }
+        db.set_visited("big", 1700000000);
+    });
+    // The list's prompt names its count; the Enter after the last page
+    // answers the line at the list's end.
+    const std::string list_input = enter_at_each(list_home, "1\n", "(1-" + std::to_string(threads) + ":", 1);
+    auto with_state = [&] {
+        put_state(list_home, list_state);
+        return run_ms({ZUBO_BINARY}, list_home, list_input);
+    };
+    auto without_state = [&] {
+        remove_state(list_home);
+        return run_ms({ZUBO_BINARY}, list_home, list_input);
+    };
+    ListWithState result;
+    result.listed = side_by_side(runs, with_state, without_state);
+
+    const fs::path thread_home = make_home(dir, "resume", menu_of_news);
+    const fs::path thread_state = dir / "resume-state.db";
+    make_database(thread_state, [](zubo::store::Database& db) { db.save_thread("news", "1000000001.dat", {500, 1001}); });
+    const std::string prompt = "\x81\xa1--[thread 1 (1001)]--";
+    put_state(thread_home, thread_state);
+    const std::string resume_input = enter_at_each(thread_home, "1\n1\n", prompt, 2);
+    remove_state(thread_home);
+    const std::string unread_input = enter_at_each(thread_home, "1\n1\n", prompt, 2);
+    auto resumed = [&] {
+        put_state(thread_home, thread_state);
+        return run_ms({ZUBO_BINARY}, thread_home, resume_input);
+    };
+    auto unread = [&] {
+        remove_state(thread_home);
+        return run_ms({ZUBO_BINARY}, thread_home, unread_input);
+    };
+    result.resumed = side_by_side(runs, resumed, unread);
+    return result;
+}
+
+// 1,000 rules of ng.txt as a reader's file grows them, none of which
+// matches the bench's posts: 700 words (addresses and CP932 words of
+// spammers and trolls), 100 names, 100 IDs, 50 body and 50 name regular
+// expressions, most of them holding a string every match needs.
+std::string ng_rules_document() {
+    const char* word_stems[] = {
+        "http://spam", "ttp://aff", "www",
+        "\x8d\x72\x82\xe7\x82\xb5",  // 荒らし
+        "\x8b\xc6\x8e\xd2",          // 業者
+        "\x90\xe9\x93\x60",          // 宣伝
+        "\x95\x9b\x8b\xc6",          // 副業
+    };
+    const std::string kotehan = "\x83\x52\x83\x65\x83\x6e\x83\x93";  // コテハン
+    std::string doc = "# NG\n";
+    for (int k = 0; k < 700; ++k) doc += std::string("word ") + word_stems[k % 7] + std::to_string(k) + "\n";
+    for (int k = 0; k < 100; ++k) doc += "name " + (k % 2 ? kotehan : std::string("fushianasan")) + std::to_string(k) + "\n";
+    char id[32];
+    for (int k = 0; k < 100; ++k) {
+        std::snprintf(id, sizeof id, "id ID:Xy%06d\n", k * 7919 % 1000000);
+        doc += id;
+    }
+    for (int k = 0; k < 50; ++k) {
+        const std::string n = std::to_string(k);
+        switch (k % 5) {
+        case 0: doc += "body /https?://[a-z0-9.]*aff" + n + "\\.example\\.(?:com|jp)/\n"; break;
+        // (稼げる|儲かる) within 20 characters of 副業N
+        case 1: doc += "body /(?:\x89\xd2\x82\xb0\x82\xe9|\x96\xd7\x82\xa9\x82\xe9).{0,20}\x95\x9b\x8b\xc6" + n + "/\n"; break;
+        case 2: doc += "body /0[789]0-?[0-9]{4}-?" + std::to_string(1000 + k) + "/\n"; break;
+        // (死ね|氏ね) and N further on
+        case 3: doc += "body /(?:\x8e\x80\x82\xcb|\x8e\x81\x82\xcb).*x" + n + "x/\n"; break;
+        default: doc += "body /ttps?://[^ ]*\\.shortlink" + n + "\\./\n"; break;
+        }
+    }
+    for (int k = 0; k < 50; ++k) {
+        const std::string n = std::to_string(k);
+        switch (k % 4) {
+        case 0: doc += "name /^fushianasan" + n + "$/i\n"; break;
+        case 1: doc += "name /^" + kotehan + n + "(?:@|\x81\x97)/i\n"; break;  // ＠
+        case 2: doc += "name /bot" + n + "[0-9]*$/i\n"; break;
+        default: doc += "name /^[a-z]{3,8}_troll" + n + "$/i\n"; break;
+        }
+    }
+    return doc;
+}
+
+struct Favourites {
+    SideBySide checked;  // zubo's update check, against curl's 50 ranges
+    std::size_t zubo_requests = 0, zubo_connections = 0;
+    std::size_t curl_requests = 0, curl_connections = 0;
+};
+
+// Requests the server answered from the first'th on, and the client ports
+// they came from.
+std::pair<std::size_t, std::size_t> requests_since(const zubo::LoopbackServer& server, std::size_t first) {
+    std::vector<zubo::SeenRequest> seen = server.requests();
+    std::vector<int> ports;
+    for (std::size_t i = first; i < seen.size(); ++i) ports.push_back(seen[i].remote_port);
+    std::sort(ports.begin(), ports.end());
+    return {seen.size() - first, static_cast<std::size_t>(std::unique(ports.begin(), ports.end()) - ports.begin())};
+}
+
+// 50 favourites of one board (threads of 20 to 1,000 posts), their copies
+// current: zubo's update check (f at the board list, then e and e) asks for
+// each copy's last 16 bytes; curl asks for the same 50 ranges in one run.
+Favourites favourites_check(int runs, zubo::LoopbackServer& server, const fs::path& dir) {
+    const fs::path home = make_home(dir, "fav", menu({server.url("/fav/")}));
+    std::vector<std::string> curl = {"curl"};
+    make_database(home / "zubo.db", [&](zubo::store::Database& db) {
+        for (int k = 1; k <= 50; ++k) {
+            const std::string dat = std::to_string(1100000000 + k) + ".dat";
+            const std::string doc = thread_document(20 * k);
+            serve(server, "/fav/dat/" + dat, doc);
+            fs::create_directories(home / zubo::thread_directory("fav"));
+            write_file(home / zubo::thread_path("fav", dat.c_str()), doc);
+            db.add_favourite({"fav", dat, "thread " + std::to_string(k) + " (" + std::to_string(20 * k) + ")"});
+            if (k > 1) curl.push_back("--next");
+            curl.insert(curl.end(), {"-s", "-o", "/dev/null", "-r", std::to_string(doc.size() - 16) + "-",
+                                     server.url("/fav/dat/" + dat)});
+        }
+    });
+    const std::string input = "f\ne\ne\n";
+    auto zubo_check = [&] { return run_ms({ZUBO_BINARY}, home, input); };
+    auto curl_ranges = [&] { return run_ms(curl, home, ""); };
+    Favourites result;
+    std::size_t first = server.request_count();
+    zubo_check();
+    std::tie(result.zubo_requests, result.zubo_connections) = requests_since(server, first);
+    first = server.request_count();
+    curl_ranges();
+    std::tie(result.curl_requests, result.curl_connections) = requests_since(server, first);
+    result.checked = side_by_side(runs, zubo_check, curl_ranges);
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -173,6 +379,9 @@ int main(int argc, char** argv) {
     const fs::path dir = dir_template;
     // CP932 through, in zubo as in cat.
     setenv("LC_ALL", "C", 1);
+    // One clock for every run: the thread list's marks and the read state's
+    // times are the same from run to run.
+    setenv("ZUBO_NOW", "1800000000", 1);
 
     zubo::LoopbackServer server;
     const std::string doc = thread_document(1001);
@@ -197,7 +406,7 @@ int main(int argc, char** argv) {
     // Without a local copy, the whole document is downloaded.
     auto zubo_thread = [&] {
         write_file(dir / "italist.txt", news_menu);
-        fs::remove_all(dir / "dat");
+        fs::remove_all(dir / zubo::thread_directory("news"));
         return run_ms({ZUBO_BINARY}, dir, page_to_end);
     };
     // The same with the copy the run before left: only the overlap comes.
@@ -235,6 +444,23 @@ int main(int argc, char** argv) {
         return ms;
     };
     const SideBySide ng = side_by_side(runs, zubo_thread_ng, zubo_thread);
+    // ng.txt: the same 1,000-rule thread view, and whether zubo reads the
+    // file (a rule hiding one post in ten changes what it prints).
+    const std::string ng_rules = ng_rules_document();
+    auto zubo_thread_ng_rules = [&] {
+        write_file(dir / "ng.txt", ng_rules);
+        double ms = zubo_thread();
+        fs::remove(dir / "ng.txt");
+        return ms;
+    };
+    const SideBySide ng_file = side_by_side(runs, zubo_thread_ng_rules, zubo_thread);
+    std::string plain_view, ng_view;
+    run_ms({ZUBO_BINARY}, dir, page_to_end, &plain_view);
+    write_file(dir / "ng.txt", "id ID:AbCdEfGh7\n");
+    run_ms({ZUBO_BINARY}, dir, page_to_end, &ng_view);
+    fs::remove(dir / "ng.txt");
+    const bool ng_file_read = plain_view != ng_view;
+
     const SideBySide reopen = side_by_side(runs, zubo_reopen, zubo_thread);
     zubo_reopen();
     const double reopen_share = last_thread_share();
@@ -248,7 +474,7 @@ int main(int argc, char** argv) {
     // Peak memory: one opening (the thread downloaded whole) against curl
     // for the same two transfers, then 1, 10 and 50 openings in one run.
     write_file(dir / "italist.txt", news_menu);
-    fs::remove_all(dir / "dat");
+    fs::remove_all(dir / zubo::thread_directory("news"));
     const long zubo_one = median_peak_kib(runs, {ZUBO_BINARY}, dir, page_to_end);
     const long curl_one = median_peak_kib(runs, curl_both, dir, "");
     long rss[3];
@@ -258,6 +484,8 @@ int main(int argc, char** argv) {
         for (int k = 0; k < openings[i]; ++k) input += "1\n1\ne\n\n";
         rss[i] = median_peak_kib(runs / 2, {ZUBO_BINARY}, dir, input + "e\n");
     }
+    const ListWithState state = list_with_state(runs, server, dir, news_menu);
+    const Favourites favourites = favourites_check(runs, server, dir);
     fs::remove_all(dir);
 
     auto line = [](const std::string& what, const std::string& value, const std::string& ratio) {
@@ -298,5 +526,19 @@ int main(int argc, char** argv) {
     line("    body bytes over the document's size, reopened", share, "");
     std::snprintf(share, sizeof share, "%.6f", whole_share);
     line("    the same for (a), downloaded whole", share, "");
+    line("(f) 1,000-thread list paged to its end, all in the read state", ms(state.listed.first), times(state.listed.ratio));
+    line("    the same with no zubo.db", ms(state.listed.second), "");
+    line("(g) the thread of (a) resumed at 501 of 1001 (vs unread)", ms(state.resumed.first), times(state.resumed.ratio));
+    line("    the same opened unread, both from a current copy", ms(state.resumed.second), "");
+    line("(h) the thread of (a) with 1,000 rules in ng.txt (vs none)", ms(ng_file.first), times(ng_file.ratio));
+    line("    ng.txt read by the thread view", ng_file_read ? "yes" : "no", "");
+    line("(i) update check of 50 favourites, nothing new (vs curl)", ms(favourites.checked.first),
+         times(favourites.checked.ratio));
+    line("    curl fetching the same 50 ranges in one run", ms(favourites.checked.second), "");
+    auto over = [](std::size_t requests, std::size_t connections) {
+        return std::to_string(requests) + " / " + std::to_string(connections);
+    };
+    line("    requests / connections: zubo", over(favourites.zubo_requests, favourites.zubo_connections), "");
+    line("    requests / connections: curl", over(favourites.curl_requests, favourites.curl_connections), "");
     return 0;
 }
