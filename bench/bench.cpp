@@ -224,59 +224,69 @@ std::string long_subject_document(int threads) {
 }
 
 struct ListWithState {
-    SideBySide listed;   // with 1,000 threads in the read state, against none
-    SideBySide resumed;  // the thread resumed at 501, against it unread
+    SideBySide listed;  // with 1,000 threads in the read state, against no zubo.db
+    SideBySide empty;   // the same against an empty zubo.db
 };
 
 // A 1,000-thread list paged to its end with every thread in the read state
 // (half read to their end, half to half their count: [既読] and [未読N]),
-// against the same list with no zubo.db; and the 1001-post thread opened
-// with its state (seen 500 of 1001: it resumes at 501 and pages to its
-// end) against it opened unread, both from a current copy.
-ListWithState list_with_state(int runs, zubo::LoopbackServer& server, const fs::path& dir, const std::string& menu_of_news) {
+// against the same list with no zubo.db (zubo makes one at its start), and
+// against an empty zubo.db (the rows' cost alone).
+ListWithState list_with_state(int runs, zubo::LoopbackServer& server, const fs::path& dir) {
     const int threads = 1000;
     serve(server, "/big/subject.txt", long_subject_document(threads));
-    const fs::path list_home = make_home(dir, "list", menu({server.url("/big/")}));
-    const fs::path list_state = dir / "list-state.db";
-    make_database(list_state, [&](zubo::store::Database& db) {
+    const fs::path home = make_home(dir, "list", menu({server.url("/big/")}));
+    const fs::path full = dir / "list-state.db";
+    make_database(full, [&](zubo::store::Database& db) {
         for (int k = 1; k <= threads; ++k) {
             long long count = 1 + k * 7 % 1000;
             db.save_thread("big", std::to_string(1000000000 + k) + ".dat", {k % 2 ? count : count / 2, count});
         }
         db.set_visited("big", 1700000000);
     });
+    const fs::path empty = dir / "empty-state.db";
+    make_database(empty, [](zubo::store::Database&) {});
     // The list's prompt names its count; the Enter after the last page
     // answers the line at the list's end.
-    const std::string list_input = enter_at_each(list_home, "1\n", "(1-" + std::to_string(threads) + ":", 1);
+    const std::string input = enter_at_each(home, "1\n", "(1-" + std::to_string(threads) + ":", 1);
     auto with_state = [&] {
-        put_state(list_home, list_state);
-        return run_ms({ZUBO_BINARY}, list_home, list_input);
+        put_state(home, full);
+        return run_ms({ZUBO_BINARY}, home, input);
     };
     auto without_state = [&] {
-        remove_state(list_home);
-        return run_ms({ZUBO_BINARY}, list_home, list_input);
+        remove_state(home);
+        return run_ms({ZUBO_BINARY}, home, input);
     };
-    ListWithState result;
-    result.listed = side_by_side(runs, with_state, without_state);
+    auto empty_state = [&] {
+        put_state(home, empty);
+        return run_ms({ZUBO_BINARY}, home, input);
+    };
+    return {side_by_side(runs, with_state, without_state), side_by_side(runs, with_state, empty_state)};
+}
 
-    const fs::path thread_home = make_home(dir, "resume", menu_of_news);
-    const fs::path thread_state = dir / "resume-state.db";
-    make_database(thread_state, [](zubo::store::Database& db) { db.save_thread("news", "1000000001.dat", {500, 1001}); });
+// The 1001-post thread opened with its state (seen 500 of 1001: it resumes
+// at 501 and pages to its end) against it opened unread (a zubo.db without
+// the thread), both from a current copy.
+SideBySide thread_resumed(int runs, const fs::path& dir, const std::string& menu_of_news) {
+    const fs::path home = make_home(dir, "resume", menu_of_news);
+    const fs::path read = dir / "resume-state.db";
+    make_database(read, [](zubo::store::Database& db) { db.save_thread("news", "1000000001.dat", {500, 1001}); });
+    const fs::path unread = dir / "unread-state.db";
+    make_database(unread, [](zubo::store::Database&) {});
     const std::string prompt = "--[thread 1 (1001)]--";
-    put_state(thread_home, thread_state);
-    const std::string resume_input = enter_at_each(thread_home, "1\n1\n", prompt, 2);
-    remove_state(thread_home);
-    const std::string unread_input = enter_at_each(thread_home, "1\n1\n", prompt, 2);
+    put_state(home, read);
+    const std::string resume_input = enter_at_each(home, "1\n1\n", prompt, 2);
+    put_state(home, unread);
+    const std::string unread_input = enter_at_each(home, "1\n1\n", prompt, 2);
     auto resumed = [&] {
-        put_state(thread_home, thread_state);
-        return run_ms({ZUBO_BINARY}, thread_home, resume_input);
+        put_state(home, read);
+        return run_ms({ZUBO_BINARY}, home, resume_input);
     };
-    auto unread = [&] {
-        remove_state(thread_home);
-        return run_ms({ZUBO_BINARY}, thread_home, unread_input);
+    auto opened_unread = [&] {
+        put_state(home, unread);
+        return run_ms({ZUBO_BINARY}, home, unread_input);
     };
-    result.resumed = side_by_side(runs, resumed, unread);
-    return result;
+    return side_by_side(runs, resumed, opened_unread);
 }
 
 // 1,000 rules of ng.txt as a reader's file grows them, none of which
@@ -479,7 +489,8 @@ int main(int argc, char** argv) {
         for (int k = 0; k < openings[i]; ++k) input += "1\n1\ne\n\n";
         rss[i] = median_peak_kib(runs / 2, {ZUBO_BINARY}, dir, input + "e\n");
     }
-    const ListWithState state = list_with_state(runs, server, dir, news_menu);
+    const ListWithState state = list_with_state(runs, server, dir);
+    const SideBySide resumed = thread_resumed(runs, dir, news_menu);
     const Favourites favourites = favourites_check(runs, server, dir);
     fs::remove_all(dir);
 
@@ -523,8 +534,9 @@ int main(int argc, char** argv) {
     line("    the same for (a), downloaded whole", share, "");
     line("(f) 1,000-thread list paged to its end, all in the read state", ms(state.listed.first), times(state.listed.ratio));
     line("    the same with no zubo.db", ms(state.listed.second), "");
-    line("(g) the thread of (a) resumed at 501 of 1001 (vs unread)", ms(state.resumed.first), times(state.resumed.ratio));
-    line("    the same opened unread, both from a current copy", ms(state.resumed.second), "");
+    line("    the same with an empty zubo.db (the first against it)", ms(state.empty.second), times(state.empty.ratio));
+    line("(g) the thread of (a) resumed at 501 of 1001 (vs unread)", ms(resumed.first), times(resumed.ratio));
+    line("    the same opened unread, both from a current copy", ms(resumed.second), "");
     line("(h) the thread of (a) with 1,000 rules in ng.txt (vs none)", ms(ng_file.first), times(ng_file.ratio));
     line("    ng.txt read by the thread view", ng_file_read ? "yes" : "no", "");
     line("(i) update check of 50 favourites, nothing new (vs curl)", ms(favourites.checked.first),
