@@ -298,7 +298,9 @@ std::string ng_rules_document() {
     const char* word_stems[] = {"http://spam", "ttp://aff", "www", "荒らし", "業者", "宣伝", "副業"};
     std::string doc = "# NG\n";
     for (int k = 0; k < 700; ++k) doc += std::string("word ") + word_stems[k % 7] + std::to_string(k) + "\n";
-    for (int k = 0; k < 100; ++k) doc += std::string("name ") + (k % 2 ? "コテハン" : "fushianasan") + std::to_string(k) + "\n";
+    for (int k = 0; k < 100; ++k) {
+        doc += std::string("name ") + (k % 2 ? "コテハン" : "fushianasan") + std::to_string(k) + "\n";
+    }
     char id[32];
     for (int k = 0; k < 100; ++k) {
         std::snprintf(id, sizeof id, "id ID:Xy%06d\n", k * 7919 % 1000000);
@@ -532,7 +534,8 @@ int main(int argc, char** argv) {
     line("    body bytes over the document's size, reopened", share, "");
     std::snprintf(share, sizeof share, "%.6f", whole_share);
     line("    the same for (a), downloaded whole", share, "");
-    line("(f) 1,000-thread list paged to its end, all in the read state", ms(state.listed.first), times(state.listed.ratio));
+    line("(f) 1,000-thread list paged to its end, all in the read state", ms(state.listed.first),
+         times(state.listed.ratio));
     line("    the same with no zubo.db", ms(state.listed.second), "");
     line("    the same with an empty zubo.db (the first against it)", ms(state.empty.second), times(state.empty.ratio));
     line("(g) the thread of (a) resumed at 501 of 1001 (vs unread)", ms(resumed.first), times(resumed.ratio));
