@@ -5,8 +5,11 @@
 // opening against curl's for the same two transfers, and of 1, 10 and 50
 // openings, a 3,000-board menu listed to its end, and the thread reopened
 // unchanged from its local copy (body bytes on the wire over the
-// document's size). Every program runs in the C locale, so zubo passes
-// CP932 through as cat does.
+// document's size), a 1,000-thread list with and without the read state,
+// the thread resumed and unread, the thread with 1,000 rules in ng.txt, and
+// the update check of 50 favourites against curl asking for the same 50
+// ranges. Every program runs in the C locale, where zubo prints UTF-8 (as
+// for any locale but a Shift_JIS one) and cat passes the CP932 through.
 // Usage: zubo_bench [runs]   (the median of `runs` runs is shown; default 7)
 
 #include <fcntl.h>
@@ -21,9 +24,13 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "loopback_server.h"
+#include "store/database.h"
+#include "store/home.h"
 
 namespace {
 
@@ -164,6 +171,212 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
+// What zubo remembers lives in zubo.db and, in WAL mode, its two side files.
+void remove_state(const fs::path& home) {
+    for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(home / (std::string("zubo.db") + suffix));
+}
+
+// Makes the database at path afresh and lets fill write to it; the file is
+// whole (its log folded in) once this returns.
+void make_database(const fs::path& path, const std::function<void(zubo::store::Database&)>& fill) {
+    fs::remove(path);
+    zubo::store::Opened opened = zubo::store::Database::open(path.string());
+    if (!opened.db) {
+        std::fprintf(stderr, "zubo.db: %s\n", opened.failed.c_str());
+        std::exit(1);
+    }
+    fill(*opened.db);
+}
+
+// The home's zubo.db replaced by a copy of the one at saved.
+void put_state(const fs::path& home, const fs::path& saved) {
+    remove_state(home);
+    fs::copy_file(saved, home / "zubo.db");
+}
+
+// A home of its own (the runs' working directory and ZUBO_HOME) with the
+// given menu.
+fs::path make_home(const fs::path& dir, const std::string& name, const std::string& menu_document) {
+    const fs::path home = dir / name;
+    fs::create_directories(home);
+    write_file(home / "italist.txt", menu_document);
+    return home;
+}
+
+// The input that answers every prompt a run shows: head, then one Enter
+// for each time marker appears in the output of a run given plenty of
+// them, and extra more.
+std::string enter_at_each(const fs::path& home, const std::string& head, const std::string& marker, std::size_t extra) {
+    std::string shown;
+    run_ms({ZUBO_BINARY}, home, head + std::string(2000, '\n'), &shown);
+    return head + std::string(occurrences(shown, marker) + extra, '\n');
+}
+
+// A board's thread list of `threads` entries, each labelled with its post
+// count: keys from 1000000001, counts spread over 1..1000.
+std::string long_subject_document(int threads) {
+    std::string doc;
+    for (int k = 1; k <= threads; ++k) {
+        doc += std::to_string(1000000000 + k) + ".dat<>thread " + std::to_string(k) + " (" +
+               std::to_string(1 + k * 7 % 1000) + ")\n";
+    }
+    return doc;
+}
+
+struct ListWithState {
+    SideBySide listed;  // with 1,000 threads in the read state, against no zubo.db
+    SideBySide empty;   // the same against an empty zubo.db
+};
+
+// A 1,000-thread list paged to its end with every thread in the read state
+// (half read to their end, half to half their count: [既読] and [未読N]),
+// against the same list with no zubo.db (zubo makes one at its start), and
+// against an empty zubo.db (the rows' cost alone).
+ListWithState list_with_state(int runs, zubo::LoopbackServer& server, const fs::path& dir) {
+    const int threads = 1000;
+    serve(server, "/big/subject.txt", long_subject_document(threads));
+    const fs::path home = make_home(dir, "list", menu({server.url("/big/")}));
+    const fs::path full = dir / "list-state.db";
+    make_database(full, [&](zubo::store::Database& db) {
+        for (int k = 1; k <= threads; ++k) {
+            long long count = 1 + k * 7 % 1000;
+            db.save_thread("big", std::to_string(1000000000 + k) + ".dat", {k % 2 ? count : count / 2, count});
+        }
+        db.set_visited("big", 1700000000);
+    });
+    const fs::path empty = dir / "empty-state.db";
+    make_database(empty, [](zubo::store::Database&) {});
+    // The list's prompt names its count; the Enter after the last page
+    // answers the line at the list's end.
+    const std::string input = enter_at_each(home, "1\n", "(1-" + std::to_string(threads) + ":", 1);
+    auto with_state = [&] {
+        put_state(home, full);
+        return run_ms({ZUBO_BINARY}, home, input);
+    };
+    auto without_state = [&] {
+        remove_state(home);
+        return run_ms({ZUBO_BINARY}, home, input);
+    };
+    auto empty_state = [&] {
+        put_state(home, empty);
+        return run_ms({ZUBO_BINARY}, home, input);
+    };
+    return {side_by_side(runs, with_state, without_state), side_by_side(runs, with_state, empty_state)};
+}
+
+// The 1001-post thread opened with its state (seen 500 of 1001: it resumes
+// at 501 and pages to its end) against it opened unread (a zubo.db without
+// the thread), both from a current copy.
+SideBySide thread_resumed(int runs, const fs::path& dir, const std::string& menu_of_news) {
+    const fs::path home = make_home(dir, "resume", menu_of_news);
+    const fs::path read = dir / "resume-state.db";
+    make_database(read, [](zubo::store::Database& db) { db.save_thread("news", "1000000001.dat", {500, 1001}); });
+    const fs::path unread = dir / "unread-state.db";
+    make_database(unread, [](zubo::store::Database&) {});
+    const std::string prompt = "--[thread 1 (1001)]--";
+    put_state(home, read);
+    const std::string resume_input = enter_at_each(home, "1\n1\n", prompt, 2);
+    put_state(home, unread);
+    const std::string unread_input = enter_at_each(home, "1\n1\n", prompt, 2);
+    auto resumed = [&] {
+        put_state(home, read);
+        return run_ms({ZUBO_BINARY}, home, resume_input);
+    };
+    auto opened_unread = [&] {
+        put_state(home, unread);
+        return run_ms({ZUBO_BINARY}, home, unread_input);
+    };
+    return side_by_side(runs, resumed, opened_unread);
+}
+
+// 1,000 rules of ng.txt as a reader's file grows them, none of which
+// matches the bench's posts: 700 words (spammers' addresses and words of
+// trolls and ads), 100 names, 100 IDs, 50 body and 50 name regular
+// expressions, most of them holding a string every match needs. In UTF-8,
+// the console's encoding in the C locale.
+std::string ng_rules_document() {
+    const char* word_stems[] = {"http://spam", "ttp://aff", "www", "荒らし", "業者", "宣伝", "副業"};
+    std::string doc = "# NG\n";
+    for (int k = 0; k < 700; ++k) doc += std::string("word ") + word_stems[k % 7] + std::to_string(k) + "\n";
+    for (int k = 0; k < 100; ++k) {
+        doc += std::string("name ") + (k % 2 ? "コテハン" : "fushianasan") + std::to_string(k) + "\n";
+    }
+    char id[32];
+    for (int k = 0; k < 100; ++k) {
+        std::snprintf(id, sizeof id, "id ID:Xy%06d\n", k * 7919 % 1000000);
+        doc += id;
+    }
+    for (int k = 0; k < 50; ++k) {
+        const std::string n = std::to_string(k);
+        switch (k % 5) {
+        case 0: doc += "body /https?://[a-z0-9.]*aff" + n + "\\.example\\.(?:com|jp)/\n"; break;
+        case 1: doc += "body /(?:稼げる|儲かる).{0,20}副業" + n + "/\n"; break;
+        case 2: doc += "body /0[789]0-?[0-9]{4}-?" + std::to_string(1000 + k) + "/\n"; break;
+        case 3: doc += "body /(?:死ね|氏ね).*x" + n + "x/\n"; break;
+        default: doc += "body /ttps?://[^ ]*\\.shortlink" + n + "\\./\n"; break;
+        }
+    }
+    for (int k = 0; k < 50; ++k) {
+        const std::string n = std::to_string(k);
+        switch (k % 4) {
+        case 0: doc += "name /^fushianasan" + n + "$/i\n"; break;
+        case 1: doc += "name /^コテハン" + n + "(?:@|＠)/i\n"; break;
+        case 2: doc += "name /bot" + n + "[0-9]*$/i\n"; break;
+        default: doc += "name /^[a-z]{3,8}_troll" + n + "$/i\n"; break;
+        }
+    }
+    return doc;
+}
+
+struct Favourites {
+    SideBySide checked;  // zubo's update check, against curl's 50 ranges
+    std::size_t zubo_requests = 0, zubo_connections = 0;
+    std::size_t curl_requests = 0, curl_connections = 0;
+};
+
+// Requests the server answered from the first'th on, and the client ports
+// they came from.
+std::pair<std::size_t, std::size_t> requests_since(const zubo::LoopbackServer& server, std::size_t first) {
+    std::vector<zubo::SeenRequest> seen = server.requests();
+    std::vector<int> ports;
+    for (std::size_t i = first; i < seen.size(); ++i) ports.push_back(seen[i].remote_port);
+    std::sort(ports.begin(), ports.end());
+    return {seen.size() - first, static_cast<std::size_t>(std::unique(ports.begin(), ports.end()) - ports.begin())};
+}
+
+// 50 favourites of one board (threads of 20 to 1,000 posts), their copies
+// current: zubo's update check (f at the board list, then e and e) asks for
+// each copy's last 16 bytes; curl asks for the same 50 ranges in one run.
+Favourites favourites_check(int runs, zubo::LoopbackServer& server, const fs::path& dir) {
+    const fs::path home = make_home(dir, "fav", menu({server.url("/fav/")}));
+    std::vector<std::string> curl = {"curl"};
+    make_database(home / "zubo.db", [&](zubo::store::Database& db) {
+        for (int k = 1; k <= 50; ++k) {
+            const std::string dat = std::to_string(1100000000 + k) + ".dat";
+            const std::string doc = thread_document(20 * k);
+            serve(server, "/fav/dat/" + dat, doc);
+            fs::create_directories(home / zubo::thread_directory("fav"));
+            write_file(home / zubo::thread_path("fav", dat.c_str()), doc);
+            db.add_favourite({"fav", dat, "thread " + std::to_string(k) + " (" + std::to_string(20 * k) + ")"});
+            if (k > 1) curl.push_back("--next");
+            curl.insert(curl.end(), {"-s", "-o", "/dev/null", "-r", std::to_string(doc.size() - 16) + "-",
+                                     server.url("/fav/dat/" + dat)});
+        }
+    });
+    const std::string input = "f\ne\ne\n";
+    auto zubo_check = [&] { return run_ms({ZUBO_BINARY}, home, input); };
+    auto curl_ranges = [&] { return run_ms(curl, home, ""); };
+    Favourites result;
+    std::size_t first = server.request_count();
+    zubo_check();
+    std::tie(result.zubo_requests, result.zubo_connections) = requests_since(server, first);
+    first = server.request_count();
+    curl_ranges();
+    std::tie(result.curl_requests, result.curl_connections) = requests_since(server, first);
+    result.checked = side_by_side(runs, zubo_check, curl_ranges);
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -171,8 +384,11 @@ int main(int argc, char** argv) {
     char dir_template[] = "/tmp/zubo-bench.XXXXXX";
     if (!mkdtemp(dir_template)) return 1;
     const fs::path dir = dir_template;
-    // CP932 through, in zubo as in cat.
+    // zubo prints UTF-8; cat passes the CP932 through.
     setenv("LC_ALL", "C", 1);
+    // One clock for every run: the thread list's marks and the read state's
+    // times are the same from run to run.
+    setenv("ZUBO_NOW", "1800000000", 1);
 
     zubo::LoopbackServer server;
     const std::string doc = thread_document(1001);
@@ -192,12 +408,12 @@ int main(int argc, char** argv) {
     write_file(dir / "italist.txt", news_menu);
     std::string shown;
     run_ms({ZUBO_BINARY}, dir, thread_input(2000), &shown);
-    const std::string page_to_end = thread_input(occurrences(shown, "\x81\xa1--[thread 1 (1001)]--"));
+    const std::string page_to_end = thread_input(occurrences(shown, "--[thread 1 (1001)]--"));
 
     // Without a local copy, the whole document is downloaded.
     auto zubo_thread = [&] {
         write_file(dir / "italist.txt", news_menu);
-        fs::remove_all(dir / "dat");
+        fs::remove_all(dir / zubo::thread_directory("news"));
         return run_ms({ZUBO_BINARY}, dir, page_to_end);
     };
     // The same with the copy the run before left: only the overlap comes.
@@ -235,6 +451,23 @@ int main(int argc, char** argv) {
         return ms;
     };
     const SideBySide ng = side_by_side(runs, zubo_thread_ng, zubo_thread);
+    // ng.txt: the same 1,000-rule thread view, and whether zubo reads the
+    // file (a rule hiding one post in ten changes what it prints).
+    const std::string ng_rules = ng_rules_document();
+    auto zubo_thread_ng_rules = [&] {
+        write_file(dir / "ng.txt", ng_rules);
+        double ms = zubo_thread();
+        fs::remove(dir / "ng.txt");
+        return ms;
+    };
+    const SideBySide ng_file = side_by_side(runs, zubo_thread_ng_rules, zubo_thread);
+    std::string plain_view, ng_view;
+    run_ms({ZUBO_BINARY}, dir, page_to_end, &plain_view);
+    write_file(dir / "ng.txt", "id ID:AbCdEfGh7\n");
+    run_ms({ZUBO_BINARY}, dir, page_to_end, &ng_view);
+    fs::remove(dir / "ng.txt");
+    const bool ng_file_read = plain_view != ng_view;
+
     const SideBySide reopen = side_by_side(runs, zubo_reopen, zubo_thread);
     zubo_reopen();
     const double reopen_share = last_thread_share();
@@ -248,7 +481,7 @@ int main(int argc, char** argv) {
     // Peak memory: one opening (the thread downloaded whole) against curl
     // for the same two transfers, then 1, 10 and 50 openings in one run.
     write_file(dir / "italist.txt", news_menu);
-    fs::remove_all(dir / "dat");
+    fs::remove_all(dir / zubo::thread_directory("news"));
     const long zubo_one = median_peak_kib(runs, {ZUBO_BINARY}, dir, page_to_end);
     const long curl_one = median_peak_kib(runs, curl_both, dir, "");
     long rss[3];
@@ -258,6 +491,9 @@ int main(int argc, char** argv) {
         for (int k = 0; k < openings[i]; ++k) input += "1\n1\ne\n\n";
         rss[i] = median_peak_kib(runs / 2, {ZUBO_BINARY}, dir, input + "e\n");
     }
+    const ListWithState state = list_with_state(runs, server, dir);
+    const SideBySide resumed = thread_resumed(runs, dir, news_menu);
+    const Favourites favourites = favourites_check(runs, server, dir);
     fs::remove_all(dir);
 
     auto line = [](const std::string& what, const std::string& value, const std::string& ratio) {
@@ -298,5 +534,21 @@ int main(int argc, char** argv) {
     line("    body bytes over the document's size, reopened", share, "");
     std::snprintf(share, sizeof share, "%.6f", whole_share);
     line("    the same for (a), downloaded whole", share, "");
+    line("(f) 1,000-thread list paged to its end, all in the read state", ms(state.listed.first),
+         times(state.listed.ratio));
+    line("    the same with no zubo.db", ms(state.listed.second), "");
+    line("    the same with an empty zubo.db (the first against it)", ms(state.empty.second), times(state.empty.ratio));
+    line("(g) the thread of (a) resumed at 501 of 1001 (vs unread)", ms(resumed.first), times(resumed.ratio));
+    line("    the same opened unread, both from a current copy", ms(resumed.second), "");
+    line("(h) the thread of (a) with 1,000 rules in ng.txt (vs none)", ms(ng_file.first), times(ng_file.ratio));
+    line("    ng.txt read by the thread view", ng_file_read ? "yes" : "no", "");
+    line("(i) update check of 50 favourites, nothing new (vs curl)", ms(favourites.checked.first),
+         times(favourites.checked.ratio));
+    line("    curl fetching the same 50 ranges in one run", ms(favourites.checked.second), "");
+    auto over = [](std::size_t requests, std::size_t connections) {
+        return std::to_string(requests) + " / " + std::to_string(connections);
+    };
+    line("    requests / connections: zubo", over(favourites.zubo_requests, favourites.zubo_connections), "");
+    line("    requests / connections: curl", over(favourites.curl_requests, favourites.curl_connections), "");
     return 0;
 }
