@@ -8,8 +8,8 @@
 // document's size), a 1,000-thread list with and without the read state,
 // the thread resumed and unread, the thread with 1,000 rules in ng.txt, and
 // the update check of 50 favourites against curl asking for the same 50
-// ranges. Every program runs in the C locale, where zubo prints UTF-8 (as
-// for any locale but a Shift_JIS one) and cat passes the CP932 through.
+// ranges. Every program runs in the C locale, and zubo with -s: it passes
+// the CP932 through as cat does, as on a Shift_JIS console.
 // Usage: zubo_bench [runs]   (the median of `runs` runs is shown; default 7)
 
 #include <fcntl.h>
@@ -29,12 +29,17 @@
 #include <vector>
 
 #include "loopback_server.h"
+#include "text/sjis.h"
 #include "store/database.h"
 #include "store/home.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// zubo as the bench runs it: passing the service's CP932 through.
+std::vector<std::string> zubo_command() { return {ZUBO_BINARY, "-s"}; }
+
 
 // 名無しさん and あぼ～ん-free CP932 text for the posts.
 const std::string kName = "\x96\xbc\x96\xb3\x82\xb5\x82\xb3\x82\xf1";
@@ -208,7 +213,7 @@ fs::path make_home(const fs::path& dir, const std::string& name, const std::stri
 // them, and extra more.
 std::string enter_at_each(const fs::path& home, const std::string& head, const std::string& marker, std::size_t extra) {
     std::string shown;
-    run_ms({ZUBO_BINARY}, home, head + std::string(2000, '\n'), &shown);
+    run_ms(zubo_command(), home, head + std::string(2000, '\n'), &shown);
     return head + std::string(occurrences(shown, marker) + extra, '\n');
 }
 
@@ -251,15 +256,15 @@ ListWithState list_with_state(int runs, zubo::LoopbackServer& server, const fs::
     const std::string input = enter_at_each(home, "1\n", "(1-" + std::to_string(threads) + ":", 1);
     auto with_state = [&] {
         put_state(home, full);
-        return run_ms({ZUBO_BINARY}, home, input);
+        return run_ms(zubo_command(), home, input);
     };
     auto without_state = [&] {
         remove_state(home);
-        return run_ms({ZUBO_BINARY}, home, input);
+        return run_ms(zubo_command(), home, input);
     };
     auto empty_state = [&] {
         put_state(home, empty);
-        return run_ms({ZUBO_BINARY}, home, input);
+        return run_ms(zubo_command(), home, input);
     };
     return {side_by_side(runs, with_state, without_state), side_by_side(runs, with_state, empty_state)};
 }
@@ -280,11 +285,11 @@ SideBySide thread_resumed(int runs, const fs::path& dir, const std::string& menu
     const std::string unread_input = enter_at_each(home, "1\n1\n", prompt, 2);
     auto resumed = [&] {
         put_state(home, read);
-        return run_ms({ZUBO_BINARY}, home, resume_input);
+        return run_ms(zubo_command(), home, resume_input);
     };
     auto opened_unread = [&] {
         put_state(home, unread);
-        return run_ms({ZUBO_BINARY}, home, unread_input);
+        return run_ms(zubo_command(), home, unread_input);
     };
     return side_by_side(runs, resumed, opened_unread);
 }
@@ -292,8 +297,8 @@ SideBySide thread_resumed(int runs, const fs::path& dir, const std::string& menu
 // 1,000 rules of ng.txt as a reader's file grows them, none of which
 // matches the bench's posts: 700 words (spammers' addresses and words of
 // trolls and ads), 100 names, 100 IDs, 50 body and 50 name regular
-// expressions, most of them holding a string every match needs. In UTF-8,
-// the console's encoding in the C locale.
+// expressions, most of them holding a string every match needs. In CP932,
+// the console's encoding with -s.
 std::string ng_rules_document() {
     const char* word_stems[] = {"http://spam", "ttp://aff", "www", "荒らし", "業者", "宣伝", "副業"};
     std::string doc = "# NG\n";
@@ -364,7 +369,7 @@ Favourites favourites_check(int runs, zubo::LoopbackServer& server, const fs::pa
         }
     });
     const std::string input = "f\ne\ne\n";
-    auto zubo_check = [&] { return run_ms({ZUBO_BINARY}, home, input); };
+    auto zubo_check = [&] { return run_ms(zubo_command(), home, input); };
     auto curl_ranges = [&] { return run_ms(curl, home, ""); };
     Favourites result;
     std::size_t first = server.request_count();
@@ -384,7 +389,6 @@ int main(int argc, char** argv) {
     char dir_template[] = "/tmp/zubo-bench.XXXXXX";
     if (!mkdtemp(dir_template)) return 1;
     const fs::path dir = dir_template;
-    // zubo prints UTF-8; cat passes the CP932 through.
     setenv("LC_ALL", "C", 1);
     // One clock for every run: the thread list's marks and the read state's
     // times are the same from run to run.
@@ -407,19 +411,19 @@ int main(int argc, char** argv) {
     auto thread_input = [](std::size_t prompts) { return "1\n1\n" + std::string(prompts + 2, '\n'); };
     write_file(dir / "italist.txt", news_menu);
     std::string shown;
-    run_ms({ZUBO_BINARY}, dir, thread_input(2000), &shown);
+    run_ms(zubo_command(), dir, thread_input(2000), &shown);
     const std::string page_to_end = thread_input(occurrences(shown, "--[thread 1 (1001)]--"));
 
     // Without a local copy, the whole document is downloaded.
     auto zubo_thread = [&] {
         write_file(dir / "italist.txt", news_menu);
         fs::remove_all(dir / zubo::thread_directory("news"));
-        return run_ms({ZUBO_BINARY}, dir, page_to_end);
+        return run_ms(zubo_command(), dir, page_to_end);
     };
     // The same with the copy the run before left: only the overlap comes.
     auto zubo_reopen = [&] {
         write_file(dir / "italist.txt", news_menu);
-        return run_ms({ZUBO_BINARY}, dir, page_to_end);
+        return run_ms(zubo_command(), dir, page_to_end);
     };
     // Body bytes of the last answer for the thread over the document's size.
     auto last_thread_share = [&] {
@@ -453,7 +457,10 @@ int main(int argc, char** argv) {
     const SideBySide ng = side_by_side(runs, zubo_thread_ng, zubo_thread);
     // ng.txt: the same 1,000-rule thread view, and whether zubo reads the
     // file (a rule hiding one post in ten changes what it prints).
-    const std::string ng_rules = ng_rules_document();
+    std::size_t cp932_size = 0;
+    const std::string utf8_rules = ng_rules_document();
+    const char* cp932_rules = zubo::sjis::from_utf8_strict(utf8_rules.data(), utf8_rules.size(), &cp932_size);
+    const std::string ng_rules = cp932_rules ? std::string(cp932_rules, cp932_size) : utf8_rules;
     auto zubo_thread_ng_rules = [&] {
         write_file(dir / "ng.txt", ng_rules);
         double ms = zubo_thread();
@@ -462,9 +469,9 @@ int main(int argc, char** argv) {
     };
     const SideBySide ng_file = side_by_side(runs, zubo_thread_ng_rules, zubo_thread);
     std::string plain_view, ng_view;
-    run_ms({ZUBO_BINARY}, dir, page_to_end, &plain_view);
+    run_ms(zubo_command(), dir, page_to_end, &plain_view);
     write_file(dir / "ng.txt", "id ID:AbCdEfGh7\n");
-    run_ms({ZUBO_BINARY}, dir, page_to_end, &ng_view);
+    run_ms(zubo_command(), dir, page_to_end, &ng_view);
     fs::remove(dir / "ng.txt");
     const bool ng_file_read = plain_view != ng_view;
 
@@ -475,21 +482,21 @@ int main(int argc, char** argv) {
     // Every page of the 2999 boards listed, then e.
     const double board_list = median_ms(runs, [&] {
         write_file(dir / "italist.txt", big_menu);
-        return run_ms({ZUBO_BINARY}, dir, std::string(150, '\n') + "e\n");
+        return run_ms(zubo_command(), dir, std::string(150, '\n') + "e\n");
     });
 
     // Peak memory: one opening (the thread downloaded whole) against curl
     // for the same two transfers, then 1, 10 and 50 openings in one run.
     write_file(dir / "italist.txt", news_menu);
     fs::remove_all(dir / zubo::thread_directory("news"));
-    const long zubo_one = median_peak_kib(runs, {ZUBO_BINARY}, dir, page_to_end);
+    const long zubo_one = median_peak_kib(runs, zubo_command(), dir, page_to_end);
     const long curl_one = median_peak_kib(runs, curl_both, dir, "");
     long rss[3];
     const int openings[3] = {1, 10, 50};
     for (int i = 0; i < 3; ++i) {
         std::string input;
         for (int k = 0; k < openings[i]; ++k) input += "1\n1\ne\n\n";
-        rss[i] = median_peak_kib(runs / 2, {ZUBO_BINARY}, dir, input + "e\n");
+        rss[i] = median_peak_kib(runs / 2, zubo_command(), dir, input + "e\n");
     }
     const ListWithState state = list_with_state(runs, server, dir);
     const SideBySide resumed = thread_resumed(runs, dir, news_menu);
