@@ -135,7 +135,8 @@ Board plain(const char* dir, const char* name) {
     const std::string titles[] = {topic + "の雑談スレ", topic + "の質問スレ part" + std::to_string(seed % 5 + 1),
                                   "初めての" + topic, topic + "のニュースを語る"};
     std::vector<Thread> threads;
-    long key = 1767400000 + seed * 86400L;
+    // Within 2026, before today: a key is the thread's creation time.
+    long key = 1767400000 + (seed % 300) * 86400L;
     for (const std::string& title : titles) {
         threads.push_back(chatter(key, seed % 28 + 1, title, 3 + seed % 4));
         key += 3600;
