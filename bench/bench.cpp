@@ -1,12 +1,12 @@
 // Times the built zubo on loopback and prints one table, every figure a
 // median: a 1001-post thread downloaded whole, opened and paged to its end
 // (against curl fetching the thread list and the thread, then cat printing
-// them), the same with a 1,000-word ngword.txt, the peak resident set of one
-// opening against curl's for the same two transfers, and of 1, 10 and 50
-// openings, a 3,000-board menu listed to its end, and the thread reopened
-// unchanged from its local copy (body bytes on the wire over the
-// document's size). Every program runs in the C locale, so zubo passes
-// CP932 through as cat does.
+// them), the same with a 1,000-word ngword.txt and with a 1,000-rule ng.txt,
+// the peak resident set of one opening against curl's for the same two
+// transfers, and of 1, 10 and 50 openings, a 3,000-board menu listed to
+// its end, and the thread reopened unchanged from its local copy (body
+// bytes on the wire over the document's size). Every program runs in the
+// C locale, so zubo passes CP932 through as cat does.
 // Usage: zubo_bench [runs]   (the median of `runs` runs is shown; default 7)
 
 #include <fcntl.h>
@@ -235,6 +235,20 @@ int main(int argc, char** argv) {
         return ms;
     };
     const SideBySide ng = side_by_side(runs, zubo_thread_ng, zubo_thread);
+
+    // 700 words, 200 names and IDs, 100 regular expressions, and chain,
+    // none of which hides a post of the thread: every post is judged whole.
+    std::string rules = "chain\n";
+    for (int k = 0; k < 700; ++k) rules += "word ngword" + std::to_string(10000 + k) + "\n";
+    for (int k = 0; k < 100; ++k) rules += "name kotehan" + std::to_string(k) + "\nid Zz" + std::to_string(100000 + k) + "\n";
+    for (int k = 0; k < 100; ++k) rules += (k % 2 ? "body /spam[0-9]+x" : "name /^troll") + std::to_string(k) + "/i\n";
+    auto zubo_thread_rules = [&] {
+        write_file(dir / "ng.txt", rules);
+        double ms = zubo_thread();
+        fs::remove(dir / "ng.txt");
+        return ms;
+    };
+    const SideBySide ng_rules = side_by_side(runs, zubo_thread_rules, zubo_thread);
     const SideBySide reopen = side_by_side(runs, zubo_reopen, zubo_thread);
     zubo_reopen();
     const double reopen_share = last_thread_share();
@@ -284,6 +298,7 @@ int main(int argc, char** argv) {
          ms(against_floor.first), times(against_floor.ratio));
     line("    floor: curl fetching both documents, then cat", ms(against_floor.second), "");
     line("(b) the same with a 1,000-word ngword.txt (vs none)", ms(ng.first), times(ng.ratio));
+    line("    the same with a 1,000-rule ng.txt and chain (vs none)", ms(ng_rules.first), times(ng_rules.ratio));
     line("(c) peak RSS of one opening (vs curl's for both transfers)", mib(zubo_one),
          times(static_cast<double>(zubo_one) / static_cast<double>(curl_one)));
     line("    curl's peak RSS", mib(curl_one), "");

@@ -87,7 +87,7 @@ private:
     // The threads whose titles the NG rules name are left out, and counted.
     void hide_ng_titles() {
         ng_titles_.assign(listed_.size(), false);
-        NgRules rules = read_ng_rules_file();
+        NgRules& rules = read_ng_rules_file();
         if (!rules.has_title_rules()) return;
         int hidden = 0;
         for (std::size_t i = 0; i < listed_.size(); ++i) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "console/console.h"
 #include "console/messages.h"
@@ -11,9 +13,11 @@
 #include "screens/thread_reader.h"
 #include "store/clock.h"
 #include "store/database.h"
+#include "text/anchors.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
+#include "text/post_id.h"
 
 namespace zubo {
 namespace {
@@ -68,6 +72,36 @@ Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
     return visit;
 }
 
+// The thread's posts as its copy gives them, read again when an NG rule
+// is added at the prompt.
+class ThreadCopy : public ThreadHost {
+public:
+    explicit ThreadCopy(std::string path) : path_(std::move(path)) {}
+
+    bool load() {
+        MappedFile copy(path_.c_str());
+        if (!copy.stream()) return false;
+        // The old table is left to the collector. The fields take about the
+        // room of the document, less its separators: one block from the
+        // start.
+        table_ = PostTable();
+        table_.reserve(copy.size());
+        load_ = load_thread(copy.stream(), table_);
+        return true;
+    }
+
+    const PostTable& posts() const { return table_; }
+    bool over_limit() const { return load_.over_limit; }
+
+    void reload() override { load(); }
+    bool hide() const override { return load_.hide; }
+
+private:
+    std::string path_;
+    PostTable table_;
+    ThreadLoad load_;
+};
+
 }  // namespace
 
 const char* archive_url(const char* url, const char* dat_name) {
@@ -106,8 +140,9 @@ int render_tags(char* field) {
     return breaks;
 }
 
-void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
-    apply_ng_words(words, line);
+namespace {
+
+void split_fields(char* line, PostRecord* post) {
     // A field with no separator after it (a short or cut line) is empty.
     FieldSplitter fields(line, kSeparator);
     copy_field(post->name, kFieldSize, fields.next());
@@ -118,11 +153,50 @@ void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
                   render_tags(post->body);
 }
 
+void set_abone(PostRecord* post) {
+    char line[kAboneLineSize];
+    std::memcpy(line, messages::abone_line, kAboneLineSize);
+    split_fields(line, post);
+}
+
+}  // namespace
+
+void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
+    post->ng = apply_ng_words(words, line) != 0;
+    split_fields(line, post);
+}
+
+void PostJudge::judge(const char* raw, PostRecord* post) {
+    if (!post->ng) {
+        id_.assign(post_id(post->date));
+        post->ng = rules_.matches_post({raw, post->name, post->mail, id_.c_str(), post->body}) ||
+                   (rules_.chain() && chained(post->body));
+        if (post->ng) set_abone(post);
+    }
+    ng_.push_back(post->ng);
+    ng_count_ += post->ng;
+}
+
+// Whether the body anchors posts, and only posts NG'd before this one.
+bool PostJudge::chained(const char* body) const {
+    if (ng_count_ == 0) return false;
+    const std::vector<int> anchored = anchored_posts(body);
+    if (anchored.empty()) return false;
+    for (int n : anchored) {
+        if (static_cast<std::size_t>(n) >= ng_.size() || !ng_[static_cast<std::size_t>(n)]) return false;
+    }
+    return true;
+}
+
 ThreadLoad load_thread(std::FILE* f, PostTable& table) {
     ThreadLoad load;
     if (!table.reserve(0)) return load;
 
     NgWords words = read_ng_words(console::utf8());
+    NgRules& rules = read_ng_rules_file();
+    load.hide = rules.hide();
+    PostJudge judge(rules);
+    std::string raw;
     char line[kLineSize];
     PostRecord post;
     // Every line is a post; the NG filter may overwrite the line buffer.
@@ -131,7 +205,9 @@ ThreadLoad load_thread(std::FILE* f, PostTable& table) {
             load.over_limit = true;
             break;
         }
+        if (!rules.empty()) raw.assign(line);
         parse_thread_line(line, words, &post);
+        judge.judge(raw.c_str(), &post);
         if (!table.add(post)) break;
     }
     load.count = table.count();
@@ -170,20 +246,13 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
         path = thread_path(board, dat_name);
     }
     console::write(messages::thread_banner);
-    PostTable table;
-    ThreadLoad load;
-    {
-        MappedFile copy(path.c_str());
-        if (!copy.stream()) {
-            console::write(messages::dat_open_error);
-            return;
-        }
-        // The fields take about the room of the document, less its
-        // separators: one block from the start.
-        table.reserve(copy.size());
-        load = load_thread(copy.stream(), table);
+    ThreadCopy copy(path);
+    if (!copy.load()) {
+        console::write(messages::dat_open_error);
+        return;
     }
-    if (load.over_limit) console::write(messages::reading_limit);
+    const PostTable& table = copy.posts();
+    if (copy.over_limit()) console::write(messages::reading_limit);
 
     Visit visit;
     if (state) {
@@ -194,7 +263,7 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
     console::EndHook remember([&] {
         if (state) state->save_thread(board, dat_name, {visit.highest, table.count()});
     });
-    read_thread(table, title, visit);
+    read_thread(table, title, visit, copy);
 }
 
 }  // namespace zubo
