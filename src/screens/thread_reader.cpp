@@ -157,7 +157,7 @@ public:
 
 private:
     using Action = Next (ThreadReader::*)(const char* argument);
-    static const CommandRow<Action> kCommands[14];
+    static const CommandRow<Action> kCommands[16];
 
     int count() const { return posts_.count(); }
     bool in_range(long long n) const { return n >= 1 && n <= count(); }
@@ -348,6 +348,18 @@ private:
         return Next::kPrompt;
     }
 
+    Next favourite(const char* argument) {
+        if (!is_blank(argument)) return Next::kForward;
+        host_.toggle_favourite();
+        return Next::kPrompt;
+    }
+
+    Next successor(const char* argument) {
+        if (!is_blank(argument)) return Next::kForward;
+        host_.find_successor();
+        return Next::kPrompt;
+    }
+
     // ngi N, ngn N, ngw TEXT: a rule for ng.txt from post N's ID or name,
     // or a word as typed; the page is printed again under it.
     Next ng_id(const char* argument) {
@@ -422,7 +434,7 @@ private:
 
 // The letters are read without case; a line that starts with none of these
 // words, or whose argument doesn't fit its command, shows the next page.
-const CommandRow<ThreadReader::Action> ThreadReader::kCommands[14] = {
+const CommandRow<ThreadReader::Action> ThreadReader::kCommands[16] = {
     {"e", &ThreadReader::leave},
     {"j", &ThreadReader::jump},
     {"b", &ThreadReader::back},
@@ -437,6 +449,8 @@ const CommandRow<ThreadReader::Action> ThreadReader::kCommands[14] = {
     {"ngi", &ThreadReader::ng_id},
     {"ngn", &ThreadReader::ng_name},
     {"ngw", &ThreadReader::ng_word},
+    {"f", &ThreadReader::favourite},
+    {"t", &ThreadReader::successor},
 };
 
 }  // namespace

@@ -27,6 +27,11 @@ public:
     virtual void reload() = 0;
     // Whether NG'd posts vanish (ng.txt's hide), as the posts were last read.
     virtual bool hide() const = 0;
+    // f: adds the thread to the favourites, or takes it out, and says which.
+    virtual void toggle_favourite() = 0;
+    // t: lists the thread's successors in its board's list and opens the
+    // one chosen.
+    virtual void find_successor() = 0;
 };
 
 // Pages through posts from visit.start until the user leaves (e, or Enter

@@ -3,13 +3,18 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "console/console.h"
 #include "console/messages.h"
 #include "net/download.h"
+#include "screens/commands.h"
 #include "screens/download_report.h"
 #include "screens/ng_filter.h"
+#include "screens/thread_list.h"
+#include "screens/thread_marks.h"
 #include "screens/thread_reader.h"
 #include "store/clock.h"
 #include "store/database.h"
@@ -18,6 +23,7 @@
 #include "text/gc_bytes.h"
 #include "text/lines.h"
 #include "text/post_id.h"
+#include "text/similarity.h"
 
 namespace zubo {
 namespace {
@@ -72,11 +78,38 @@ Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
     return visit;
 }
 
-// The thread's posts as its copy gives them, read again when an NG rule
-// is added at the prompt.
+struct Successor {
+    std::string dat_name;
+    std::string title;
+};
+
+// The successors of the thread among the board's list in its copy at
+// path, best first: later threads by the likeness of their titles, with
+// a bonus for the ones its posts name.
+std::vector<Successor> successors_in(const std::string& path, const char* dat_name, const char* title,
+                                     const PostTable& posts) {
+    auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
+    File f = open_file(path.c_str(), "r");
+    if (!table || !f) return {};
+    ThreadListing listing = parse_subject(f.get(), table);
+    std::vector<KeyedTitle> list;
+    for (int n = 1; n <= listing.count; ++n) list.push_back({thread_key(table[n].dat_name), table[n].title});
+    std::vector<std::string_view> bodies;
+    for (int n = 1; n <= posts.count(); ++n) bodies.push_back(posts.post(n).body);
+    std::vector<Successor> found;
+    for (const SuccessorCandidate& c : successor_candidates({thread_key(dat_name), title}, list, bodies)) {
+        found.push_back({table[c.entry].dat_name, table[c.entry].title});
+    }
+    return found;
+}
+
+// The thread on screen: its posts as its copy gives them (read again when
+// an NG rule is added at the prompt), and its place among the favourites.
 class ThreadCopy : public ThreadHost {
 public:
-    explicit ThreadCopy(std::string path) : path_(std::move(path)) {}
+    ThreadCopy(const char* url, const std::string& board, const char* dat_name, const char* title,
+               store::Database* state, std::string path)
+        : url_(url), board_(board), dat_name_(dat_name), title_(title), state_(state), path_(std::move(path)) {}
 
     bool load() {
         MappedFile copy(path_.c_str());
@@ -96,7 +129,47 @@ public:
     void reload() override { load(); }
     bool hide() const override { return load_.hide; }
 
+    void toggle_favourite() override {
+        if (!state_) return;
+        if (state_->is_favourite(board_, dat_name_)) {
+            if (state_->remove_favourite(board_, dat_name_)) console::write(messages::favourite_removed);
+        } else if (state_->add_favourite({board_, dat_name_, title_})) {
+            console::write(messages::favourite_added);
+        }
+    }
+
+    void find_successor() override {
+        std::string list = thread_list_path(board_);
+        if (url_) {
+            announce_download(messages::reading_thread_list);
+            list = download_thread_list(url_, board_);
+        }
+        const std::vector<Successor> found = successors_in(list, dat_name_, title_, table_);
+        if (found.empty()) return console::write(messages::no_successors);
+        console::write(messages::successors_banner);
+        const int count = static_cast<int>(found.size());
+        for (int k = 1; k <= count; ++k) {
+            console::print_decoded(messages::entry_line, k, found[static_cast<std::size_t>(k - 1)].title.c_str());
+        }
+        console::print(messages::successors_prompt, count);
+        TypedLine line;
+        line.read();
+        const long long chosen = line.number();
+        if (chosen < 1 || chosen > count) return;
+        const Successor& next = found[static_cast<std::size_t>(chosen - 1)];
+        // A favourite's successor takes its place.
+        if (state_ && state_->is_favourite(board_, dat_name_)) {
+            state_->replace_favourite(board_, dat_name_, {board_, next.dat_name, next.title});
+        }
+        show_thread(url_, board_, next.dat_name.c_str(), next.title.c_str(), state_);
+    }
+
 private:
+    const char* url_;
+    const std::string& board_;
+    const char* dat_name_;
+    const char* title_;
+    store::Database* state_;
     std::string path_;
     PostTable table_;
     ThreadLoad load_;
@@ -246,7 +319,7 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
         path = thread_path(board, dat_name);
     }
     console::write(messages::thread_banner);
-    ThreadCopy copy(path);
+    ThreadCopy copy(url, board, dat_name, title, state, path);
     if (!copy.load()) {
         console::write(messages::dat_open_error);
         return;

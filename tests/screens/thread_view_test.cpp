@@ -337,6 +337,8 @@ TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
         {"/NEEDLE\n", at(4) + test::sjis("■1件\n")},
         {"u\n", "1 : http://x.jp/a\n3 : http://y.jp\n" + test::sjis("■2件\n")},
         {"?\n", messages::thread_help},
+        // No list to look in: the board is unreachable and has no copy.
+        {"t\n", std::string(messages::reading_thread_list) + messages::failed_connect + messages::no_successors},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(show(document, c.typed + "e\n"), head() + page + c.shown + prompt(1, 4, 4)) << c.typed;
