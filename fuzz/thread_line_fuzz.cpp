@@ -1,10 +1,14 @@
 // The thread-line pipeline over any bytes: the NG filter (with a real
-// ngword.txt), the splitter and the tag rendering, as load_thread runs them
-// line by line; then each post as the console prints it in both modes, with
-// its character references decoded.
+// ngword.txt), the splitter and the tag rendering, and the judge of the NG
+// rules, as load_thread runs them line by line; then each post as the
+// console prints it in both modes, with its character references decoded.
+// An input that holds a NUL byte gives the bytes before it as ng.txt (in
+// CP932 when the first byte is even, else in UTF-8) and the rest as the
+// thread.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -13,6 +17,8 @@
 #include "console/messages.h"
 #include "fuzz_input.h"
 #include "screens/thread_view.h"
+#include "text/anchors.h"
+#include "text/post_id.h"
 #include "text/lines.h"
 
 using zubo::PostRecord;
@@ -31,6 +37,7 @@ char g_ng_directory[] = "/tmp/zubo-fuzz-ng.XXXXXX";
 
 void remove_ng_directory() {
     std::remove("ngword.txt");
+    std::remove("ng.txt");
     rmdir(g_ng_directory);
 }
 
@@ -111,6 +118,32 @@ void check_printed(const PostRecord& post, bool may_hold_references) {
     }
 }
 
+// The rules of the input's ng.txt part, bounded so that each input stays
+// quick to compile; no part gives no rules. *rest is set to the thread.
+zubo::NgRules read_input_rules(const std::uint8_t* data, std::size_t size, const std::uint8_t** rest,
+                               std::size_t* rest_size) {
+    constexpr std::size_t kRulesLimit = 2048;
+    const void* nul = std::memchr(data, '\0', size);
+    *rest = data;
+    *rest_size = size;
+    if (!nul) return {};
+    const std::size_t part = static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - data);
+    *rest = data + part + 1;
+    *rest_size = size - part - 1;
+    std::FILE* f = std::fopen("ng.txt", "wb");
+    if (!f) std::abort();
+    std::fwrite(data, 1, std::min(part, kRulesLimit), f);
+    std::fclose(f);
+    return zubo::NgRules::read("ng.txt", part > 0 && (data[0] & 1), nullptr);
+}
+
+bool is_abone(const PostRecord& post) {
+    for (const char* field : {post.name, post.mail, post.date, post.body}) {
+        if (std::strcmp(field, kAbone) != 0) return false;
+    }
+    return post.lines == 2;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -126,7 +159,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Read once, as a thread view reads them: the directory's file is made
     // before the first input.
     static zubo::NgWords words = zubo::read_ng_words(false);
-    zubo::File in(zubo::fuzz::open_input(data, size));
+    const std::uint8_t* thread = nullptr;
+    std::size_t thread_size = 0;
+    zubo::NgRules rules = read_input_rules(data, size, &thread, &thread_size);
+    zubo::PostJudge judge(rules);
+    zubo::File in(zubo::fuzz::open_input(thread, thread_size));
     if (!in) return 0;
     // The compact table must give back every post as parsed.
     zubo::PostTable kept;
@@ -137,6 +174,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         PostRecord& post = table[++count];
         std::string raw(line.data());
         zubo::parse_thread_line(line.data(), words, &post);
+        // The judge NGs a post a word hid, one a rule names, or one with
+        // anchors when chain is on; an NG'd post is the abone line.
+        const std::string id(zubo::post_id(post.date));
+        const bool named = post.ng || rules.matches_post({raw.c_str(), post.name, post.mail, id.c_str(), post.body});
+        const bool anchoring = !zubo::anchored_posts(post.body).empty();
+        judge.judge(raw.c_str(), &post);
+        ZUBO_FUZZ_CHECK(post.ng == named || (rules.chain() && anchoring && post.ng));
+        if (post.ng) ZUBO_FUZZ_CHECK(is_abone(post));
         ZUBO_FUZZ_CHECK(kept.add(post));
         const zubo::Post back = kept.post(kept.count());
         ZUBO_FUZZ_CHECK(std::strcmp(back.name, post.name) == 0 && std::strcmp(back.mail, post.mail) == 0 &&

@@ -40,13 +40,13 @@ char fold_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 // Appends CP932 bytes, ASCII letters folded to lower case when fold is set;
 // a trail byte keeps its value, as it is half of a double-byte character.
 void append_cp932(std::string* out, const char* bytes, std::size_t size, bool fold) {
-    if (!fold) {
-        out->append(bytes, size);
-        return;
-    }
+    const std::size_t at = out->size();
+    out->append(bytes, size);
+    if (!fold) return;
+    char* p = out->data() + at;
     for (std::size_t i = 0; i < size; ++i) {
-        out->push_back(fold_ascii(bytes[i]));
-        if (is_lead_byte(static_cast<unsigned char>(bytes[i])) && i + 1 < size) out->push_back(bytes[++i]);
+        if (is_lead_byte(static_cast<unsigned char>(p[i]))) ++i;
+        else p[i] = fold_ascii(p[i]);
     }
 }
 
@@ -161,10 +161,14 @@ NgRules::NgRules(NgRules&&) noexcept = default;
 NgRules& NgRules::operator=(NgRules&&) noexcept = default;
 
 NgRules NgRules::read(const char* path, bool utf8_file, std::vector<int>* bad_lines) {
-    NgRules rules;
     std::string bytes;
     bool missing = false;
-    if (!read_whole_file(path, &bytes, &missing)) return rules;
+    if (!read_whole_file(path, &bytes, &missing)) return {};
+    return parse(bytes, utf8_file, bad_lines);
+}
+
+NgRules NgRules::parse(std::string_view bytes, bool utf8_file, std::vector<int>* bad_lines) {
+    NgRules rules;
     std::string_view rest = bytes;
     for (int number = 1; !rest.empty(); ++number) {
         std::size_t end = rest.find('\n');
@@ -351,10 +355,18 @@ bool append_ng_rule(const char* path, const char* line_in_file_encoding) {
     return false;
 }
 
-NgRules read_ng_rules_file() {
+NgRules& read_ng_rules_file() {
     static bool reported = false;
+    static NgRules rules;
+    static std::optional<std::string> read_from;  // the bytes the rules were read from, with the encoding's flag
+    std::string bytes;
+    bool missing = false;
+    if (!read_whole_file(kNgRulesFile, &bytes, &missing)) bytes.clear();
+    bytes += console::utf8() ? 'u' : 's';
+    if (read_from == bytes) return rules;
     std::vector<int> bad_lines;
-    NgRules rules = NgRules::read(kNgRulesFile, console::utf8(), &bad_lines);
+    rules = NgRules::parse(std::string_view(bytes).substr(0, bytes.size() - 1), console::utf8(), &bad_lines);
+    read_from = std::move(bytes);
     if (!reported) {
         for (int line : bad_lines) console::print(messages::ng_rules_bad_line, line);
         reported = !bad_lines.empty();

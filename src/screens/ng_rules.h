@@ -41,6 +41,8 @@ public:
     // file gives no rules. The numbers (from 1) of the lines that can't be
     // read are added to *bad_lines when it is given.
     static NgRules read(const char* path, bool utf8_file, std::vector<int>* bad_lines);
+    // The same for the file's bytes.
+    static NgRules parse(std::string_view bytes, bool utf8_file, std::vector<int>* bad_lines);
 
     // Whether any word, name, mail, id or body rule matches the post.
     bool matches_post(const NgPostFields& post);
@@ -99,7 +101,9 @@ private:
 bool append_ng_rule(const char* path, const char* line_in_file_encoding);
 
 // The rules of ng.txt in the home, read with the console's encoding; the
-// lines that can't be read are reported once per start of zubo.
-NgRules read_ng_rules_file();
+// lines that can't be read are reported once per start of zubo. The file is
+// read at each call, its rules made again only when its bytes changed: the
+// thread list and the thread view share them.
+NgRules& read_ng_rules_file();
 
 }  // namespace zubo

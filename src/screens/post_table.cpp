@@ -46,13 +46,14 @@ bool PostTable::add(const PostRecord& post) {
     slot.date = keep(post.date);
     slot.body = keep(post.body);
     slot.lines = post.lines;
+    slot.ng = post.ng;
     ++count_;
     return true;
 }
 
 Post PostTable::post(int n) const {
     const Offsets& slot = posts_[n];
-    return {bytes_ + slot.name, bytes_ + slot.mail, bytes_ + slot.date, bytes_ + slot.body, slot.lines};
+    return {bytes_ + slot.name, bytes_ + slot.mail, bytes_ + slot.date, bytes_ + slot.body, slot.lines, slot.ng};
 }
 
 }  // namespace zubo

@@ -18,6 +18,7 @@ struct PostRecord {
     char date[kFieldSize];
     char body[kBodySize];
     std::int32_t lines;  // screen lines the post takes when printed
+    bool ng;             // hidden by an NG word or rule: its fields are the abone line's
 };
 
 // A post as the table holds it; the fields point into the table.
@@ -27,6 +28,7 @@ struct Post {
     const char* date;
     const char* body;
     int lines;
+    bool ng;
 };
 
 // Posts numbered from 1, at most kPostTableSize - 1 of them. Its blocks come
@@ -50,6 +52,7 @@ private:
     struct Offsets {
         std::uint32_t name, mail, date, body;
         std::int32_t lines;
+        bool ng;
     };
 
     bool make_room(std::size_t size);

@@ -87,7 +87,7 @@ private:
     // The threads whose titles the NG rules name are left out, and counted.
     void hide_ng_titles() {
         ng_titles_.assign(listed_.size(), false);
-        NgRules rules = read_ng_rules_file();
+        NgRules& rules = read_ng_rules_file();
         if (!rules.has_title_rules()) return;
         int hidden = 0;
         for (std::size_t i = 0; i < listed_.size(); ++i) {
@@ -114,8 +114,8 @@ private:
     ListOrder order_kind_ = ListOrder::original;
 };
 
-// Brings the board's copy of its thread list up to date, with the outcome
-// on the loading line; returns the copy's path.
+}  // namespace
+
 std::string download_thread_list(const char* url, const std::string& name) {
     make_directories(board_directory(name));
     std::string path = thread_list_path(name);
@@ -124,8 +124,6 @@ std::string download_thread_list(const char* url, const std::string& name) {
     report_download(result, {messages::download_ok_dot, messages::failed_not_thread_list});
     return path;
 }
-
-}  // namespace
 
 void parse_subject_line(const char* line, ThreadRecord* thread) {
     const char* token = nullptr;

@@ -2,6 +2,7 @@
 // The thread list of one board, from its subject.txt.
 
 #include <cstdio>
+#include <string>
 
 #include "screens/tables.h"
 
@@ -28,6 +29,10 @@ ThreadListing parse_subject(std::FILE* f, ThreadRecord* table);
 // Whether f holds a thread list: nothing at all, or a first line that
 // starts with a key and ".dat<>".
 bool is_thread_list_document(std::FILE* f);
+
+// Brings the copy of the thread list of the board named name, at url, up
+// to date, with the outcome on the loading line; returns the copy's path.
+std::string download_thread_list(const char* url, const std::string& name);
 
 // Shows the threads of the board at url (which ends with '/'), from the
 // board's own copy of its list, or says there is none. The entries carry

@@ -11,11 +11,14 @@
 #include "console/console.h"
 #include "console/messages.h"
 #include "screens/commands.h"
+#include "screens/files.h"
+#include "screens/ng_rules.h"
 #include "text/anchors.h"
 #include "text/bytes.h"
 #include "text/nocase_search.h"
 #include "text/post_id.h"
 #include "text/screen_rows.h"
+#include "text/sjis.h"
 #include "text/urls.h"
 
 namespace zubo {
@@ -129,8 +132,9 @@ enum class Next { kForward, kPrompt, kLeave };
 
 class ThreadReader {
 public:
-    ThreadReader(const PostTable& posts, const char* title, Visit& visit)
-        : posts_(posts), title_(title), visit_(visit), colour_(console::colour_wanted()) {}
+    ThreadReader(const PostTable& posts, const char* title, Visit& visit, ThreadHost& host)
+        : posts_(posts), title_(title), visit_(visit), host_(host), colour_(console::colour_wanted()),
+          hide_(host.hide()) {}
 
     void run() {
         if (count() == 0) return console::write(messages::thread_end);
@@ -153,10 +157,14 @@ public:
 
 private:
     using Action = Next (ThreadReader::*)(const char* argument);
-    static const CommandRow<Action> kCommands[11];
+    static const CommandRow<Action> kCommands[16];
 
     int count() const { return posts_.count(); }
     bool in_range(long long n) const { return n >= 1 && n <= count(); }
+    // NG'd posts vanish with hide; without it they show as the abone line.
+    bool shown(int n) const { return !(hide_ && posts_.post(n).ng); }
+    // Whether the commands that look through the posts pass post n by.
+    bool passed_by(int n) const { return posts_.post(n).ng; }
 
     PageRoom page_room() const {
         PageRoom room;
@@ -176,27 +184,34 @@ private:
     }
 
     // Prints the page that starts at post start; the new-posts line goes
-    // before the first new post when mark_new.
+    // before the first new post shown when mark_new. The page covers the
+    // posts up to the last it printed and the hidden ones after it.
     void print_page(int start, bool mark_new) {
         const PageRoom room = page_room();
         const int mark_rows = room.terminal ? screen_rows(messages::new_posts_line, room.columns, false) : 1;
+        bool mark_pending = mark_new && visit_.new_from >= start;
+        bool printed = false;
         int used = 0;
-        first_ = last_ = 0;
-        for (int n = start; n <= count(); ++n) {
-            const bool mark = mark_new && n == visit_.new_from;
+        first_ = 0;
+        last_ = start - 1;
+        for (int n = start; n <= count(); last_ = n++) {
+            if (!shown(n)) continue;
+            const bool mark = mark_pending && n >= visit_.new_from;
             const int rows = rows_of(n, room);
             // A post taller than the page prints whole, alone.
-            if (last_ && used + rows + (mark && room.terminal ? mark_rows : 0) > room.rows) break;
+            if (printed && used + rows + (mark && room.terminal ? mark_rows : 0) > room.rows) break;
             if (mark) {
                 print_note(colour_, messages::new_posts_line);
                 used += mark_rows;
+                mark_pending = false;
             }
             print_post(colour_, n, posts_.post(n));
             used += rows;
             if (!first_) first_ = n;
-            last_ = n;
-            visit_.highest = std::max(visit_.highest, n);
+            printed = true;
         }
+        if (!first_) first_ = std::min(start, count());
+        visit_.highest = std::max(visit_.highest, last_);
     }
 
     Next prompt() {
@@ -250,6 +265,7 @@ private:
         if (!range) return Next::kForward;
         int printed = 0;
         for (int n = std::max(range->from, 1); n <= std::min(range->to, count()) && printed < kAnchorPostLimit; ++n) {
+            if (!shown(n)) continue;
             print_post(colour_, n, posts_.post(n));
             ++printed;
         }
@@ -272,7 +288,7 @@ private:
         if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
         int printed = 0;
         for (int n = 1; n <= count(); ++n) {
-            if (!anchors(posts_.post(n).body, target)) continue;
+            if (passed_by(n) || !anchors(posts_.post(n).body, target)) continue;
             print_post(colour_, n, posts_.post(n));
             ++printed;
         }
@@ -290,7 +306,7 @@ private:
         }
         std::vector<int> same;
         for (int n = 1; n <= count(); ++n) {
-            if (post_id(posts_.post(n).date) == id) same.push_back(n);
+            if (!passed_by(n) && post_id(posts_.post(n).date) == id) same.push_back(n);
         }
         const int total = static_cast<int>(same.size());
         for (int k = 1; k <= total; ++k) {
@@ -310,7 +326,7 @@ private:
         if (!*argument) return Next::kForward;
         int printed = 0;
         for (int n = 1; n <= count(); ++n) {
-            if (!post_holds(posts_.post(n), argument)) continue;
+            if (passed_by(n) || !post_holds(posts_.post(n), argument)) continue;
             print_post(colour_, n, posts_.post(n));
             ++printed;
         }
@@ -322,6 +338,7 @@ private:
         if (!is_blank(argument)) return Next::kForward;
         int listed = 0;
         for (int n = 1; n <= count(); ++n) {
+            if (passed_by(n)) continue;
             for (const FoundUrl& url : find_urls(posts_.post(n).body)) {
                 console::print_decoded(messages::entry_line, n, url.url.c_str());
                 ++listed;
@@ -331,10 +348,84 @@ private:
         return Next::kPrompt;
     }
 
+    Next favourite(const char* argument) {
+        if (!is_blank(argument)) return Next::kForward;
+        host_.toggle_favourite();
+        return Next::kPrompt;
+    }
+
+    Next successor(const char* argument) {
+        if (!is_blank(argument)) return Next::kForward;
+        host_.find_successor();
+        return Next::kPrompt;
+    }
+
+    // ngi N, ngn N, ngw TEXT: a rule for ng.txt from post N's ID or name,
+    // or a word as typed; the page is printed again under it.
+    Next ng_id(const char* argument) {
+        int target = post_number(argument);
+        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
+        const std::string id(post_id(posts_.post(target).date));
+        if (id.empty()) {
+            console::write(messages::no_id);
+            return Next::kPrompt;
+        }
+        return add_rule("id " + id, console::format_decoded("%s", ("id " + id).c_str()));
+    }
+
+    Next ng_name(const char* argument) {
+        int target = post_number(argument);
+        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
+        const Post post = posts_.post(target);
+        // The name's first line, without the blanks around it: the rule is
+        // a substring of the name as shown.
+        std::string_view name(post.name);
+        name = name.substr(0, name.find('\n'));
+        name.remove_prefix(std::min(name.size(), name.find_first_not_of(" \t")));
+        name.remove_suffix(name.size() - std::min(name.size(), name.find_last_not_of(" \t") + 1));
+        if (post.ng || name.empty()) {
+            console::write(messages::no_name);
+            return Next::kPrompt;
+        }
+        const std::string rule = "name " + std::string(name);
+        return add_rule(rule, console::format_decoded("%s", rule.c_str()));
+    }
+
+    Next ng_word(const char* argument) {
+        std::string_view word(argument);
+        word.remove_prefix(std::min(word.size(), word.find_first_not_of(" \t")));
+        if (word.empty()) return Next::kForward;
+        // The word is typed in the console's encoding, the file's too.
+        const std::string in_file = "word " + std::string(word);
+        std::string shown = in_file;
+        if (console::utf8()) {
+            std::size_t size = 0;
+            const char* cp932 = sjis::from_utf8(in_file.data(), in_file.size(), &size);
+            shown.assign(cp932 ? cp932 : "", cp932 ? size : 0);
+        }
+        return add_rule(shown, in_file);
+    }
+
+    // Appends the rule (in_file, in the console's encoding) to ng.txt, says
+    // so with its CP932 form, and prints the page again.
+    Next add_rule(const std::string& cp932, const std::string& in_file) {
+        if (!append_ng_rule(kNgRulesFile, in_file.c_str())) {
+            console::write(messages::ng_rule_failed);
+            return Next::kPrompt;
+        }
+        console::print_decoded(messages::ng_rule_added, cp932.c_str());
+        host_.reload();
+        hide_ = host_.hide();
+        print_page(starts_.back(), false);
+        return Next::kPrompt;
+    }
+
     const PostTable& posts_;
     const char* title_;
     Visit& visit_;
+    ThreadHost& host_;
     const bool colour_;
+    bool hide_;
     TypedLine line_;
     std::vector<int> starts_;  // this visit's page starts, the page shown last
     int first_ = 0;            // the first and last post of the page shown
@@ -343,7 +434,7 @@ private:
 
 // The letters are read without case; a line that starts with none of these
 // words, or whose argument doesn't fit its command, shows the next page.
-const CommandRow<ThreadReader::Action> ThreadReader::kCommands[11] = {
+const CommandRow<ThreadReader::Action> ThreadReader::kCommands[16] = {
     {"e", &ThreadReader::leave},
     {"j", &ThreadReader::jump},
     {"b", &ThreadReader::back},
@@ -355,10 +446,17 @@ const CommandRow<ThreadReader::Action> ThreadReader::kCommands[11] = {
     {"i", &ThreadReader::same_id},
     {"/", &ThreadReader::search},
     {"u", &ThreadReader::links},
+    {"ngi", &ThreadReader::ng_id},
+    {"ngn", &ThreadReader::ng_name},
+    {"ngw", &ThreadReader::ng_word},
+    {"f", &ThreadReader::favourite},
+    {"t", &ThreadReader::successor},
 };
 
 }  // namespace
 
-void read_thread(const PostTable& posts, const char* title, Visit& visit) { ThreadReader(posts, title, visit).run(); }
+void read_thread(const PostTable& posts, const char* title, Visit& visit, ThreadHost& host) {
+    ThreadReader(posts, title, visit, host).run();
+}
 
 }  // namespace zubo

@@ -18,8 +18,25 @@ struct Visit {
     int highest = 0;   // the highest post printed on a page
 };
 
+// What the prompt asks of the thread view beyond the posts.
+class ThreadHost {
+public:
+    virtual ~ThreadHost() = default;
+    // Reads the thread's copy into the posts again, under the NG rules as
+    // ng.txt has them now.
+    virtual void reload() = 0;
+    // Whether NG'd posts vanish (ng.txt's hide), as the posts were last read.
+    virtual bool hide() const = 0;
+    // f: adds the thread to the favourites, or takes it out, and says which.
+    virtual void toggle_favourite() = 0;
+    // t: lists the thread's successors in its board's list and opens the
+    // one chosen.
+    virtual void find_successor() = 0;
+};
+
 // Pages through posts from visit.start until the user leaves (e, or Enter
-// at the last page), keeping visit.highest up to date as pages print.
-void read_thread(const PostTable& posts, const char* title, Visit& visit);
+// at the last page), keeping visit.highest up to date as pages print: the
+// highest post a page covered, a hidden post too.
+void read_thread(const PostTable& posts, const char* title, Visit& visit, ThreadHost& host);
 
 }  // namespace zubo

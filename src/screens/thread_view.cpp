@@ -2,18 +2,28 @@
 
 #include <cstring>
 #include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "console/console.h"
 #include "console/messages.h"
 #include "net/download.h"
+#include "screens/commands.h"
 #include "screens/download_report.h"
 #include "screens/ng_filter.h"
+#include "screens/thread_list.h"
+#include "screens/thread_marks.h"
 #include "screens/thread_reader.h"
 #include "store/clock.h"
 #include "store/database.h"
+#include "text/anchors.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
+#include "text/post_id.h"
+#include "text/similarity.h"
 
 namespace zubo {
 namespace {
@@ -68,6 +78,103 @@ Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
     return visit;
 }
 
+struct Successor {
+    std::string dat_name;
+    std::string title;
+};
+
+// The successors of the thread among the board's list in its copy at
+// path, best first: later threads by the likeness of their titles, with
+// a bonus for the ones its posts name.
+std::vector<Successor> successors_in(const std::string& path, const char* dat_name, const char* title,
+                                     const PostTable& posts) {
+    auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
+    File f = open_file(path.c_str(), "r");
+    if (!table || !f) return {};
+    ThreadListing listing = parse_subject(f.get(), table);
+    std::vector<KeyedTitle> list;
+    for (int n = 1; n <= listing.count; ++n) list.push_back({thread_key(table[n].dat_name), table[n].title});
+    std::vector<std::string_view> bodies;
+    for (int n = 1; n <= posts.count(); ++n) bodies.push_back(posts.post(n).body);
+    std::vector<Successor> found;
+    for (const SuccessorCandidate& c : successor_candidates({thread_key(dat_name), title}, list, bodies)) {
+        found.push_back({table[c.entry].dat_name, table[c.entry].title});
+    }
+    return found;
+}
+
+// The thread on screen: its posts as its copy gives them (read again when
+// an NG rule is added at the prompt), and its place among the favourites.
+class ThreadCopy : public ThreadHost {
+public:
+    ThreadCopy(const char* url, const std::string& board, const char* dat_name, const char* title,
+               store::Database* state, std::string path)
+        : url_(url), board_(board), dat_name_(dat_name), title_(title), state_(state), path_(std::move(path)) {}
+
+    bool load() {
+        MappedFile copy(path_.c_str());
+        if (!copy.stream()) return false;
+        // The old table is left to the collector. The fields take about the
+        // room of the document, less its separators: one block from the
+        // start.
+        table_ = PostTable();
+        table_.reserve(copy.size());
+        load_ = load_thread(copy.stream(), table_);
+        return true;
+    }
+
+    const PostTable& posts() const { return table_; }
+    bool over_limit() const { return load_.over_limit; }
+
+    void reload() override { load(); }
+    bool hide() const override { return load_.hide; }
+
+    void toggle_favourite() override {
+        if (!state_) return;
+        if (state_->is_favourite(board_, dat_name_)) {
+            if (state_->remove_favourite(board_, dat_name_)) console::write(messages::favourite_removed);
+        } else if (state_->add_favourite({board_, dat_name_, title_})) {
+            console::write(messages::favourite_added);
+        }
+    }
+
+    void find_successor() override {
+        std::string list = thread_list_path(board_);
+        if (url_) {
+            announce_download(messages::reading_thread_list);
+            list = download_thread_list(url_, board_);
+        }
+        const std::vector<Successor> found = successors_in(list, dat_name_, title_, table_);
+        if (found.empty()) return console::write(messages::no_successors);
+        console::write(messages::successors_banner);
+        const int count = static_cast<int>(found.size());
+        for (int k = 1; k <= count; ++k) {
+            console::print_decoded(messages::entry_line, k, found[static_cast<std::size_t>(k - 1)].title.c_str());
+        }
+        console::print(messages::successors_prompt, count);
+        TypedLine line;
+        line.read();
+        const long long chosen = line.number();
+        if (chosen < 1 || chosen > count) return;
+        const Successor& next = found[static_cast<std::size_t>(chosen - 1)];
+        // A favourite's successor takes its place.
+        if (state_ && state_->is_favourite(board_, dat_name_)) {
+            state_->replace_favourite(board_, dat_name_, {board_, next.dat_name, next.title});
+        }
+        show_thread(url_, board_, next.dat_name.c_str(), next.title.c_str(), state_);
+    }
+
+private:
+    const char* url_;
+    const std::string& board_;
+    const char* dat_name_;
+    const char* title_;
+    store::Database* state_;
+    std::string path_;
+    PostTable table_;
+    ThreadLoad load_;
+};
+
 }  // namespace
 
 const char* archive_url(const char* url, const char* dat_name) {
@@ -106,8 +213,9 @@ int render_tags(char* field) {
     return breaks;
 }
 
-void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
-    apply_ng_words(words, line);
+namespace {
+
+void split_fields(char* line, PostRecord* post) {
     // A field with no separator after it (a short or cut line) is empty.
     FieldSplitter fields(line, kSeparator);
     copy_field(post->name, kFieldSize, fields.next());
@@ -118,11 +226,50 @@ void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
                   render_tags(post->body);
 }
 
+void set_abone(PostRecord* post) {
+    char line[kAboneLineSize];
+    std::memcpy(line, messages::abone_line, kAboneLineSize);
+    split_fields(line, post);
+}
+
+}  // namespace
+
+void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
+    post->ng = apply_ng_words(words, line) != 0;
+    split_fields(line, post);
+}
+
+void PostJudge::judge(const char* raw, PostRecord* post) {
+    if (!post->ng) {
+        id_.assign(post_id(post->date));
+        post->ng = rules_.matches_post({raw, post->name, post->mail, id_.c_str(), post->body}) ||
+                   (rules_.chain() && chained(post->body));
+        if (post->ng) set_abone(post);
+    }
+    ng_.push_back(post->ng);
+    ng_count_ += post->ng;
+}
+
+// Whether the body anchors posts, and only posts NG'd before this one.
+bool PostJudge::chained(const char* body) const {
+    if (ng_count_ == 0) return false;
+    const std::vector<int> anchored = anchored_posts(body);
+    if (anchored.empty()) return false;
+    for (int n : anchored) {
+        if (static_cast<std::size_t>(n) >= ng_.size() || !ng_[static_cast<std::size_t>(n)]) return false;
+    }
+    return true;
+}
+
 ThreadLoad load_thread(std::FILE* f, PostTable& table) {
     ThreadLoad load;
     if (!table.reserve(0)) return load;
 
     NgWords words = read_ng_words(console::utf8());
+    NgRules& rules = read_ng_rules_file();
+    load.hide = rules.hide();
+    PostJudge judge(rules);
+    std::string raw;
     char line[kLineSize];
     PostRecord post;
     // Every line is a post; the NG filter may overwrite the line buffer.
@@ -131,7 +278,9 @@ ThreadLoad load_thread(std::FILE* f, PostTable& table) {
             load.over_limit = true;
             break;
         }
+        if (!rules.empty()) raw.assign(line);
         parse_thread_line(line, words, &post);
+        judge.judge(raw.c_str(), &post);
         if (!table.add(post)) break;
     }
     load.count = table.count();
@@ -170,20 +319,13 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
         path = thread_path(board, dat_name);
     }
     console::write(messages::thread_banner);
-    PostTable table;
-    ThreadLoad load;
-    {
-        MappedFile copy(path.c_str());
-        if (!copy.stream()) {
-            console::write(messages::dat_open_error);
-            return;
-        }
-        // The fields take about the room of the document, less its
-        // separators: one block from the start.
-        table.reserve(copy.size());
-        load = load_thread(copy.stream(), table);
+    ThreadCopy copy(url, board, dat_name, title, state, path);
+    if (!copy.load()) {
+        console::write(messages::dat_open_error);
+        return;
     }
-    if (load.over_limit) console::write(messages::reading_limit);
+    const PostTable& table = copy.posts();
+    if (copy.over_limit()) console::write(messages::reading_limit);
 
     Visit visit;
     if (state) {
@@ -194,7 +336,7 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
     console::EndHook remember([&] {
         if (state) state->save_thread(board, dat_name, {visit.highest, table.count()});
     });
-    read_thread(table, title, visit);
+    read_thread(table, title, visit, copy);
 }
 
 }  // namespace zubo

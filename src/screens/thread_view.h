@@ -4,9 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "net/download.h"
 #include "screens/ng_filter.h"
+#include "screens/ng_rules.h"
 #include "screens/post_table.h"
 #include "screens/tables.h"
 #include "store/home.h"
@@ -17,7 +20,9 @@ class Database;
 
 namespace zubo {
 
-using ThreadLoad = TableFill;
+struct ThreadLoad : TableFill {
+    bool hide = false;  // ng.txt says hide: NG'd posts vanish from the pages
+};
 
 // The archive keeps a fallen thread's document at oyster/K4/NAME of its
 // board, K4 being the first digits of the thread's key.
@@ -35,11 +40,33 @@ const char* archive_url(const char* url, const char* dat_name);
 int render_tags(char* field);
 
 // Turns one raw thread line (in a line buffer it may overwrite) into a
-// post: NG words on the raw line, split into fields, tags rendered.
+// post: NG words on the raw line, split into fields, tags rendered. The
+// post is marked NG when a word hid it.
 void parse_thread_line(char* line, NgWords& words, PostRecord* post);
 
+// Judges the posts of one thread in document order by the rules of ng.txt:
+// a post a rule names is NG'd, and with chain, so is a post whose body
+// anchors only posts NG'd before it (by a word or a rule). An NG'd post
+// takes the abone line's fields.
+class PostJudge {
+public:
+    explicit PostJudge(NgRules& rules) : rules_(rules) {}
+    // Judges the next post, parsed from raw, its line as in the copy (only
+    // read when some rule is there).
+    void judge(const char* raw, PostRecord* post);
+
+private:
+    bool chained(const char* body) const;
+
+    NgRules& rules_;
+    std::vector<bool> ng_ = {false};  // by post number
+    int ng_count_ = 0;
+    std::string id_;
+};
+
 // Reads a thread document from f into table, a post a line, with the NG
-// words of ngword.txt read once for the whole document.
+// words of ngword.txt and the rules of ng.txt read once for the whole
+// document.
 ThreadLoad load_thread(std::FILE* f, PostTable& table);
 
 // Whether the first line of f is a thread's first post: it holds the

@@ -87,10 +87,13 @@ std::size_t read_anchor(std::string_view body, std::size_t at, OnItem&& on_item)
     }
 }
 
+// The first bytes of the '>' forms: no anchor starts at any other.
+bool may_start_anchor(char c) { return c == '>' || c == '&' || c == '\x81'; }
+
 template <class OnAnchor, class OnItem>
 void scan_anchors(std::string_view body, OnAnchor&& on_anchor, OnItem&& on_item) {
     for (std::size_t at = 0; at < body.size();) {
-        std::size_t end = read_anchor(body, at, on_item);
+        std::size_t end = may_start_anchor(body[at]) ? read_anchor(body, at, on_item) : 0;
         if (end) {
             on_anchor(AnchorSpan{at, end});
             at = end;

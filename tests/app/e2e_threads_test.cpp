@@ -41,6 +41,12 @@ Post plain_post(int n) {
             " " + body + " ", " " + body + " "};
 }
 
+std::vector<Post> plain_posts(int count) {
+    std::vector<Post> posts;
+    for (int n = 1; n <= count; ++n) posts.push_back(plain_post(n));
+    return posts;
+}
+
 std::string printed(int n, const Post& p) {
     return std::to_string(n) + " : " + sjis(p.name + " [" + p.mail + "] " + p.date + "\n\t" + p.shown) + "\n";
 }
@@ -236,6 +242,31 @@ TEST_F(E2eThreads, NgTitlesAreLeftOutAndBadRuleLinesSaidOnce) {
                          board_list_page(boards_) + opened + listed + board_list_page(boards_) + leaving());
 }
 
+// ngi at the thread prompt hides that ID's posts at once and in the next
+// run; ngn on a UTF-8 console writes the name to ng.txt in UTF-8.
+TEST_F(E2eThreads, RulesAddedAtThePromptHideAtOnceAndAfterARestart) {
+    std::vector<Post> posts = plain_posts(5);
+    posts[3].date = posts[1].date;
+    posts[2].name = "コテハン";
+    server_->serve("/news/dat/" + dat_name(1), dat_document(posts));
+    std::vector<Post> hidden = posts;
+    hidden[1] = hidden[3] = {"あぼ～ん", "あぼ～ん", "あぼ～ん", "あぼ～ん", "あぼ～ん"};
+    const std::string title = sjis(titles_[0]);
+
+    ZuboRun first = run("1\n1\nngi 2\ne\ne\ne\n");
+    EXPECT_EQ(first.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 5) + post_prompt(title, 1, 5, 5) +
+                             sjis("■NGに追加しました: id zubo2\n") + printed(hidden, 1, 5) + post_prompt(title, 1, 5, 5) +
+                             back_and_out());
+    std::filesystem::remove(dir_.file("zubo.db"));  // no read marks in the list
+    ZuboRun again = run("1\n1\ne\ne\ne\n");
+    EXPECT_EQ(again.out, up_to_thread(1, titles_[0]) + printed(hidden, 1, 5) + post_prompt(title, 1, 5, 5) + back_and_out());
+
+    ZuboRun utf8_console = run("1\n1\nngn 3\ne\ne\ne\n", true);
+    hidden[2] = hidden[1];
+    EXPECT_NE(utf8_console.out.find(utf8(sjis("■NGに追加しました: name コテハン\n") + printed(hidden, 1, 5))), std::string::npos);
+    EXPECT_EQ(read_file(dir_.file("ng.txt")), "id zubo2\nname コテハン\n");
+}
+
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
     const std::vector<std::string> later = numbered_titles("新しいスレッド", 45);
     std::atomic<int> visits{0};
@@ -280,12 +311,6 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
         EXPECT_EQ(again.out, expected + rest);
         EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), document);
     }
-}
-
-std::vector<Post> plain_posts(int count) {
-    std::vector<Post> posts;
-    for (int n = 1; n <= count; ++n) posts.push_back(plain_post(n));
-    return posts;
 }
 
 // Favourites across two boards: f brings their copies up to date with a

@@ -331,10 +331,23 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     term.type("j1001\n");
     ASSERT_TRUE(term.shows("\n1001 : １００１ [] Over 1000 Thread\n\t このスレッドは１０００を超えました。 \n"));
     ASSERT_TRUE(term.shows(post_prompt(full) + "1001-1001/1001 "));
+    // f, then t finds the successor the 1000th post names; opened, it
+    // takes the favourite's place, so f there takes it out.
+    const sample::Thread& next = board.threads[1];
+    term.type("f\nt\n");
+    ASSERT_TRUE(term.shows("■お気に入りに追加しました\n"));
+    ASSERT_TRUE(term.shows("■次スレ候補\n1 : " + label(next) + "\n■--開く番号?(1-1 Enter:戻る)--"));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows(post_prompt(next) + "1-2/2 "));
+    term.type("f\n");
+    ASSERT_TRUE(term.shows("■お気に入りから外しました\n"));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows(post_prompt(full) + "1001-1001/1001 "));
     // No command at the last page goes back: the 2 opens nothing anywhere.
     term.type("2\n");
     ASSERT_TRUE(term.shows("■スレッド一覧に戻ります\n"));
-    ASSERT_TRUE(term.shows("21 : " + label(board.threads[20]) + "\n" + thread_prompt(board)));
+    ASSERT_TRUE(term.shows(std::to_string(board.threads.size()) + " : " + label(board.threads.back()) + "\n" +
+                           thread_prompt(board)));
     term.type("\n");
     ASSERT_TRUE(term.shows("■板一覧に戻ります\n"));
     term.type("\n");

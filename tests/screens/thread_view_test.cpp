@@ -337,12 +337,50 @@ TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
         {"/NEEDLE\n", at(4) + test::sjis("■1件\n")},
         {"u\n", "1 : http://x.jp/a\n3 : http://y.jp\n" + test::sjis("■2件\n")},
         {"?\n", messages::thread_help},
+        // No list to look in: the board is unreachable and has no copy.
+        {"t\n", std::string(messages::reading_thread_list) + messages::failed_connect + messages::no_successors},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(show(document, c.typed + "e\n"), head() + page + c.shown + prompt(1, 4, 4)) << c.typed;
     }
     // A line that is no command leaves from the last page.
     EXPECT_EQ(show(document, ">x\n"), head() + page + test::sjis("■スレッド一覧に戻ります\n"));
+}
+
+// ng.txt's rules by ID, name and chain, shown as the abone line or, with
+// hide, left out while j, r and i still count every post; ngi adds a rule
+// and prints the page again under it.
+TEST_F(ThreadPaging, NgRulesHideChainAndAddFromThePrompt) {
+    const std::string document = "n1<>m<>d ID:aaa<>first<>\n"
+                                 "n2<>m<>d ID:bbb<>&gt;&gt;1 yes<>\n"
+                                 "n3<>m<>d ID:aaa<>&gt;&gt;1-2 x<>\n"
+                                 "n4<>m<>d ID:ccc<>&gt;&gt;2 &gt;&gt;5<>\n"
+                                 "n5<>m<>d ID:ccc<>&gt;&gt;2<>\n";
+    const std::string abone = test::sjis("あぼ～ん");
+    auto ng = [&](int n) { return std::to_string(n) + " : " + abone + " [" + abone + "] " + abone + "\n\t" + abone + "\n"; };
+    const std::string p2 = "2 : n2 [m] d ID:bbb\n\t>>1 yes\n", p4 = "4 : n4 [m] d ID:ccc\n\t>>2 >>5\n",
+                      p5 = "5 : n5 [m] d ID:ccc\n\t>>2\n";
+    const struct {
+        const char* rules;
+        std::string typed, shown;
+    } rows[] = {
+        {"id aaa\n", "e\n", ng(1) + p2 + ng(3) + p4 + p5 + prompt(1, 5, 5)},
+        // In document order: 4 anchors 5, not yet NG'd when 4 is judged.
+        {"id aaa\nchain\n", "e\n", ng(1) + ng(2) + ng(3) + p4 + ng(5) + prompt(1, 5, 5)},
+        {"id aaa\nchain\nhide\n", "j3\nj6\nr2\ni4\ne\n",
+         p4 + prompt(4, 5, 5) + p4 + prompt(4, 5, 5) + out_of_range(5) + prompt(4, 5, 5) + p4 +
+             test::sjis("■>>2への返信 1件\n") + prompt(4, 5, 5) + "4 : n4 [m] d ID:ccc (1/1)\n\t>>2 >>5\n" + test::sjis("■ID:ccc 1件\n") + prompt(4, 5, 5)},
+        {"name /^n[1-4]$/\nhide\n", "\n", p5 + end(5, 5, 5)},
+        {"", "ngi 5\ne\n", "1 : n1 [m] d ID:aaa\n\tfirst\n" + p2 + "3 : n3 [m] d ID:aaa\n\t>>1-2 x\n" + p4 + p5 +
+                                 prompt(1, 5, 5) + test::sjis("■NGに追加しました: id ccc\n") +
+                                 "1 : n1 [m] d ID:aaa\n\tfirst\n" + p2 + "3 : n3 [m] d ID:aaa\n\t>>1-2 x\n" + ng(4) +
+                                 ng(5) + prompt(1, 5, 5)},
+    };
+    for (const auto& row : rows) {
+        test::write_file("ng.txt", row.rules);
+        EXPECT_EQ(show(document, row.typed), head() + row.shown) << row.rules << row.typed;
+    }
+    EXPECT_EQ(test::read_file("ng.txt"), "id ccc\n");
 }
 
 TEST_F(ThreadPaging, EGoesBackAndEndOfInputEndsZubo) {

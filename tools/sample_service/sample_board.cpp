@@ -69,15 +69,29 @@ Thread welcome_thread() {
                   });
 }
 
-// A thread that reached the limit: 1000 posts and the closing one.
+constexpr long kFullThreadKey = 1767312000;
+constexpr long kSuccessorKey = 1767484800;
+
+// A thread that reached the limit: 1000 posts and the closing one; its
+// 1000th names its successor.
 Thread full_thread() {
     std::vector<std::string> lines;
     for (int n = 1; n <= 1000; ++n) {
-        lines.push_back(post(kNanashi, "", date(2, n * 7), std::to_string(n) + "番目の書き込みです。"));
+        std::string body = std::to_string(n) + "番目の書き込みです。";
+        if (n == 1000) body += " <br> 次スレ ../test/read.cgi/prog/" + std::to_string(kSuccessorKey) + "/";
+        lines.push_back(post(kNanashi, "", date(2, n * 7), body));
     }
     lines.push_back(post("１００１", "", "Over 1000 Thread",
                          "このスレッドは１０００を超えました。 <br> もう書けないので、新しいスレッドを立ててください。"));
-    return thread(1767312000, "1001までいったスレ", lines);
+    return thread(kFullThreadKey, "1001までいったスレ", lines);
+}
+
+// The full thread's successor, which names the thread before it.
+Thread successor_thread() {
+    const std::string before = "前スレ ../test/read.cgi/prog/" + std::to_string(kFullThreadKey) + "/";
+    return thread(kSuccessorKey, "1001までいったスレ その2",
+                  {post(kNanashi, "", date(4, 0), "新しいスレッドです。 <br> " + before),
+                   post(kNanashi, "sage", date(4, 60), "&gt;&gt;1 乙です。")});
 }
 
 // Appends a chatter thread for each title, an hour apart from key on, one
@@ -121,7 +135,7 @@ std::vector<Thread> prog_threads() {
         "Linux で日本語を使う",      "ネットワークの基礎",            "古いコードを読むスレ",   "設計について語る",
         "初心者プログラマの質問箱",  "趣味のプログラミング",          "ライブラリ紹介スレ",     "今日書いたコード",
     };
-    std::vector<Thread> threads{full_thread()};
+    std::vector<Thread> threads{full_thread(), successor_thread()};
     add_chatter(threads, kTitles, 1767315600, 6, 2);
     return threads;
 }
