@@ -139,7 +139,7 @@ public:
     void run() {
         if (count() == 0) return console::write(messages::thread_end);
         starts_.push_back(visit_.start);
-        print_page(visit_.start, true);
+        print_page(visit_.start);
         for (;;) {
             switch (prompt()) {
             case Next::kLeave:
@@ -149,7 +149,7 @@ public:
             case Next::kForward:
                 if (last_ >= count()) return console::write(messages::thread_end);
                 starts_.push_back(last_ + 1);
-                print_page(last_ + 1, true);
+                print_page(last_ + 1);
                 break;
             }
         }
@@ -183,13 +183,14 @@ private:
         return screen_rows(text, room.columns, console::utf8());
     }
 
-    // Prints the page that starts at post start; the new-posts line goes
-    // before the first new post shown when mark_new. The page covers the
-    // posts up to the last it printed and the hidden ones after it.
-    void print_page(int start, bool mark_new) {
+    // Prints the page that starts at post start, the new-posts line before
+    // the first new post it shows (whatever brought the page: Enter, j, b).
+    // The page covers the posts up to the last it printed and the hidden
+    // ones after it.
+    void print_page(int start) {
         const PageRoom room = page_room();
         const int mark_rows = room.terminal ? screen_rows(messages::new_posts_line, room.columns, false) : 1;
-        bool mark_pending = mark_new && visit_.new_from >= start;
+        bool mark_pending = visit_.new_from >= start;
         bool printed = false;
         int used = 0;
         first_ = 0;
@@ -199,7 +200,7 @@ private:
             const bool mark = mark_pending && n >= visit_.new_from;
             const int rows = rows_of(n, room);
             // A post taller than the page prints whole, alone.
-            if (printed && used + rows + (mark && room.terminal ? mark_rows : 0) > room.rows) break;
+            if (printed && used + rows + (mark ? mark_rows : 0) > room.rows) break;
             if (mark) {
                 print_note(colour_, messages::new_posts_line);
                 used += mark_rows;
@@ -241,14 +242,14 @@ private:
             return Next::kPrompt;
         }
         starts_.push_back(static_cast<int>(target));
-        print_page(starts_.back(), false);
+        print_page(starts_.back());
         return Next::kPrompt;
     }
 
     Next back(const char* argument) {
         if (!is_blank(argument)) return Next::kForward;
         if (starts_.size() > 1) starts_.pop_back();
-        print_page(starts_.back(), false);
+        print_page(starts_.back());
         return Next::kPrompt;
     }
 
@@ -416,7 +417,7 @@ private:
         console::print_decoded(messages::ng_rule_added, cp932.c_str());
         host_.reload();
         hide_ = host_.hide();
-        print_page(starts_.back(), false);
+        print_page(starts_.back());
         return Next::kPrompt;
     }
 

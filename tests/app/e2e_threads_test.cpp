@@ -360,7 +360,8 @@ TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
     titles_[0] = "続きスレ (33)";
     server_->serve("/news/subject.txt", subject(titles_));
     server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(33)));
-    ZuboRun back = run("1\n1\n\n\n\nom\ne\ne\n");
+    // Posts 11 to 20, then a jump to the page of the new posts.
+    ZuboRun back = run("1\n1\nj25\n\nom\ne\ne\n");
     EXPECT_NE(back.out.find("1 : " + sjis("続きスレ (33) [未読23]\n")), std::string::npos);
     EXPECT_NE(back.out.find(sjis("■続きから表示します (11/33)\n") + printed(11, plain_post(11))), std::string::npos);
     EXPECT_NE(back.out.find(sjis("■------ここから新着------\n") + printed(31, plain_post(31))), std::string::npos);
