@@ -240,7 +240,8 @@ void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
 }
 
 void PostJudge::judge(const char* raw, PostRecord* post) {
-    if (!post->ng) {
+    // Without rules or chain only ngword.txt judges.
+    if (!post->ng && (!rules_.empty() || rules_.chain())) {
         id_.assign(post_id(post->date));
         post->ng = rules_.matches_post({raw, post->name, post->mail, id_.c_str(), post->body}) ||
                    (rules_.chain() && chained(post->body));

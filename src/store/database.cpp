@@ -134,7 +134,10 @@ int user_version(sqlite3* db) {
 // process may be doing the same, so the version is read again inside it.
 bool migrate(Attempt* a) {
     sqlite3* db = a->db.get();
-    for (int version = user_version(db); version != kSchemaVersion; version = user_version(db)) {
+    int version = user_version(db);
+    // A current schema, the usual case, is read once.
+    if (version == kSchemaVersion) return true;
+    for (; version != kSchemaVersion; version = user_version(db)) {
         if (version < 0) break;
         if (version > kSchemaVersion) {
             a->reason = "schema version " + std::to_string(version) + " is newer than this zubo knows";
