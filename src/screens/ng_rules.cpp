@@ -260,7 +260,8 @@ void NgRules::compile() {
 
 // Whether an atom (lower case UTF-8) is met as it is in a folded CP932
 // field: only ASCII folds there, so an atom with a letter of another cased
-// script (Latin, Greek, Cyrillic, the full-width forms) is not.
+// script (Latin, Greek, Cyrillic below U+3000, the full-width Latin
+// letters) is not. Full-width digits and signs (＠, ＃) are.
 bool atom_is_folded_alike(const std::string& atom) {
     for (std::size_t i = 0; i < atom.size();) {
         auto c = static_cast<unsigned char>(atom[i]);
@@ -268,9 +269,16 @@ bool atom_is_folded_alike(const std::string& atom) {
             ++i;
             continue;
         }
-        if (c < 0xe3) return false;  // below U+3000
-        if (c == 0xef && static_cast<unsigned char>(atom[i + 1]) >= 0xbc) return false;  // U+FF00 and up
-        i += c < 0xf0 ? 3 : 4;
+        const std::size_t width = c < 0xf0 ? 3 : 4;
+        if (c < 0xe3 || i + width > atom.size()) return false;  // below U+3000, or cut short
+        if (c == 0xef) {
+            // U+FF21-FF3A and U+FF41-FF5A: EF BC A1-BA, EF BD 81-9A.
+            auto second = static_cast<unsigned char>(atom[i + 1]), third = static_cast<unsigned char>(atom[i + 2]);
+            if ((second == 0xbc && third >= 0xa1 && third <= 0xba) || (second == 0xbd && third >= 0x81 && third <= 0x9a)) {
+                return false;
+            }
+        }
+        i += width;
     }
     return true;
 }

@@ -50,6 +50,7 @@ TEST(NgRules, MatchFieldsByKind) {
         {"body /hello/", true, false, false},
         {"body /hello/i", true, true, false},
         {"name /^名無し.*kotehan$/i", true, true, false},
+        {"name /さん(?:＠|@| )kotehan/i", true, true, false},  // full-width signs keep the prefilter
         {"word /ID:Ulc37LKS<>/", true, true, false},
         {"title 【悲報】", false, false, true},
         {"title /thread & more$/", true, false, true},
