@@ -118,8 +118,11 @@ int main(int argc, char** argv) {
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
     downloads.make_current();
-    // Static: closed (its write-ahead log folded in) by exit() too, however
-    // zubo ends.
-    static std::unique_ptr<zubo::store::Database> state = open_state();
-    return zubo::show_board_list(options.refresh, state.get()) ? kEnded : kCannotGoOn;
+    std::unique_ptr<zubo::store::Database> state = open_state();
+    // However zubo ends, the read state is closed, its log folded into
+    // zubo.db.
+    zubo::console::EndHook close_state([&state] { state.reset(); });
+    const int status = zubo::show_board_list(options.refresh, state.get()) ? kEnded : kCannotGoOn;
+    close_state.run_once();
+    zubo::console::end_now(status);
 }

@@ -34,7 +34,7 @@ constexpr int kInterruptedStatus = 130;
 
 int exit_status() { return g_interrupted ? kInterruptedStatus : 0; }
 
-void exit_quietly() { std::exit(exit_status()); }
+void exit_quietly() { end_now(exit_status()); }
 
 // The handler also writes a byte here, so a wait that began just after the
 // flag was looked at still wakes: poll sees the byte.
@@ -423,7 +423,7 @@ void end_of_input() {
     write(messages::ending);
     run_end_hooks();
     g_end_action();
-    std::exit(exit_status());
+    end_now(exit_status());
 }
 
 EndHook::EndHook(std::function<void()> work) : work_(std::move(work)), older_(g_newest_hook) { g_newest_hook = this; }
@@ -435,6 +435,11 @@ EndHook::~EndHook() {
 
 void EndHook::run_once() {
     if (work_) std::exchange(work_, nullptr)();
+}
+
+void end_now(int status) {
+    std::fflush(out());
+    std::_Exit(status);
 }
 
 void catch_interrupts() {

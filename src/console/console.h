@@ -70,6 +70,12 @@ void pause();
 // with status 0 (130 when an interrupt is pending).
 [[noreturn]] void end_of_input();
 
+// Ends the process with status once the output is out. The libraries'
+// exit handlers are skipped: they only free what the process gives back
+// anyway (OpenSSL's cleanup alone is a good part of a thread's reading);
+// what must be done at the end is done by EndHooks.
+[[noreturn]] void end_now(int status);
+
 // Ctrl-C. From catch_interrupts() on, SIGINT only marks an interrupt as
 // pending: a download that asks interrupt_pending() gives up and its screen
 // clears the mark; anywhere else the next read ends zubo as the end of input
