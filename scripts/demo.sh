@@ -63,7 +63,8 @@ printf '儲かる\n' >"$workdir/ngword.txt"
 
 cat <<MSG
 zubo demo: sample boards on 127.0.0.1:$port, zubo's home $workdir
-  type a number and Enter to open, j[number] to jump, s[text] to search, e to go back.
+  type a number and Enter to open, j[number] to jump, s[text] to search, e to go back;
+  ? at a thread's prompt lists its commands, f and h at the board list show favourites and history.
   Every board has threads but 料理 (board 6), whose thread list is empty on purpose.
   ngword.txt hides a post of the first thread; board 10's first thread has 1001 posts.
   Ctrl-C ends the demo.
