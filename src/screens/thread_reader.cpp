@@ -284,15 +284,23 @@ private:
         return -1;
     }
 
-    Next replies(const char* argument) {
-        int target = post_number(argument);
-        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
+    // Prints, in order, the posts the commands don't pass by that hold;
+    // returns how many.
+    template <typename Holds>
+    int print_posts_where(Holds holds) {
         int printed = 0;
         for (int n = 1; n <= count(); ++n) {
-            if (passed_by(n) || !anchors(posts_.post(n).body, target)) continue;
+            if (passed_by(n) || !holds(posts_.post(n))) continue;
             print_post(colour_, n, posts_.post(n));
             ++printed;
         }
+        return printed;
+    }
+
+    Next replies(const char* argument) {
+        int target = post_number(argument);
+        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
+        const int printed = print_posts_where([target](const Post& post) { return anchors(post.body, target); });
         print_note(colour_, format_text(messages::replies_count, target, printed));
         return Next::kPrompt;
     }
@@ -325,13 +333,7 @@ private:
 
     Next search(const char* argument) {
         if (!*argument) return Next::kForward;
-        int printed = 0;
-        for (int n = 1; n <= count(); ++n) {
-            if (passed_by(n) || !post_holds(posts_.post(n), argument)) continue;
-            print_post(colour_, n, posts_.post(n));
-            ++printed;
-        }
-        found(printed);
+        found(print_posts_where([argument](const Post& post) { return post_holds(post, argument); }));
         return Next::kPrompt;
     }
 
