@@ -308,8 +308,11 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
                  store::Database* state) {
     // The post table of the thread read last is garbage by now; reclaiming
     // it first lets the new table take its place, so the pages in use stay
-    // the same however many threads are opened.
-    gc::collect();
+    // the same however many threads are opened. Before the first there is
+    // none to reclaim.
+    static bool thread_read_before = false;
+    if (thread_read_before) gc::collect();
+    thread_read_before = true;
 
     // A thread whose board has left the menu is read from its copy.
     std::string path;
