@@ -109,7 +109,7 @@ protected:
     // A fresh server (on a new port) named by italist.txt, serving the board.
     void start_server() {
         // A new case: nothing remembered of the one before.
-        std::filesystem::remove(dir_.file("zubo.db"));
+        forget_read_state(dir_.path());
         server_ = std::make_unique<LoopbackServer>();
         boards_ = {{server_->url("/news/"), "ニュース速報"}, {server_->url("/game/"), "ゲーム"}};
         write_file(dir_.file("italist.txt"), board_menu(boards_));
@@ -257,7 +257,7 @@ TEST_F(E2eThreads, RulesAddedAtThePromptHideAtOnceAndAfterARestart) {
     EXPECT_EQ(first.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 5) + post_prompt(title, 1, 5, 5) +
                              sjis("■NGに追加しました: id zubo2\n") + printed(hidden, 1, 5) + post_prompt(title, 1, 5, 5) +
                              back_and_out());
-    std::filesystem::remove(dir_.file("zubo.db"));  // no read marks in the list
+    forget_read_state(dir_.path());  // no read marks in the list
     ZuboRun again = run("1\n1\ne\ne\ne\n");
     EXPECT_EQ(again.out, up_to_thread(1, titles_[0]) + printed(hidden, 1, 5) + post_prompt(title, 1, 5, 5) + back_and_out());
 
@@ -301,7 +301,7 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
         EXPECT_EQ(first.out, up_to_thread(1, titles_[0]) + rest);
 
         // The download is this case's matter; the read state has its own.
-        std::filesystem::remove(dir_.file("zubo.db"));
+        forget_read_state(dir_.path());
         if (server_down) server_.reset();
         else server_->serve(dat_path, "<html><body>404 Not Found</body></html>", 404);
         ZuboRun again = run(input);
@@ -379,6 +379,7 @@ TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
     ZuboRun marks = run("1\ne\ne\n");
     EXPECT_NE(marks.out.find(sjis("スレッド2 (2) [既読]\n3 : スレッド3 (3) [既読]\n")), std::string::npos);
 
+    forget_read_state(dir_.path());
     write_file(dir_.file("zubo.db"), "not a database, not at all: sixteen bytes and more\n");
     ZuboRun rebuilt = run("e\n");
     EXPECT_EQ(rebuilt.out.rfind(sjis("■記録を作り直します: "), 0), 0u);
@@ -420,7 +421,7 @@ TEST_F(E2eThreads, ReopenedThreadIsBroughtUpToDate) {
         else server_->serve(dat_path, after);
         const std::size_t before_second = server_->requests().size();
         // The download is this case's matter; the read state has its own.
-        std::filesystem::remove(dir_.file("zubo.db"));
+        forget_read_state(dir_.path());
         ZuboRun second = run("1\n1\n\ne\ne\n");
 
         const int count = static_cast<int>(c.after.size());
@@ -580,7 +581,7 @@ TEST_F(E2eThreads, DatNameOutsideDatIsNeitherRequestedNorWritten) {
 
     EXPECT_EQ(r.out, up_to_thread(2, titles_[1], kOk, "失敗 (スレッド名が不正です)\n") + dat_open_error() + back_and_out());
     for (const SeenRequest& seen : server_->requests()) EXPECT_EQ(seen.target.find("evil"), std::string::npos) << seen.target;
-    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards", "zubo.db"}));
+    EXPECT_EQ(names_in(dir_.path()), plus_read_state({"italist.txt", "boards"}));
     EXPECT_FALSE(file_exists(dir_.file("boards/news/dat")));
 }
 
@@ -652,7 +653,7 @@ TEST_F(E2eThreads, MarkupAndReferencesShowRenderedInBothModes) {
 
     for (bool utf8 : {false, true}) {
         SCOPED_TRACE(utf8 ? "UTF-8" : "CP932");
-        std::filesystem::remove(dir_.file("zubo.db"));  // each console reads it anew
+        forget_read_state(dir_.path());  // each console reads it anew
         ZuboRun r = run("1\n1\n\n\ne\ne\n", utf8);
         EXPECT_EQ(r.out, utf8 ? on_utf8_console(cp932_screen, {{"&#128512;", "😀"}, {"&#55357;&#56832;", "😀"}})
                               : cp932_screen);
@@ -682,7 +683,7 @@ TEST_F(E2eThreads, RealThreadOfTodayShowsAnchorsAndEmoji) {
 
     for (bool utf8 : {false, true}) {
         SCOPED_TRACE(utf8 ? "UTF-8" : "CP932");
-        std::filesystem::remove(dir_.file("zubo.db"));  // each console reads it anew
+        forget_read_state(dir_.path());  // each console reads it anew
         ZuboRun r = run("1\n1\n\ne\ne\n", utf8);
         for (const Shown& s : shown) {
             const std::string& text = utf8 || s.cp932.empty() ? s.utf8 : s.cp932;

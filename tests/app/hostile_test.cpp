@@ -233,7 +233,7 @@ TEST_F(Hostile, DatNamesThatLeaveDatAreNeverRequestedNorWritten) {
     // One trick opened at each of the eight prompts.
     ZuboRun r = run("1\n2\n3\n4\n5\n6\n7\n8\n9\n");
     EXPECT_EQ(occurrences(r.out, sjis("■------スレッドを表示------\n") + kDatOpenError), tricks.size());
-    EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards", "zubo.db"}));
+    EXPECT_EQ(names_in(dir_.path()), plus_read_state({"italist.txt", "boards"}));
     // The long name is plain, so its board's directory is made; no file is.
     EXPECT_TRUE(names_in(dir_.file("boards/news/dat")).empty());
     EXPECT_FALSE(file_exists("/tmp/zubo-evil.dat"));
@@ -327,7 +327,7 @@ protected:
     void expect_old_copies_shown_and_kept(const std::string& menu, const std::string& outcome,
                                           const std::string& thread_outcome = "") {
         write_file(dir_.file("italist.txt"), menu);
-        std::filesystem::remove(dir_.file("zubo.db"));  // each case a first visit
+        forget_read_state(dir_.path());  // each case a first visit
         ZuboRun r = run("1\n1\n\n\n\ne\n");
         const std::string list = entries(old_titles_, 1, 20) + thread_prompt(20);
         // Back from thread 1, the list marks it read.
@@ -340,7 +340,7 @@ protected:
         EXPECT_TRUE(read_file(dir_.file("italist.txt")) == menu);
         EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
         EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == old_doc_);
-        EXPECT_EQ(names_in(dir_.path()), (std::set<std::string>{"italist.txt", "boards", "zubo.db"}));
+        EXPECT_EQ(names_in(dir_.path()), plus_read_state({"italist.txt", "boards"}));
         EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{dat_name(1)});
     }
 };
@@ -532,7 +532,7 @@ TEST_F(ClosedInput, EveryPromptAndPauseEndsZuboAtOnce) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.where);
-        std::filesystem::remove(dir_.file("zubo.db"));  // each case a first visit
+        forget_read_state(dir_.path());  // each case a first visit
         ZuboRun r = run(c.input);
         EXPECT_TRUE(ends_with(r.out, c.tail)) << r.out;
         EXPECT_EQ(occurrences(r.out, kLeave), 1u);

@@ -23,6 +23,17 @@ void write_file(const std::string& path, const std::string& bytes) {
     ASSERT_TRUE(out.good()) << path;
 }
 
+constexpr const char* kReadStateFiles[] = {"zubo.db", "zubo.db-wal", "zubo.db-shm"};
+
+void forget_read_state(const std::string& dir) {
+    for (const char* name : kReadStateFiles) std::filesystem::remove(dir + "/" + name);
+}
+
+std::set<std::string> plus_read_state(std::set<std::string> names) {
+    names.insert(std::begin(kReadStateFiles), std::end(kReadStateFiles));
+    return names;
+}
+
 bool file_exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;

@@ -12,6 +12,12 @@ namespace zubo::test {
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool file_exists(const std::string& path);
+
+// Removes what zubo remembers in the home at dir (zubo.db and its log), so
+// the next run is a first visit.
+void forget_read_state(const std::string& dir);
+// names and the files of the read state, as a home holds them after a run.
+std::set<std::string> plus_read_state(std::set<std::string> names);
 // The names of the entries of a directory.
 std::set<std::string> names_in(const std::string& dir);
 
