@@ -58,10 +58,10 @@ const char* cp932_text(const char* field, bool fold, std::string* out, bool deco
     out->clear();
     const char* run = field;
     const char* p = field;
-    while (*p) {
+    // A CP932 trail byte is never '&', so a byte scan finds every reference.
+    while (*(p = decode ? strchrnul(p, '&') : p + std::strlen(p))) {
         CharRef ref;
-        // A CP932 trail byte is never '&', so a byte scan finds every reference.
-        if (!decode || *p != '&' || !read_char_ref(p, &ref)) {
+        if (!read_char_ref(p, &ref)) {
             ++p;
             continue;
         }
