@@ -17,7 +17,8 @@ struct NgWords {
     MultiSearch search;
 };
 
-// Reads ngword.txt from the working directory; no file gives no words.
+// Reads ngword.txt from the home (zubo works inside it); no file gives no
+// words.
 // With utf8_console, a word that is valid UTF-8 (typed for the UTF-8
 // console) is matched in its CP932 form.
 NgWords read_ng_words(bool utf8_console);
