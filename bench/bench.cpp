@@ -448,12 +448,16 @@ int main(int argc, char** argv) {
 
     std::string words;
     for (int k = 0; k < 1000; ++k) words += "ngword" + std::to_string(10000 + k) + "\n";
-    auto zubo_thread_ng = [&] {
-        write_file(dir / "ngword.txt", words);
-        double ms = zubo_thread();
-        fs::remove(dir / "ngword.txt");
-        return ms;
+    // The thread of (a) with a file of the home there for the run.
+    auto zubo_thread_with = [&](const char* name, const std::string& bytes) {
+        return [&, name] {
+            write_file(dir / name, bytes);
+            double ms = zubo_thread();
+            fs::remove(dir / name);
+            return ms;
+        };
     };
+    auto zubo_thread_ng = zubo_thread_with("ngword.txt", words);
     const SideBySide ng = side_by_side(runs, zubo_thread_ng, zubo_thread);
     // ng.txt: the same 1,000-rule thread view, and whether zubo reads the
     // file (a rule hiding one post in ten changes what it prints).
@@ -461,12 +465,7 @@ int main(int argc, char** argv) {
     const std::string utf8_rules = ng_rules_document();
     const char* cp932_rules = zubo::sjis::from_utf8_strict(utf8_rules.data(), utf8_rules.size(), &cp932_size);
     const std::string ng_rules = cp932_rules ? std::string(cp932_rules, cp932_size) : utf8_rules;
-    auto zubo_thread_ng_rules = [&] {
-        write_file(dir / "ng.txt", ng_rules);
-        double ms = zubo_thread();
-        fs::remove(dir / "ng.txt");
-        return ms;
-    };
+    auto zubo_thread_ng_rules = zubo_thread_with("ng.txt", ng_rules);
     const SideBySide ng_file = side_by_side(runs, zubo_thread_ng_rules, zubo_thread);
     std::string plain_view, ng_view;
     run_ms(zubo_command(), dir, page_to_end, &plain_view);

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "console/console.h"
@@ -305,14 +306,21 @@ private:
         return Next::kPrompt;
     }
 
-    Next same_id(const char* argument) {
+    // The ID of the post argument names, or, when there is none to take,
+    // what the prompt does instead.
+    std::variant<std::string, Next> target_id(const char* argument) const {
         int target = post_number(argument);
         if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
-        const std::string id(post_id(posts_.post(target).date));
-        if (id.empty()) {
-            console::write(messages::no_id);
-            return Next::kPrompt;
-        }
+        std::string id(post_id(posts_.post(target).date));
+        if (!id.empty()) return id;
+        console::write(messages::no_id);
+        return Next::kPrompt;
+    }
+
+    Next same_id(const char* argument) {
+        std::variant<std::string, Next> found = target_id(argument);
+        if (const Next* next = std::get_if<Next>(&found)) return *next;
+        const std::string& id = std::get<std::string>(found);
         std::vector<int> same;
         for (int n = 1; n <= count(); ++n) {
             if (!passed_by(n) && post_id(posts_.post(n).date) == id) same.push_back(n);
@@ -366,13 +374,9 @@ private:
     // ngi N, ngn N, ngw TEXT: a rule for ng.txt from post N's ID or name,
     // or a word as typed; the page is printed again under it.
     Next ng_id(const char* argument) {
-        int target = post_number(argument);
-        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
-        const std::string id(post_id(posts_.post(target).date));
-        if (id.empty()) {
-            console::write(messages::no_id);
-            return Next::kPrompt;
-        }
+        std::variant<std::string, Next> found = target_id(argument);
+        if (const Next* next = std::get_if<Next>(&found)) return *next;
+        const std::string& id = std::get<std::string>(found);
         return add_rule("id " + id, console::format_decoded("%s", ("id " + id).c_str()));
     }
 
