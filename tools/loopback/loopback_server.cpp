@@ -15,15 +15,16 @@ namespace zubo {
 struct LoopbackServer::State {
     void answer(const httplib::Request& req, httplib::Response& res);
     void answered(const httplib::Request& req, const httplib::Response& res);
-    static void respond(const LoopbackResponse& answer, httplib::Response& res);
+    static void respond(LoopbackResponse&& answer, httplib::Response& res);
     static void send_whole_unless_success(httplib::Response& res);
 
     httplib::Server server_;
     int port_ = -1;
     std::thread thread_;
     mutable std::mutex mutex_;
-    std::map<std::string, Handler> handlers_;
-    Handler others_;
+    // Shared, so that answering doesn't copy a handler and the body it holds.
+    std::map<std::string, std::shared_ptr<const Handler>> handlers_;
+    std::shared_ptr<const Handler> others_;
     std::vector<SeenRequest> seen_;
     // Requests whose answers are not written yet, by the index in seen_.
     std::map<const httplib::Request*, std::size_t> unanswered_;
@@ -106,7 +107,7 @@ BodyWriter writer_for(httplib::DataSink& sink) {
 
 }  // namespace
 
-void LoopbackServer::State::respond(const LoopbackResponse& answer, httplib::Response& res) {
+void LoopbackServer::State::respond(LoopbackResponse&& answer, httplib::Response& res) {
     if (answer.status != -1) res.status = answer.status;
     for (const auto& header : answer.headers_) res.set_header(header.first.c_str(), header.second);
     if (answer.chunked_) {
@@ -122,7 +123,11 @@ void LoopbackServer::State::respond(const LoopbackResponse& answer, httplib::Res
                                      return provider(offset, length, writer);
                                  });
     } else if (!answer.content_type_.empty() || !answer.body_.empty()) {
-        res.set_content(answer.body_, answer.content_type_.c_str());
+        // Moved, not copied: a thread's body is half a megabyte, and copies
+        // of it made the server's time per answer swing with its allocator.
+        res.body = std::move(answer.body_);
+        res.headers.erase("Content-Type");
+        res.set_header("Content-Type", answer.content_type_);
     }
 }
 
@@ -166,15 +171,16 @@ void LoopbackServer::State::send_whole_unless_success(httplib::Response& res) {
     LoopbackResponse whole;
     whole.stream_whole(res.get_header_value("Content-Type"), body);
     res.headers.erase("Content-Type");
-    LoopbackServer::State::respond(whole, res);
+    LoopbackServer::State::respond(std::move(whole), res);
 }
 
 void LoopbackServer::serve(const std::string& target, const std::string& body, int status,
                            const std::string& content_type) {
-    handle(target, [body, status, content_type](const LoopbackRequest&, LoopbackResponse& res) {
+    auto shared = std::make_shared<const std::string>(body);
+    handle(target, [shared, status, content_type](const LoopbackRequest&, LoopbackResponse& res) {
         // Left unset, the status of a 200 follows the Range, if any.
         if (status != 200) res.status = status;
-        res.set_content(body, content_type);
+        res.set_content(*shared, content_type);
     });
 }
 
@@ -187,12 +193,12 @@ void LoopbackServer::serve_ignoring_ranges(const std::string& target, const std:
 
 void LoopbackServer::handle(const std::string& target, Handler handler) {
     std::lock_guard<std::mutex> lock(state_->mutex_);
-    state_->handlers_[target] = std::move(handler);
+    state_->handlers_[target] = std::make_shared<const Handler>(std::move(handler));
 }
 
 void LoopbackServer::handle_others(Handler handler) {
     std::lock_guard<std::mutex> lock(state_->mutex_);
-    state_->others_ = std::move(handler);
+    state_->others_ = std::make_shared<const Handler>(std::move(handler));
 }
 
 std::vector<SeenRequest> LoopbackServer::requests() const {
@@ -212,7 +218,7 @@ void LoopbackServer::wait() {
 }
 
 void LoopbackServer::State::answer(const httplib::Request& req, httplib::Response& res) {
-    Handler handler;
+    std::shared_ptr<const Handler> handler;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         SeenRequest seen;
@@ -228,8 +234,8 @@ void LoopbackServer::State::answer(const httplib::Request& req, httplib::Respons
         LoopbackRequest request{req.path, req.ranges.empty() ? -1 : static_cast<long long>(req.ranges[0].first),
                                 HeaderList(req.headers.begin(), req.headers.end())};
         LoopbackResponse answer;
-        handler(request, answer);
-        respond(answer, res);
+        (*handler)(request, answer);
+        respond(std::move(answer), res);
     } else {
         res.status = 404;
         res.set_content("not here", "text/plain");
