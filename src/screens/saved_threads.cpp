@@ -1,5 +1,7 @@
 #include "screens/saved_threads.h"
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <vector>
 
@@ -26,13 +28,27 @@ const PagerKind kHistoryPager = {
     nullptr,                  ListEnd::kReturn,               messages::thread_list_end,
 };
 
+// The posts in a thread's copy open at f: its lines.
+int count_lines(std::FILE* f) {
+    int lines = 0;
+    char buffer[1 << 16];
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, f)) {
+        for (const char* p = buffer; (p = static_cast<const char*>(std::memchr(p, '\n', buffer + got - p))); ++p) ++lines;
+    }
+    return lines;
+}
+
 // Threads of several boards, each shown with its board, and with its read
 // state's mark counted from its copy.
 class SavedThreadList : public PagerList {
 public:
     SavedThreadList(std::vector<store::ThreadRef> threads, const BoardUrls& boards, store::Database& state)
         : threads_(std::move(threads)), boards_(boards), state_(state) {
-        for (const store::ThreadRef& thread : threads_) listed_.push_back(listed(thread));
+        {
+            store::Database::Reading reading(state_);
+            for (const store::ThreadRef& thread : threads_) listed_.push_back(listed(thread));
+        }
+        remember_counts();
     }
 
     int count() const override { return static_cast<int>(threads_.size()); }
@@ -51,6 +67,7 @@ public:
         const store::ThreadRef& saved = thread(n);
         show_thread(url_of(saved.board), saved.board, saved.dat.c_str(), saved.title.c_str(), &state_);
         listed_[static_cast<std::size_t>(n - 1)] = listed(saved);
+        remember_counts();
     }
 
 private:
@@ -62,18 +79,41 @@ private:
         return found == boards_.end() ? nullptr : found->second.c_str();
     }
 
-    ListedThread listed(const store::ThreadRef& saved) const {
+    ListedThread listed(const store::ThreadRef& saved) {
         ListedThread thread;
         thread.key = thread_key(saved.dat.c_str());
-        thread.posts = posts_in_copy(thread_path(saved.board, saved.dat.c_str()));
+        thread.posts = posts(saved);
         thread.state = state_.thread(saved.board, saved.dat);
         return thread;
+    }
+
+    // The posts in the thread's copy. A copy is read only when it differs
+    // from the one counted last time: fifty favourites of long threads are
+    // megabytes, and most of them have not changed.
+    int posts(const store::ThreadRef& saved) {
+        File copy = open_file(thread_path(saved.board, saved.dat.c_str()).c_str(), "rb");
+        struct stat info;
+        if (!copy || fstat(fileno(copy.get()), &info) != 0) return 0;
+        const store::CopyIdentity identity{static_cast<long long>(info.st_size),
+                                           static_cast<long long>(info.st_mtim.tv_sec) * 1000000000 +
+                                               info.st_mtim.tv_nsec,
+                                           static_cast<long long>(info.st_ino)};
+        if (std::optional<int> known = state_.copy_posts(saved.board, saved.dat, identity)) return *known;
+        const int lines = count_lines(copy.get());
+        counted_.push_back({saved.board, saved.dat, identity, lines});
+        return lines;
+    }
+
+    void remember_counts() {
+        state_.save_copy_posts(counted_);
+        counted_.clear();
     }
 
     std::vector<store::ThreadRef> threads_;
     const BoardUrls& boards_;
     store::Database& state_;
     std::vector<ListedThread> listed_;
+    std::vector<store::CountedCopy> counted_;  // not yet remembered
 };
 
 // The line that says how far the check has come, rewritten in place.
@@ -101,17 +141,6 @@ void check_for_updates(const std::vector<store::ThreadRef>& favourites, const Bo
 }
 
 }  // namespace
-
-int posts_in_copy(const std::string& path) {
-    File copy = open_file(path.c_str(), "rb");
-    if (!copy) return 0;
-    int lines = 0;
-    char buffer[1 << 16];
-    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, copy.get())) {
-        for (const char* p = buffer; (p = static_cast<const char*>(std::memchr(p, '\n', buffer + got - p))); ++p) ++lines;
-    }
-    return lines;
-}
 
 void show_favourites(const BoardUrls& boards, store::Database& state) {
     std::vector<store::ThreadRef> favourites = state.favourites();

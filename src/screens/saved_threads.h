@@ -23,7 +23,4 @@ void show_favourites(const BoardUrls& boards, store::Database& state);
 // Lists the last threads opened, newest first, until the user leaves.
 void show_history(const BoardUrls& boards, store::Database& state);
 
-// The posts in a thread's copy: its lines. 0 when there is no copy.
-int posts_in_copy(const std::string& path);
-
 }  // namespace zubo

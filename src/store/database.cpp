@@ -19,6 +19,8 @@ const char* const kMigrations[kSchemaVersion] = {
     "CREATE TABLE history (board TEXT NOT NULL, dat TEXT NOT NULL, title TEXT NOT NULL, opened INTEGER NOT NULL,"
     " sequence INTEGER NOT NULL, PRIMARY KEY (board, dat));"
     "CREATE INDEX history_by_sequence ON history (sequence);",
+    "CREATE TABLE copies (board TEXT NOT NULL, dat TEXT NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL,"
+    " inode INTEGER NOT NULL, posts INTEGER NOT NULL, PRIMARY KEY (board, dat));",
 };
 
 struct Closer {
@@ -29,7 +31,17 @@ using Handle = std::unique_ptr<sqlite3, Closer>;
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-    ~Statement() { sqlite3_finalize(stmt_); }
+    // A statement kept by the database, made ready for its next use after
+    // this one.
+    explicit Statement(sqlite3_stmt* kept) : stmt_(kept), kept_(true) {}
+    ~Statement() {
+        if (!kept_) {
+            sqlite3_finalize(stmt_);
+        } else if (stmt_) {
+            sqlite3_reset(stmt_);
+            sqlite3_clear_bindings(stmt_);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -63,6 +75,7 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
+    bool kept_ = false;
     int bound_ = 0;
 };
 
@@ -220,10 +233,25 @@ Opened Database::open(const std::string& path) {
     return out;
 }
 
-Database::~Database() { sqlite3_close_v2(db_); }
+Database::~Database() {
+    for (const auto& kept : prepared_) sqlite3_finalize(kept.second);
+    sqlite3_close_v2(db_);
+}
+
+Database::Reading::Reading(const Database& db) : db_(db.db_), open_(exec(db_, "BEGIN")) {}
+
+Database::Reading::~Reading() {
+    if (open_) exec(db_, "COMMIT");
+}
+
+sqlite3_stmt* Database::prepared(const char* sql) const {
+    sqlite3_stmt*& kept = prepared_[sql];
+    if (!kept) sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &kept, nullptr);
+    return kept;
+}
 
 std::optional<ThreadState> Database::thread(const std::string& board, const std::string& dat) const {
-    Statement s(db_, "SELECT seen, count FROM threads WHERE board = ? AND dat = ?");
+    Statement s(prepared("SELECT seen, count FROM threads WHERE board = ? AND dat = ?"));
     if (!s.bind_all(board, dat).row()) return std::nullopt;
     return ThreadState{s.number(0), s.number(1)};
 }
@@ -241,6 +269,30 @@ bool Database::save_thread(const std::string& board, const std::string& dat, con
                   "INSERT INTO threads (board, dat, seen, count) VALUES (?, ?, ?, ?)"
                   " ON CONFLICT (board, dat) DO UPDATE SET seen = max(seen, excluded.seen), count = excluded.count",
                   board, dat, state.seen, state.count);
+}
+
+std::optional<int> Database::copy_posts(const std::string& board, const std::string& dat,
+                                        const CopyIdentity& copy) const {
+    Statement s(prepared("SELECT size, modified, inode, posts FROM copies WHERE board = ? AND dat = ?"));
+    if (!s.bind_all(board, dat).row()) return std::nullopt;
+    if (!(CopyIdentity{s.number(0), s.number(1), s.number(2)} == copy)) return std::nullopt;
+    return static_cast<int>(s.number(3));
+}
+
+bool Database::save_copy_posts(const std::vector<CountedCopy>& counted) {
+    if (counted.empty()) return true;
+    Transaction t(db_);
+    if (!t.began()) return false;
+    for (const CountedCopy& c : counted) {
+        if (!change(db_,
+                    "INSERT INTO copies (board, dat, size, modified, inode, posts) VALUES (?, ?, ?, ?, ?, ?)"
+                    " ON CONFLICT (board, dat) DO UPDATE SET size = excluded.size, modified = excluded.modified,"
+                    " inode = excluded.inode, posts = excluded.posts",
+                    c.board, c.dat, c.copy.size, c.copy.modified, c.copy.inode, static_cast<long long>(c.posts))) {
+            return false;
+        }
+    }
+    return t.commit();
 }
 
 std::optional<long long> Database::visited(const std::string& board) const {
@@ -264,7 +316,7 @@ std::vector<ThreadRef> Database::favourites() const {
 }
 
 bool Database::is_favourite(const std::string& board, const std::string& dat) const {
-    Statement s(db_, "SELECT 1 FROM favourites WHERE board = ? AND dat = ?");
+    Statement s(prepared("SELECT 1 FROM favourites WHERE board = ? AND dat = ?"));
     return s.bind_all(board, dat).row();
 }
 

@@ -15,12 +15,13 @@
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace zubo::store {
 
 inline constexpr char kDatabaseFile[] = "zubo.db";
 // The schema's version, kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 inline constexpr int kHistoryLimit = 100;
 inline constexpr int kBusyTimeoutMs = 5000;
 
@@ -39,6 +40,25 @@ struct ThreadRef {
 struct HistoryEntry {
     ThreadRef thread;
     long long opened = 0;  // seconds since the epoch
+};
+
+// One state of a thread's copy on disk: a copy that grew, or was replaced
+// by a new file, differs in at least one of these.
+struct CopyIdentity {
+    long long size = 0;
+    long long modified = 0;  // nanoseconds since the epoch
+    long long inode = 0;
+    bool operator==(const CopyIdentity& other) const {
+        return size == other.size && modified == other.modified && inode == other.inode;
+    }
+};
+
+// The posts counted in a thread's copy, as it was when they were counted.
+struct CountedCopy {
+    std::string board;
+    std::string dat;
+    CopyIdentity copy;
+    int posts = 0;
 };
 
 class Database;
@@ -63,6 +83,20 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // While one is alive, the lookups share one read of the database
+    // instead of taking its lock each; nothing may be written meanwhile.
+    class Reading {
+    public:
+        explicit Reading(const Database& db);
+        ~Reading();
+        Reading(const Reading&) = delete;
+        Reading& operator=(const Reading&) = delete;
+
+    private:
+        sqlite3* db_;
+        bool open_;
+    };
+
     std::optional<ThreadState> thread(const std::string& board, const std::string& dat) const;
     // Every thread state of one board, keyed by dat name, in one query.
     std::unordered_map<std::string, ThreadState> board_threads(const std::string& board) const;
@@ -70,6 +104,12 @@ public:
     // stored and the given one is kept, so a second process reading the
     // same thread loses nothing. count is stored as given.
     bool save_thread(const std::string& board, const std::string& dat, const ThreadState& state);
+
+    // The posts counted in the thread's copy, when the copy is still the
+    // one counted; lists of threads across boards count a copy only once.
+    std::optional<int> copy_posts(const std::string& board, const std::string& dat, const CopyIdentity& copy) const;
+    // Remembers the counts, all in one transaction.
+    bool save_copy_posts(const std::vector<CountedCopy>& counted);
 
     // When the board's thread list was last shown.
     std::optional<long long> visited(const std::string& board) const;
@@ -94,8 +134,13 @@ public:
 
 private:
     explicit Database(sqlite3* db) : db_(db) {}
+    // The statement for sql (a literal), prepared once for the handle's
+    // life: lists look a row up per entry, and preparing costs more than
+    // the lookup.
+    sqlite3_stmt* prepared(const char* sql) const;
 
     sqlite3* db_;
+    mutable std::unordered_map<const char*, sqlite3_stmt*> prepared_;
 };
 
 }  // namespace zubo::store

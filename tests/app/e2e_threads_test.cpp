@@ -344,6 +344,10 @@ TEST_F(E2eThreads, FavouritesCheckForUpdatesAndHistoryRemembers) {
     EXPECT_NE(r.out.find(sjis("■------履歴を表示------\n1 : ゲーム2 (2) [game] [既読]\n2 : スレッド1 (1) [news] [未読2]\n"
                               "■--履歴番号を入力?(1-2")),
               std::string::npos);
+
+    // The counts remembered from the copies follow a copy that grew.
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(7)));
+    EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (1) [news] [未読4]\n")), std::string::npos);
 }
 
 // A reader comes back: the thread resumes after the last post seen, the
