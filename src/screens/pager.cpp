@@ -108,9 +108,10 @@ private:
 
     // Back from an entry opened at the last prompt, the last page shows
     // again with its prompt: going on after the last entry would leave the
-    // list.
+    // list. So it does when the visit shortened the list (a favourite
+    // taken out).
     Next after_opening(bool opened, int& i) const {
-        if (opened && i == list_.count()) i = before_last_page();
+        if (opened && i >= list_.count()) i = before_last_page();
         return Next::kGoOn;
     }
 

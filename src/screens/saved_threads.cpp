@@ -42,13 +42,14 @@ int count_lines(std::FILE* f) {
 // state's mark counted from its copy.
 class SavedThreadList : public PagerList {
 public:
-    SavedThreadList(std::vector<store::ThreadRef> threads, const BoardUrls& boards, store::Database& state)
-        : threads_(std::move(threads)), boards_(boards), state_(state) {
-        {
-            store::Database::Reading reading(state_);
-            for (const store::ThreadRef& thread : threads_) listed_.push_back(listed(thread));
-        }
-        remember_counts();
+    // A list with a source (the favourites) takes its threads from it again
+    // after each visit, where f and t may have changed them.
+    using Source = std::vector<store::ThreadRef> (store::Database::*)() const;
+
+    SavedThreadList(std::vector<store::ThreadRef> threads, Source source, const BoardUrls& boards,
+                    store::Database& state)
+        : threads_(std::move(threads)), source_(source), boards_(boards), state_(state) {
+        list_all();
     }
 
     int count() const override { return static_cast<int>(threads_.size()); }
@@ -66,6 +67,10 @@ public:
     void open(int n) override {
         const store::ThreadRef& saved = thread(n);
         show_thread(url_of(saved.board), saved.board, saved.dat.c_str(), saved.title.c_str(), &state_);
+        if (source_) {
+            threads_ = (state_.*source_)();
+            return list_all();
+        }
         listed_[static_cast<std::size_t>(n - 1)] = listed(saved);
         remember_counts();
     }
@@ -77,6 +82,15 @@ private:
     const char* url_of(const std::string& board) const {
         auto found = boards_.find(board);
         return found == boards_.end() ? nullptr : found->second.c_str();
+    }
+
+    void list_all() {
+        listed_.clear();
+        {
+            store::Database::Reading reading(state_);
+            for (const store::ThreadRef& thread : threads_) listed_.push_back(listed(thread));
+        }
+        remember_counts();
     }
 
     ListedThread listed(const store::ThreadRef& saved) {
@@ -110,6 +124,7 @@ private:
     }
 
     std::vector<store::ThreadRef> threads_;
+    Source source_;
     const BoardUrls& boards_;
     store::Database& state_;
     std::vector<ListedThread> listed_;
@@ -146,7 +161,7 @@ void show_favourites(const BoardUrls& boards, store::Database& state) {
     std::vector<store::ThreadRef> favourites = state.favourites();
     check_for_updates(favourites, boards);
     console::write(messages::favourites_banner);
-    SavedThreadList list(std::move(favourites), boards, state);
+    SavedThreadList list(std::move(favourites), &store::Database::favourites, boards, state);
     run_pager(kFavouritesPager, list);
 }
 
@@ -154,7 +169,7 @@ void show_history(const BoardUrls& boards, store::Database& state) {
     std::vector<store::ThreadRef> threads;
     for (store::HistoryEntry& entry : state.history()) threads.push_back(std::move(entry.thread));
     console::write(messages::history_banner);
-    SavedThreadList list(std::move(threads), boards, state);
+    SavedThreadList list(std::move(threads), nullptr, boards, state);
     run_pager(kHistoryPager, list);
 }
 

@@ -348,6 +348,11 @@ TEST_F(E2eThreads, FavouritesCheckForUpdatesAndHistoryRemembers) {
     // The counts remembered from the copies follow a copy that grew.
     server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(7)));
     EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (1) [news] [未読4]\n")), std::string::npos);
+    // Taken out of the favourites from their list, it leaves the list there.
+    const std::string out = run("f\n1\nf\ne\ne\ne\n").out;
+    const std::size_t removed = out.find(sjis("■お気に入りから外しました\n"));
+    ASSERT_NE(removed, std::string::npos);
+    EXPECT_NE(out.find(sjis("1 : ゲーム2 (2) [game] [既読]\n2 : old [gone] [板なし]\n"), removed), std::string::npos);
 }
 
 // A reader comes back: the thread resumes after the last post seen, the
