@@ -112,7 +112,7 @@ public:
         : url_(url), board_(board), dat_name_(dat_name), title_(title), state_(state), path_(std::move(path)) {}
 
     bool load() {
-        MappedFile copy(path_.c_str());
+        CopyFile copy(path_.c_str());
         if (!copy.stream()) return false;
         // The old table is left to the collector. The fields take about the
         // room of the document, less its separators: one block from the

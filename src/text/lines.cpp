@@ -1,34 +1,24 @@
 #include "text/lines.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace zubo {
 
-MappedFile::MappedFile(const char* path) {
+CopyFile::CopyFile(const char* path) {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         size_ = static_cast<std::size_t>(st.st_size);
-        if (size_ == 0) {
-            static char nothing[1];
-            stream_.reset(fmemopen(nothing, 0, "r"));
-        } else {
-            // All the pages at once: the file is read through, start to end.
-            bytes_ = mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-            if (bytes_ == MAP_FAILED) bytes_ = nullptr;
-            if (bytes_) stream_.reset(fmemopen(bytes_, size_, "r"));
+        stream_.reset(fdopen(fd, "r"));
+        if (stream_) {
+            std::setvbuf(stream_.get(), nullptr, _IOFBF, 1 << 16);
+            return;
         }
     }
     close(fd);
-}
-
-MappedFile::~MappedFile() {
-    stream_.reset();
-    if (bytes_) munmap(bytes_, size_);
 }
 
 bool read_line_cut(std::FILE* f, char* buf, std::size_t size) {

@@ -14,23 +14,22 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 inline File open_file(const char* path, const char* mode) { return File(std::fopen(path, mode)); }
 
-// A local file read through a memory mapping of it: the stream's lines
-// come without a system call each. Null stream when the file can't be
-// opened.
-class MappedFile {
+// A local file (a regular one) read through a stream with a 64 KB buffer,
+// and its size. Only the buffer is held: a mapping of the whole copy would
+// stay resident beside the post table made from it. Null stream when the
+// file can't be opened.
+class CopyFile {
 public:
-    explicit MappedFile(const char* path);
-    ~MappedFile();
-    MappedFile(const MappedFile&) = delete;
-    MappedFile& operator=(const MappedFile&) = delete;
+    explicit CopyFile(const char* path);
+    CopyFile(const CopyFile&) = delete;
+    CopyFile& operator=(const CopyFile&) = delete;
 
     std::FILE* stream() const { return stream_.get(); }
     std::size_t size() const { return size_; }
 
 private:
-    void* bytes_ = nullptr;
     std::size_t size_ = 0;
-    File stream_;  // closed before the mapping goes
+    File stream_;
 };
 
 // Reads one line into buf: at most size - 1 bytes, the newline included when
