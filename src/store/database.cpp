@@ -1,7 +1,9 @@
 #include "store/database.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "store/clock.h"
@@ -201,13 +203,22 @@ Attempt attempt(const std::string& path) {
 }
 
 // Renames the file (and its write-ahead log, which belongs to it) aside,
-// and drops its shared-memory index.
+// to PATH.broken-SECONDS, or PATH.broken-SECONDS-N when a file set aside
+// earlier has that name (it is never replaced), and drops its shared-memory
+// index.
 bool set_file_aside(const std::string& path) {
-    std::string aside = path + ".broken-" + std::to_string(now_seconds());
-    if (std::rename(path.c_str(), aside.c_str()) != 0) return false;
-    std::rename((path + "-wal").c_str(), (aside + "-wal").c_str());
-    std::remove((path + "-shm").c_str());
-    return true;
+    const std::string stem = path + ".broken-" + std::to_string(now_seconds());
+    for (int n = 1; n <= 100; ++n) {
+        const std::string aside = n == 1 ? stem : stem + "-" + std::to_string(n);
+        if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        std::rename((path + "-wal").c_str(), (aside + "-wal").c_str());
+        std::remove((path + "-shm").c_str());
+        return true;
+    }
+    return false;
 }
 
 }  // namespace

@@ -83,16 +83,21 @@ TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
     fold_log();
     std::string torn_page = test::read_file(path());
     for (std::size_t i = 4096 + 8; i < torn_page.size(); ++i) torn_page[i] = static_cast<char>(i * 7);
-    std::pair<std::string, const char*> cases[] = {{std::string(5000, '\xA5') + "garbage", "1700000001"},
-                                                   {torn_page, "1700000002"}};
-    for (const auto& [bytes, now] : cases) {
+    struct Case {
+        std::string bytes;
+        const char* now;
+        const char* aside;  // the name's end
+    } cases[] = {{std::string(5000, '\xA5') + "garbage", "1700000001", "1700000001"},
+                 {torn_page, "1700000002", "1700000002"},
+                 {"garbage again", "1700000002", "1700000002-2"}};  // the same second keeps the one before
+    for (const auto& [bytes, now, aside] : cases) {
         setenv("ZUBO_NOW", now, 1);
         test::forget_read_state(dir_.path());  // the last case's log too
         test::write_file(path(), bytes);
         Opened opened = Database::open(path());
         ASSERT_TRUE(opened.db) << now << ": " << opened.failed;
         EXPECT_NE(opened.set_aside, "") << now;
-        EXPECT_TRUE(test::read_file(path() + ".broken-" + now) == bytes) << now;
+        EXPECT_TRUE(test::read_file(path() + ".broken-" + aside) == bytes) << aside;
         EXPECT_FALSE(opened.db->thread("b", "1.dat")) << now;
         EXPECT_TRUE(opened.db->save_thread("b", "1.dat", {2, 2})) << now;
     }
