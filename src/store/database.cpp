@@ -303,7 +303,12 @@ bool Database::save_copy_posts(const std::vector<CountedCopy>& counted) {
             return false;
         }
     }
-    return t.commit();
+    // Only the lists count copies: the counts of threads in neither go.
+    return change(db_,
+                  "DELETE FROM copies WHERE NOT EXISTS (SELECT 1 FROM favourites f WHERE f.board = copies.board"
+                  " AND f.dat = copies.dat) AND NOT EXISTS (SELECT 1 FROM history h WHERE h.board = copies.board"
+                  " AND h.dat = copies.dat)") &&
+           t.commit();
 }
 
 std::optional<long long> Database::visited(const std::string& board) const {

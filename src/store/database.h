@@ -108,7 +108,8 @@ public:
     // The posts counted in the thread's copy, when the copy is still the
     // one counted; lists of threads across boards count a copy only once.
     std::optional<int> copy_posts(const std::string& board, const std::string& dat, const CopyIdentity& copy) const;
-    // Remembers the counts, all in one transaction.
+    // Remembers the counts, all in one transaction, and forgets those of
+    // threads neither among the favourites nor in the history.
     bool save_copy_posts(const std::vector<CountedCopy>& counted);
 
     // When the board's thread list was last shown.

@@ -119,19 +119,23 @@ TEST_F(StoreTest, ANewerSchemaIsNeitherUsedNorSetAside) {
 // A file of the first schema gains the remembered counts and keeps its
 // rows; a count is given back only for the very copy it was counted in.
 TEST_F(StoreTest, CopyCountsComeToAnOlderFileAndAnswerOnlyForTheSameCopy) {
+    open_db();
     sqlite3* old = nullptr;
     sqlite3_open(path().c_str(), &old);
-    sqlite3_exec(old,
-                 "CREATE TABLE threads (board TEXT NOT NULL, dat TEXT NOT NULL, seen INTEGER NOT NULL,"
-                 " count INTEGER NOT NULL, PRIMARY KEY (board, dat));"
-                 "INSERT INTO threads VALUES ('b', '1.dat', 7, 9); PRAGMA user_version = 1;",
+    sqlite3_exec(old, "DROP TABLE copies; INSERT INTO threads VALUES ('b', '1.dat', 7, 9); PRAGMA user_version = 1;",
                  nullptr, nullptr, nullptr);
     sqlite3_close(old);
     auto db = open_db();
     EXPECT_EQ(db->thread("b", "1.dat")->seen, 7);
     const CopyIdentity counted{1000, 1700000000123456789, 42};
     EXPECT_FALSE(db->copy_posts("b", "1.dat", counted));
-    ASSERT_TRUE(db->save_copy_posts({{"b", "1.dat", counted, 12}}));
+    db->add_favourite({"b", "1.dat", "t"});
+    db->add_favourite({"b", "2.dat", "t"});
+    ASSERT_TRUE(db->save_copy_posts({{"b", "1.dat", counted, 12}, {"b", "2.dat", counted, 5}}));
+    db->remove_favourite("b", "2.dat");
+    ASSERT_TRUE(db->save_copy_posts({{"b", "3.dat", counted, 1}}));  // in no list: forgotten at once
+    EXPECT_FALSE(db->copy_posts("b", "2.dat", counted));
+    EXPECT_FALSE(db->copy_posts("b", "3.dat", counted));
     db = open_db();
     EXPECT_EQ(db->copy_posts("b", "1.dat", counted), 12);
     for (const CopyIdentity& other : {CopyIdentity{1001, counted.modified, 42}, CopyIdentity{1000, counted.modified + 1, 42},
