@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <utility>
@@ -408,9 +409,13 @@ TEST_F(PtyTest, HeldDownloadShowsItsLineAndCtrlCGivesItUp) {
     const sample::Thread& thread = board.threads[0];
     const std::string path = "/" + board.dir + "/dat/" + thread.key;
     const std::string document = docs_.at(path);
-    std::atomic<bool> released{false};
-    server_.handle(path, [&](const LoopbackRequest&, LoopbackResponse& res) {
-        for (int waited = 0; waited < 1000 && !released; ++waited) {
+    // The handler may still be answering the given-up download when the
+    // test's locals are gone: it holds what it uses itself.
+    auto held = std::make_shared<std::atomic<bool>>(true);
+    std::atomic<bool>& released = *held;
+    released = false;
+    server_.handle(path, [held, document](const LoopbackRequest&, LoopbackResponse& res) {
+        for (int waited = 0; waited < 1000 && !*held; ++waited) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         res.set_content(document, "text/plain");
