@@ -17,6 +17,7 @@
 #include "console/messages.h"
 #include "screens/files.h"
 #include "text/char_refs.h"
+#include "text/decoded_text.h"
 #include "text/lines.h"
 #include "text/sjis.h"
 
@@ -31,55 +32,6 @@ std::string_view trim(std::string_view s) {
     while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
     while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
     return s;
-}
-
-bool is_lead_byte(unsigned char c) { return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc); }
-
-char fold_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// Appends CP932 bytes, ASCII letters folded to lower case when fold is set;
-// a trail byte keeps its value, as it is half of a double-byte character.
-void append_cp932(std::string* out, const char* bytes, std::size_t size, bool fold) {
-    const std::size_t at = out->size();
-    out->append(bytes, size);
-    if (!fold) return;
-    char* p = out->data() + at;
-    for (std::size_t i = 0; i < size; ++i) {
-        if (is_lead_byte(static_cast<unsigned char>(p[i]))) ++i;
-        else p[i] = fold_ascii(p[i]);
-    }
-}
-
-// The field's text in CP932 with its references decoded when asked (a
-// character CP932 lacks keeps its reference text), folded when asked. A
-// field that needs neither is used as it stands.
-const char* cp932_text(const char* field, bool fold, std::string* out, bool decode = true) {
-    if (!fold && (!decode || !std::strchr(field, '&'))) return field;
-    out->clear();
-    const char* run = field;
-    const char* p = field;
-    // A CP932 trail byte is never '&', so a byte scan finds every reference.
-    while (*(p = decode ? strchrnul(p, '&') : p + std::strlen(p))) {
-        CharRef ref;
-        if (!read_char_ref(p, &ref)) {
-            ++p;
-            continue;
-        }
-        append_cp932(out, run, static_cast<std::size_t>(p - run), fold);
-        std::size_t size = 0;
-        const char* bytes = ref.code_point < 0x80 ? nullptr : sjis::from_code_point(ref.code_point, &size);
-        if (ref.code_point < 0x80) {
-            out->push_back(fold ? fold_ascii(static_cast<char>(ref.code_point)) : static_cast<char>(ref.code_point));
-        } else if (bytes) {
-            out->append(bytes, size);
-        } else {
-            out->append(p, ref.size);
-        }
-        p += ref.size;
-        run = p;
-    }
-    append_cp932(out, run, static_cast<std::size_t>(p - run), fold);
-    return out->c_str();
 }
 
 bool is_ascii(const char* text, std::size_t size) {
@@ -127,6 +79,27 @@ bool read_whole_file(const char* path, std::string* bytes, bool* missing) {
     std::size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) bytes->append(chunk, got);
     return !std::ferror(file.get());
+}
+
+bool write_all(int fd, const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
+        done += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+// Makes a rename in path's directory last: the directory's entry is on the
+// disk too.
+void sync_directory_of(const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    const std::string directory = slash ? std::string(path, static_cast<std::size_t>(slash - path) + 1) : ".";
+    int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
 }
 
 }  // namespace
@@ -225,9 +198,10 @@ bool NgRules::add_substring(Kind kind, std::string_view cp932) {
     if (kind == kId) {
         ids_.emplace_back(strip_id_prefix(cp932));
     } else {
-        std::string word;
-        append_cp932(&word, cp932.data(), cp932.size(), kind == kName || kind == kBody);
-        kinds_[kind].words.add(word.data(), word.size());
+        const std::string pattern(cp932);
+        std::string folded;
+        const char* word = decoded_cp932(pattern.c_str(), kind == kName || kind == kBody, &folded, false);
+        kinds_[kind].words.add(word, std::strlen(word));
     }
     ++rule_count_;
     return true;
@@ -254,6 +228,9 @@ bool NgRules::add_regex(Kind kind, const std::string& utf8, bool fold) {
 void NgRules::compile() {
     std::sort(ids_.begin(), ids_.end());
     for (KindRules& rules : kinds_) {
+        // A kind whose every expression was refused has none: RE2 would
+        // complain on the terminal of a filter compiled empty.
+        if (rules.regexes && rules.regexes->patterns.empty()) rules.regexes.reset();
         if (rules.regexes) compile_prefilter(rules);
     }
 }
@@ -325,7 +302,7 @@ bool NgRules::field_matches(Kind kind, const char* field) {
     KindRules& rules = kinds_[kind];
     if (!rules.words.empty()) {
         bool fold = kind == kName || kind == kBody;
-        if (rules.words.found_in(cp932_text(field, fold, &cp932_text_))) return true;
+        if (rules.words.found_in(decoded_cp932(field, fold, &cp932_text_))) return true;
     }
     return regex_matches(kind, field);
 }
@@ -333,7 +310,7 @@ bool NgRules::field_matches(Kind kind, const char* field) {
 bool NgRules::regex_matches(Kind kind, const char* field) {
     KindRules& rules = kinds_[kind];
     if (!rules.regexes) return false;
-    if (rules.prefilter && !rules.regex_atoms.found_in(cp932_text(field, true, &cp932_text_, kind != kWord))) {
+    if (rules.prefilter && !rules.regex_atoms.found_in(decoded_cp932(field, true, &cp932_text_, kind != kWord))) {
         return false;
     }
     // The raw line is matched as it is written; the other fields decoded.
@@ -356,9 +333,14 @@ bool append_ng_rule(const char* path, const char* line_in_file_encoding) {
     std::string temp = std::string(path) + ".XXXXXX";
     int fd = mkstemp(temp.data());
     if (fd < 0) return false;
-    bool written = fchmod(fd, mode) == 0 && write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    // The user's own file: on the disk whole before it takes the old one's
+    // place, so a crash leaves the old rules or the new ones.
+    bool written = fchmod(fd, mode) == 0 && write_all(fd, bytes) && fsync(fd) == 0;
     written = close(fd) == 0 && written;
-    if (written && std::rename(temp.c_str(), path) == 0) return true;
+    if (written && std::rename(temp.c_str(), path) == 0) {
+        sync_directory_of(path);
+        return true;
+    }
     unlink(temp.c_str());
     return false;
 }

@@ -16,6 +16,7 @@
 #include "screens/ng_rules.h"
 #include "text/anchors.h"
 #include "text/bytes.h"
+#include "text/decoded_text.h"
 #include "text/nocase_search.h"
 #include "text/post_id.h"
 #include "text/screen_rows.h"
@@ -334,14 +335,21 @@ private:
         return Next::kPrompt;
     }
 
-    static bool post_holds(const Post& post, std::string_view text) {
-        return contains_nocase(post.name, text) || contains_nocase(post.mail, text) ||
-               contains_nocase(post.date, text) || contains_nocase(post.body, text);
+    // Whether a field, as the screen shows it (references decoded), holds
+    // the text.
+    static bool shows(const char* field, std::string_view text, std::string* decoded) {
+        return contains_nocase(decoded_cp932(field, false, decoded), text);
+    }
+
+    static bool post_holds(const Post& post, std::string_view text, std::string* decoded) {
+        return shows(post.name, text, decoded) || shows(post.mail, text, decoded) ||
+               shows(post.date, text, decoded) || shows(post.body, text, decoded);
     }
 
     Next search(const char* argument) {
         if (!*argument) return Next::kForward;
-        found(print_posts_where([argument](const Post& post) { return post_holds(post, argument); }));
+        std::string decoded;
+        found(print_posts_where([&](const Post& post) { return post_holds(post, argument, &decoded); }));
         return Next::kPrompt;
     }
 
@@ -402,25 +410,28 @@ private:
         std::string_view word(argument);
         word.remove_prefix(std::min(word.size(), word.find_first_not_of(" \t")));
         if (word.empty()) return Next::kForward;
-        // The word is typed in the console's encoding, the file's too.
-        const std::string in_file = "word " + std::string(word);
-        std::string shown = in_file;
+        // The console gave the typed word in CP932; ng.txt is in the
+        // console's encoding, and the word is written as typed.
+        const std::string rule = "word " + std::string(word);
+        std::string in_file = rule;
         if (console::utf8()) {
             std::size_t size = 0;
-            const char* cp932 = sjis::from_utf8(in_file.data(), in_file.size(), &size);
-            shown.assign(cp932 ? cp932 : "", cp932 ? size : 0);
+            const char* utf8 = sjis::to_utf8(rule.data(), rule.size(), &size);
+            in_file.assign(utf8, size);
         }
-        return add_rule(shown, in_file);
+        return add_rule(rule, in_file, false);
     }
 
     // Appends the rule (in_file, in the console's encoding) to ng.txt, says
-    // so with its CP932 form, and prints the page again.
-    Next add_rule(const std::string& cp932, const std::string& in_file) {
+    // so with its CP932 form (references decoded when it came from a post),
+    // and prints the page again.
+    Next add_rule(const std::string& cp932, const std::string& in_file, bool from_post = true) {
         if (!append_ng_rule(kNgRulesFile, in_file.c_str())) {
             console::write(messages::ng_rule_failed);
             return Next::kPrompt;
         }
-        console::print_decoded(messages::ng_rule_added, cp932.c_str());
+        if (from_post) console::print_decoded(messages::ng_rule_added, cp932.c_str());
+        else console::print(messages::ng_rule_added, cp932.c_str());
         host_.reload();
         hide_ = host_.hide();
         print_page(starts_.back());

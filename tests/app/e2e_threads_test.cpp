@@ -265,6 +265,16 @@ TEST_F(E2eThreads, RulesAddedAtThePromptHideAtOnceAndAfterARestart) {
     hidden[2] = hidden[1];
     EXPECT_NE(utf8_console.out.find(utf8(sjis("■NGに追加しました: name コテハン\n") + printed(hidden, 1, 5))), std::string::npos);
     EXPECT_EQ(read_file(dir_.file("ng.txt")), "id zubo2\nname コテハン\n");
+
+    // A Japanese word typed on a UTF-8 console is written in UTF-8, and
+    // hides its posts at once and after a restart.
+    ZuboRun word = run("1\n1\nngw ンテ\ne\ne\ne\n", true);
+    EXPECT_NE(word.out.find("■NGに追加しました: word ンテ\n"), std::string::npos) << word.out;
+    EXPECT_EQ(read_file(dir_.file("ng.txt")), "id zubo2\nname コテハン\nword ンテ\n");
+    forget_read_state(dir_.path());
+    ZuboRun restarted = run("1\n1\ne\ne\ne\n", true);
+    EXPECT_EQ(restarted.out.find("コテハン"), std::string::npos);
+    EXPECT_EQ(restarted.out.find("ng.txt"), std::string::npos) << "no line of ng.txt is unreadable";
 }
 
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
@@ -374,6 +384,13 @@ TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
     EXPECT_NE(back.out.find("1 : " + sjis("続きスレ (33) [未読23]\n")), std::string::npos);
     EXPECT_NE(back.out.find(sjis("■続きから表示します (11/33)\n") + printed(11, plain_post(11))), std::string::npos);
     EXPECT_NE(back.out.find(sjis("■------ここから新着------\n") + printed(31, plain_post(31))), std::string::npos);
+    // Read to its end, the thread grows: the visit starts at the first new
+    // post, which the new-posts line still heads.
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(35)));
+    ZuboRun grown = run("1\n1\ne\ne\ne\n");
+    EXPECT_NE(grown.out.find(sjis("■続きから表示します (34/35)\n■------ここから新着------\n") + printed(34, plain_post(34))),
+              std::string::npos)
+        << grown.out;
     EXPECT_EQ(back.out.find(printed(10, plain_post(10))), std::string::npos);
     EXPECT_NE(back.out.find(sjis("■並べ替え: 勢い順\n1 : スレッド45 (45) 勢45\n")), std::string::npos);
     EXPECT_NE(back.out.find(sjis("続きスレ (33) 勢33 [既読]\n")), std::string::npos);

@@ -335,6 +335,10 @@ TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
         {"i4\n", test::sjis("■IDがありません\n")},
         {"r9\n", out_of_range(4)},
         {"/NEEDLE\n", at(4) + test::sjis("■1件\n")},
+        // The search reads the posts as shown: ">>1", not "&gt;&gt;1".
+        {"/>>1 Y\n", at(2) + test::sjis("■1件\n")},
+        {"/&\n", test::sjis("■0件\n")},
+        {"/gt\n", test::sjis("■0件\n")},
         {"u\n", "1 : http://x.jp/a\n3 : http://y.jp\n" + test::sjis("■2件\n")},
         {"?\n", messages::thread_help},
         // No list to look in: the board is unreachable and has no copy.
@@ -355,26 +359,28 @@ TEST_F(ThreadPaging, NgRulesHideChainAndAddFromThePrompt) {
                                  "n2<>m<>d ID:bbb<>&gt;&gt;1 yes<>\n"
                                  "n3<>m<>d ID:aaa<>&gt;&gt;1-2 x<>\n"
                                  "n4<>m<>d ID:ccc<>&gt;&gt;2 &gt;&gt;5<>\n"
-                                 "n5<>m<>d ID:ccc<>&gt;&gt;2<>\n";
+                                 "n5<>m<>d ID:ccc<>&gt;&gt;2<>\n"
+                                 "n6<>m<>d ID:ddd<>plain<>\n";
     const std::string abone = test::sjis("あぼ～ん");
     auto ng = [&](int n) { return std::to_string(n) + " : " + abone + " [" + abone + "] " + abone + "\n\t" + abone + "\n"; };
-    const std::string p2 = "2 : n2 [m] d ID:bbb\n\t>>1 yes\n", p4 = "4 : n4 [m] d ID:ccc\n\t>>2 >>5\n",
-                      p5 = "5 : n5 [m] d ID:ccc\n\t>>2\n";
+    const std::string p1 = "1 : n1 [m] d ID:aaa\n\tfirst\n", p2 = "2 : n2 [m] d ID:bbb\n\t>>1 yes\n",
+                      p3 = "3 : n3 [m] d ID:aaa\n\t>>1-2 x\n", p4 = "4 : n4 [m] d ID:ccc\n\t>>2 >>5\n",
+                      p5 = "5 : n5 [m] d ID:ccc\n\t>>2\n", p6 = "6 : n6 [m] d ID:ddd\n\tplain\n";
     const struct {
         const char* rules;
         std::string typed, shown;
     } rows[] = {
-        {"id aaa\n", "e\n", ng(1) + p2 + ng(3) + p4 + p5 + prompt(1, 5, 5)},
-        // In document order: 4 anchors 5, not yet NG'd when 4 is judged.
-        {"id aaa\nchain\n", "e\n", ng(1) + ng(2) + ng(3) + p4 + ng(5) + prompt(1, 5, 5)},
-        {"id aaa\nchain\nhide\n", "j3\nj6\nr2\ni4\ne\n",
-         p4 + prompt(4, 5, 5) + p4 + prompt(4, 5, 5) + out_of_range(5) + prompt(4, 5, 5) + p4 +
-             test::sjis("■>>2への返信 1件\n") + prompt(4, 5, 5) + "4 : n4 [m] d ID:ccc (1/1)\n\t>>2 >>5\n" + test::sjis("■ID:ccc 1件\n") + prompt(4, 5, 5)},
-        {"name /^n[1-4]$/\nhide\n", "\n", p5 + end(5, 5, 5)},
-        {"", "ngi 5\ne\n", "1 : n1 [m] d ID:aaa\n\tfirst\n" + p2 + "3 : n3 [m] d ID:aaa\n\t>>1-2 x\n" + p4 + p5 +
-                                 prompt(1, 5, 5) + test::sjis("■NGに追加しました: id ccc\n") +
-                                 "1 : n1 [m] d ID:aaa\n\tfirst\n" + p2 + "3 : n3 [m] d ID:aaa\n\t>>1-2 x\n" + ng(4) +
-                                 ng(5) + prompt(1, 5, 5)},
+        {"id aaa\n", "e\n", ng(1) + p2 + ng(3) + p4 + p5 + p6 + prompt(1, 6, 6)},
+        // In document order: 4 anchors 5, not yet NG'd when 4 is judged;
+        // 6 anchors nothing and stays, though an NG'd post comes before it.
+        {"id aaa\nchain\n", "e\n", ng(1) + ng(2) + ng(3) + p4 + ng(5) + p6 + prompt(1, 6, 6)},
+        {"id aaa\nchain\nhide\n", "j3\nj7\nr2\ni4\ne\n",
+         p4 + p6 + prompt(4, 6, 6) + p4 + p6 + prompt(4, 6, 6) + out_of_range(6) + prompt(4, 6, 6) + p4 +
+             test::sjis("■>>2への返信 1件\n") + prompt(4, 6, 6) + "4 : n4 [m] d ID:ccc (1/1)\n\t>>2 >>5\n" +
+             test::sjis("■ID:ccc 1件\n") + prompt(4, 6, 6)},
+        {"name /^n[1-4]$/\nhide\n", "\n", p5 + p6 + end(5, 6, 6)},
+        {"", "ngi 5\ne\n", p1 + p2 + p3 + p4 + p5 + p6 + prompt(1, 6, 6) + test::sjis("■NGに追加しました: id ccc\n") +
+                                 p1 + p2 + p3 + ng(4) + ng(5) + p6 + prompt(1, 6, 6)},
     };
     for (const auto& row : rows) {
         test::write_file("ng.txt", row.rules);

@@ -37,8 +37,12 @@ TEST(SuccessorCandidates, LaterThreadsByScoreWithTheQuotedKeysBonus) {
         test::sjis("プログラミング総合スレ part12 (1001)"), test::sjis("プログラミング総合スレ part11 (1000)"),
         test::sjis("今日の晩ご飯 (20)"),                     test::sjis("プログラミング総合スレ part13 (5)"),
         test::sjis("次の話題 (3)"),                          test::sjis("プログラミング総合スレ★part13 (2)"),
+        test::sjis("今日のプログ (4)"),  // alike, but below the threshold
     };
-    std::vector<long long> keys = {1700000000, 1690000000, 1700500000, 1700600000, 1700700000, 1700800000};
+    std::vector<long long> keys = {1700000000, 1690000000, 1700500000, 1700600000, 1700700000, 1700800000, 1700900000};
+    const double faint = title_similarity(titles[0], titles[6]);
+    EXPECT_GT(faint, 0.0);
+    EXPECT_LT(faint, kSuccessorThreshold);
     std::vector<KeyedTitle> list;
     for (std::size_t i = 0; i < titles.size(); ++i) list.push_back({keys[i], titles[i]});
     std::vector<std::string_view> posts = {"1700500", "next: https://x.5ch.net/test/read.cgi/prog/1700700000/"};
