@@ -2,9 +2,10 @@
 
 namespace zubo::messages {
 
-#define ZUBO_MESSAGE(name, utf8, cp932) constexpr char name[] = cp932;
-#include "console/messages.def"
-#undef ZUBO_MESSAGE
+// The bytes, made at build time from messages.def.
+#define ZUBO_MESSAGE_CP932(name, cp932) constexpr char name[] = cp932;
+#include "console/messages_cp932.inc"
+#undef ZUBO_MESSAGE_CP932
 
 namespace {
 

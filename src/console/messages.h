@@ -3,7 +3,7 @@
 
 namespace zubo::messages {
 
-#define ZUBO_MESSAGE(name, utf8, cp932) extern const char name[];
+#define ZUBO_MESSAGE(name, utf8) extern const char name[];
 #include "console/messages.def"
 #undef ZUBO_MESSAGE
 
