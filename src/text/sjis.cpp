@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "text/char_refs.h"
 #include "text/gc_bytes.h"
@@ -28,7 +29,7 @@ public:
     const char* run(const char* in, std::size_t size, std::size_t* size_out, bool strict) {
         static const char kEmpty[] = "";
         *size_out = 0;
-        // Worst growth is CP932 to UTF-8: one byte to three, or '?' per byte.
+        // Room for any growth: UTF-8 to CP932 never grows but by a '?' per byte.
         std::size_t cap = size * 3 + 1;
         char* out = gc::alloc_bytes(cap);
         if (!out || !ok()) return strict ? nullptr : kEmpty;
@@ -60,9 +61,57 @@ private:
     iconv_t cd_;
 };
 
-Converter& to_utf8_converter() {
-    static Converter converter("UTF-8", "CP932");
-    return converter;
+// The UTF-8 bytes of one CP932 character; size 0 where there is none.
+struct Utf8Char {
+    unsigned char size;
+    unsigned char bytes[3];
+};
+
+#include "text/cp932_to_utf8.inc"
+
+// The character at in[i], or null when none starts there; *used is its
+// size in bytes.
+const Utf8Char* char_at(const unsigned char* in, std::size_t size, std::size_t i, std::size_t* used) {
+    const Utf8Char* c = &kSingle[in[i]];
+    *used = 1;
+    if (c->size != 0) return c;
+    if (i + 1 >= size || in[i + 1] < 0x40) return nullptr;
+    c = &kDouble[(in[i] - 0x80) * 192 + (in[i + 1] - 0x40)];
+    *used = 2;
+    return c->size != 0 ? c : nullptr;
+}
+
+// CP932 to UTF-8 by the table made from iconv's mapping at build time: the
+// console converts every line it writes, and the table takes a fraction of
+// iconv's time. A byte that starts no character becomes '?' (or, strict,
+// fails the whole), as iconv's conversion did.
+const char* table_to_utf8(const char* cp932, std::size_t size, std::size_t* size_out, bool strict) {
+    static const char kEmpty[] = "";
+    *size_out = 0;
+    char* out = gc::alloc_bytes(size * 3 + 1);
+    if (!out) return strict ? nullptr : kEmpty;
+    const auto* in = reinterpret_cast<const unsigned char*>(cp932);
+    char* dst = out;
+    for (std::size_t i = 0; i < size;) {
+        if (in[i] < 0x80) {
+            *dst++ = static_cast<char>(in[i++]);
+            continue;
+        }
+        std::size_t used = 1;
+        const Utf8Char* c = char_at(in, size, i, &used);
+        if (!c) {
+            if (strict) return nullptr;
+            *dst++ = '?';
+            ++i;
+            continue;
+        }
+        std::memcpy(dst, c->bytes, c->size);
+        dst += c->size;
+        i += used;
+    }
+    *dst = '\0';
+    *size_out = static_cast<std::size_t>(dst - out);
+    return out;
 }
 
 Converter& from_utf8_converter() {
@@ -73,7 +122,7 @@ Converter& from_utf8_converter() {
 }  // namespace
 
 const char* to_utf8(const char* cp932, std::size_t size, std::size_t* size_out) {
-    return to_utf8_converter().run(cp932, size, size_out, false);
+    return table_to_utf8(cp932, size, size_out, false);
 }
 
 const char* from_utf8(const char* utf8, std::size_t size, std::size_t* size_out) {
@@ -85,7 +134,7 @@ const char* from_utf8_strict(const char* utf8, std::size_t size, std::size_t* si
 }
 
 const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* size_out) {
-    return to_utf8_converter().run(cp932, size, size_out, true);
+    return table_to_utf8(cp932, size, size_out, true);
 }
 
 const char* from_code_point(char32_t code_point, std::size_t* size_out) {

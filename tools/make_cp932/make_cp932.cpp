@@ -1,8 +1,12 @@
-// Build-time tool: writes the CP932 form of every program text, made with
-// iconv from its UTF-8 spelling in messages.def, as a file of
-// ZUBO_MESSAGE_CP932(name, "bytes") lines that messages.cpp includes. A text
-// CP932 can't spell, or one whose CP932 form doesn't read back as the same
-// text, fails the build.
+// Build-time tool, made from iconv's own mapping so the program needs no
+// iconv for either:
+// - the CP932 form of every program text, from its UTF-8 spelling in
+//   messages.def, as ZUBO_MESSAGE_CP932(name, "bytes") lines that
+//   messages.cpp includes. A text CP932 can't spell, or one whose CP932
+//   form doesn't read back as the same text, fails the build;
+// - the table from CP932 to UTF-8 that the console's UTF-8 mode converts
+//   every line with: each single byte and each lead and trail pair that
+//   iconv converts, with its UTF-8 bytes.
 
 #include <iconv.h>
 
@@ -68,11 +72,64 @@ std::string literal(const std::string& bytes) {
     return out + "\"";
 }
 
+bool write_file(const char* path, const std::string& text) {
+    std::FILE* out = std::fopen(path, "w");
+    if (!out) {
+        std::perror(path);
+        return false;
+    }
+    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    if (std::fclose(out) != 0 || !written) {
+        std::perror(path);
+        return false;
+    }
+    return true;
+}
+
+// One entry of the table: the UTF-8 bytes' count (0: no character) and
+// the bytes.
+std::string entry(Converter& to_utf8, const std::string& cp932) {
+    std::string utf8;
+    if (!to_utf8.run(cp932, &utf8) || utf8.empty() || utf8.size() > 3) return "{0,{0,0,0}},";
+    std::string text = "{" + std::to_string(utf8.size()) + ",{";
+    for (std::size_t i = 0; i < 3; ++i) {
+        text += std::to_string(i < utf8.size() ? static_cast<unsigned char>(utf8[i]) : 0) + ",";
+    }
+    return text + "}},";
+}
+
+// kSingle[256] by byte, kDouble[128 * 192] by (lead - 0x80) * 192 + trail
+// - 0x40. ASCII must map to itself: the converter copies it as it stands.
+bool write_table(const char* path, Converter& to_utf8) {
+    std::string text = "// Made by make_cp932 from iconv's CP932: do not edit.\n";
+    text += "constexpr Utf8Char kSingle[256] = {\n";
+    for (int c = 0; c < 256; ++c) {
+        const std::string one(1, static_cast<char>(c));
+        std::string utf8;
+        if (c < 0x80 && (!to_utf8.run(one, &utf8) || utf8 != one)) {
+            std::fprintf(stderr, "make_cp932: CP932 byte %#x is not ASCII\n", c);
+            return false;
+        }
+        text += entry(to_utf8, one) + (c % 8 == 7 ? "\n" : "");
+    }
+    text += "};\nconstexpr Utf8Char kDouble[128 * 192] = {\n";
+    for (int lead = 0x80; lead < 0x100; ++lead) {
+        // A byte that is a character alone leads no pair.
+        std::string alone;
+        const bool single = to_utf8.run(std::string(1, static_cast<char>(lead)), &alone);
+        for (int trail = 0x40; trail < 0x100; ++trail) {
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            text += (single ? std::string("{0,{0,0,0}},") : entry(to_utf8, pair)) + (trail % 8 == 7 ? "\n" : "");
+        }
+    }
+    return write_file(path, text + "};\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_cp932 OUTPUT\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: make_cp932 MESSAGES_OUTPUT TABLE_OUTPUT\n");
         return 2;
     }
     Converter to_cp932("CP932", "UTF-8");
@@ -90,15 +147,5 @@ int main(int argc, char** argv) {
         }
         text += "ZUBO_MESSAGE_CP932(" + std::string(s.name) + ", " + literal(cp932) + ")\n";
     }
-    std::FILE* out = std::fopen(argv[1], "w");
-    if (!out) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    if (std::fclose(out) != 0 || !written) {
-        std::perror(argv[1]);
-        return 1;
-    }
-    return 0;
+    return write_file(argv[1], text) && write_table(argv[2], back) ? 0 : 1;
 }

@@ -1,0 +1,58 @@
+#include "text/sjis.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <string>
+
+namespace zubo {
+namespace {
+
+// iconv's own conversion of the whole text, or "" when it fails anywhere.
+std::string iconv_to_utf8(const std::string& cp932) {
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    std::string out(cp932.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(cp932.data());
+    std::size_t src_left = cp932.size();
+    char* dst = out.data();
+    std::size_t dst_left = out.size();
+    const bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1);
+    iconv_close(cd);
+    return ok ? out.substr(0, out.size() - dst_left) : "";
+}
+
+std::string converted(const std::string& cp932, bool strict) {
+    std::size_t size = 0;
+    const char* out = strict ? sjis::to_utf8_strict(cp932.data(), cp932.size(), &size)
+                             : sjis::to_utf8(cp932.data(), cp932.size(), &size);
+    return out ? std::string(out, size) : "(none)";
+}
+
+// The table made at build time says what iconv says, for every byte and
+// every pair a lead byte can start, between ASCII so no neighbour hides a
+// fault.
+TEST(Sjis, TableToUtf8IsIconvsMapping) {
+    for (int first = 0x80; first < 0x100; ++first) {
+        for (int second = 0x01; second < 0x100; ++second) {
+            const std::string text = {'a', static_cast<char>(first), static_cast<char>(second), 'z'};
+            const std::string expected = iconv_to_utf8(text);
+            if (!expected.empty()) {
+                ASSERT_EQ(converted(text, true), expected) << std::hex << first << " " << second;
+                ASSERT_EQ(converted(text, false), expected) << std::hex << first << " " << second;
+            } else {
+                ASSERT_EQ(converted(text, true), "(none)") << std::hex << first << " " << second;
+            }
+        }
+    }
+}
+
+TEST(Sjis, LenientConversionMarksEachByteThatStartsNoCharacter) {
+    EXPECT_EQ(converted("a\x82", false), "a?");               // a lead byte at the end
+    EXPECT_EQ(converted("\x82\x20" "b", false), "? b");       // a lead byte before no trail
+    EXPECT_EQ(converted("\xff\x82\xa0", false), "?\xe3\x81\x82");
+    EXPECT_EQ(converted("\xb1", false), "\xef\xbd\xb1");      // half-width kana, one byte
+    EXPECT_EQ(converted("", true), "");
+}
+
+}  // namespace
+}  // namespace zubo
