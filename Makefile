@@ -131,4 +131,4 @@ BENCH_RUNS ?= 15
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DZUBO_WERROR=$(WERROR) -DZUBO_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target zubo zubo_bench
-	$(BENCH_DIR)/bench/zubo_bench $(BENCH_RUNS)
+	$(BENCH_DIR)/bench/zubo_bench $(BENCH_RUNS) $(BENCH_ONLY)

@@ -382,10 +382,66 @@ Favourites favourites_check(int runs, zubo::LoopbackServer& server, const fs::pa
     return result;
 }
 
+// The daily reader's figures: the 1001-post thread read from a board of
+// 1,000 threads, in a home whose zubo.db already holds their rows, each
+// against its floor in the same run.
+struct DailyReading {
+    SideBySide read;    // downloaded whole and paged to its end, against curl + cat
+    SideBySide reopen;  // the same from a current copy, against curl + cat
+    SideBySide rules;   // read with 1,000 rules in ng.txt, against without
+    SideBySide utf8;    // read with -u, against curl + cat + iconv to UTF-8
+};
+
+DailyReading daily_reading(int runs, zubo::LoopbackServer& server, const fs::path& dir, const std::string& doc,
+                           const std::string& ng_rules) {
+    const int threads = 1000;
+    serve(server, "/daily/subject.txt", long_subject_document(threads));
+    serve(server, "/daily/dat/1000000001.dat", doc);
+    const fs::path home = make_home(dir, "daily", menu({server.url("/daily/")}));
+    const fs::path saved = dir / "daily-state.db";
+    make_database(saved, [&](zubo::store::Database& db) {
+        for (int k = 1; k <= threads; ++k) {
+            long long count = 1 + k * 7 % 1000;
+            db.save_thread("daily", std::to_string(1000000000 + k) + ".dat", {k % 2 ? count : count / 2, count});
+        }
+        db.set_visited("daily", 1700000000);
+    });
+    put_state(home, saved);
+    const std::string input = enter_at_each(home, "1\n1\n", "--[thread 1 (8)]--", 1);
+    auto zubo_run = [&](std::vector<std::string> command, bool whole) {
+        return [&, command, whole] {
+            put_state(home, saved);
+            if (whole) fs::remove_all(home / zubo::thread_directory("daily"));
+            return run_ms(command, home, input);
+        };
+    };
+    const std::vector<std::string> sjis = zubo_command();
+    const std::vector<std::string> utf8 = {ZUBO_BINARY, "-u"};
+    std::string fetch = "curl -s -o subject.txt '" + server.url("/daily/subject.txt") + "' -o thread.dat '" +
+                        server.url("/daily/dat/1000000001.dat") + "' && cat subject.txt thread.dat";
+    auto floor = [&] { return run_ms({"/bin/sh", "-c", fetch}, home, ""); };
+    auto floor_utf8 = [&] { return run_ms({"/bin/sh", "-c", fetch + " | iconv -f CP932 -t UTF-8"}, home, ""); };
+    auto with_rules = [&] {
+        write_file(home / "ng.txt", ng_rules);
+        const double ms = zubo_run(sjis, true)();
+        fs::remove(home / "ng.txt");
+        return ms;
+    };
+    DailyReading result;
+    result.read = side_by_side(runs, zubo_run(sjis, true), floor);
+    zubo_run(sjis, true)();
+    result.reopen = side_by_side(runs, zubo_run(sjis, false), floor);
+    result.rules = side_by_side(runs, with_rules, zubo_run(sjis, true));
+    result.utf8 = side_by_side(runs, zubo_run(utf8, true), floor_utf8);
+    return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    // "daily" as the second argument: only the rows (j) to (m).
+    const bool only_daily = argc > 2 && std::string(argv[2]) == "daily";
     char dir_template[] = "/tmp/zubo-bench.XXXXXX";
     if (!mkdtemp(dir_template)) return 1;
     const fs::path dir = dir_template;
@@ -404,6 +460,28 @@ int main(int argc, char** argv) {
     for (std::size_t i = 0; i < boards.size(); ++i) boards[i] = server.url("/b" + std::to_string(i + 1) + "/");
     const std::string big_menu = menu(boards);
     const std::string news_menu = menu({server.url("/news/")});
+
+    std::size_t cp932_size = 0;
+    const std::string utf8_rules = ng_rules_document();
+    const char* cp932_rules = zubo::sjis::from_utf8_strict(utf8_rules.data(), utf8_rules.size(), &cp932_size);
+    const std::string ng_rules = cp932_rules ? std::string(cp932_rules, cp932_size) : utf8_rules;
+    auto print_daily = [](const DailyReading& daily) {
+        auto line = [](const std::string& what, double value, double ratio) {
+            std::printf("%-60s %11.1f ms %7.2fx\n", what.c_str(), value, ratio);
+        };
+        std::printf("\nA day's reading: a 1,000-thread board whose rows zubo.db holds\n");
+        line("(j) the thread downloaded, paged to its end (vs curl + cat)", daily.read.first, daily.read.ratio);
+        std::printf("%-60s %11.1f ms\n", "    floor: curl fetching list and thread, then cat", daily.read.second);
+        line("(k) reopened with nothing new (vs curl + cat)", daily.reopen.first, daily.reopen.ratio);
+        line("(l) (j) with 1,000 rules in ng.txt (vs without)", daily.rules.first, daily.rules.ratio);
+        line("(m) (j) on a UTF-8 console, -u (vs curl + cat + iconv)", daily.utf8.first, daily.utf8.ratio);
+        std::printf("%-60s %11.1f ms\n", "    floor: curl, cat and iconv -f CP932 -t UTF-8", daily.utf8.second);
+    };
+    if (only_daily) {
+        print_daily(daily_reading(runs, server, dir, doc, ng_rules));
+        fs::remove_all(dir);
+        return 0;
+    }
 
     // Board 1, thread 1, Enter at every page prompt of the thread, at its
     // end and at the thread list's end; the board list then meets the end
@@ -461,10 +539,6 @@ int main(int argc, char** argv) {
     const SideBySide ng = side_by_side(runs, zubo_thread_ng, zubo_thread);
     // ng.txt: the same 1,000-rule thread view, and whether zubo reads the
     // file (a rule hiding one post in ten changes what it prints).
-    std::size_t cp932_size = 0;
-    const std::string utf8_rules = ng_rules_document();
-    const char* cp932_rules = zubo::sjis::from_utf8_strict(utf8_rules.data(), utf8_rules.size(), &cp932_size);
-    const std::string ng_rules = cp932_rules ? std::string(cp932_rules, cp932_size) : utf8_rules;
     auto zubo_thread_ng_rules = zubo_thread_with("ng.txt", ng_rules);
     const SideBySide ng_file = side_by_side(runs, zubo_thread_ng_rules, zubo_thread);
     std::string plain_view, ng_view;
@@ -500,6 +574,7 @@ int main(int argc, char** argv) {
     const ListWithState state = list_with_state(runs, server, dir);
     const SideBySide resumed = thread_resumed(runs, dir, news_menu);
     const Favourites favourites = favourites_check(runs, server, dir);
+    const DailyReading daily = daily_reading(runs, server, dir, doc, ng_rules);
     fs::remove_all(dir);
 
     auto line = [](const std::string& what, const std::string& value, const std::string& ratio) {
@@ -556,5 +631,6 @@ int main(int argc, char** argv) {
     };
     line("    requests / connections: zubo", over(favourites.zubo_requests, favourites.zubo_connections), "");
     line("    requests / connections: curl", over(favourites.curl_requests, favourites.curl_connections), "");
+    print_daily(daily);
     return 0;
 }
