@@ -314,8 +314,9 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
 }
 
 // Favourites across two boards: f brings their copies up to date with a
-// ranged request each, then lists them with their boards and unread posts;
-// one whose board left the menu says so. h lists the threads opened.
+// ranged request each, then lists them with their copies' posts, their
+// boards and unread posts; one whose board left the menu says so, and one
+// the check could not reach. h lists the threads opened.
 TEST_F(E2eThreads, FavouritesCheckForUpdatesAndHistoryRemembers) {
     const std::vector<std::string> game_titles = numbered_titles("ゲーム", 3);
     server_->serve("/game/subject.txt", subject(game_titles));
@@ -323,36 +324,40 @@ TEST_F(E2eThreads, FavouritesCheckForUpdatesAndHistoryRemembers) {
     server_->serve("/game/dat/" + dat_name(2), dat_document(plain_posts(2)));
     // News thread 1 to its end, e; game thread 2 to its end, e at the list; e.
     run("1\n1\n\ne\n2\n2\n\ne\ne\n");
+    // A copy the server no longer has, nor its archive.
+    write_file(dir_.file("boards/news/dat/" + dat_name(3)), dat_document(plain_posts(2)));
     {
         store::Opened opened = store::Database::open(dir_.file("zubo.db"));
         ASSERT_TRUE(opened.db);
         opened.db->add_favourite({"news", dat_name(1), sjis(titles_[0])});
         opened.db->add_favourite({"game", dat_name(2), sjis(game_titles[1])});
         opened.db->add_favourite({"gone", dat_name(9), "old"});
+        opened.db->add_favourite({"news", dat_name(3), sjis(titles_[2])});
     }
     server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(5)));
     const std::size_t before = server_->requests().size();
 
     ZuboRun r = run("f\ne\nh\ne\ne\n");
-    EXPECT_EQ(server_->requests().size(), before + 2);
+    EXPECT_EQ(server_->requests().size(), before + 4);  // the lost one's archive too
     for (std::size_t i = before; i < server_->requests().size(); ++i) {
         EXPECT_FALSE(server_->requests()[i].header("Range").empty());
     }
-    EXPECT_NE(r.out.find(sjis("■------お気に入りを表示------\n1 : スレッド1 (1) [news] [未読2]\n"
-                              "2 : ゲーム2 (2) [game] [既読]\n3 : old [gone] [板なし]\n")),
+    EXPECT_NE(r.out.find(sjis("■------お気に入りを表示------\n1 : スレッド1 (5) [news] [未読2]\n"
+                              "2 : ゲーム2 (2) [game] [既読]\n3 : old (0) [gone] [板なし]\n"
+                              "4 : スレッド3 (2) [news] [確認できず]\n")),
               std::string::npos);
-    EXPECT_NE(r.out.find(sjis("■------履歴を表示------\n1 : ゲーム2 (2) [game] [既読]\n2 : スレッド1 (1) [news] [未読2]\n"
+    EXPECT_NE(r.out.find(sjis("■------履歴を表示------\n1 : ゲーム2 (2) [game] [既読]\n2 : スレッド1 (5) [news] [未読2]\n"
                               "■--履歴番号を入力?(1-2")),
               std::string::npos);
 
     // The counts remembered from the copies follow a copy that grew.
     server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(7)));
-    EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (1) [news] [未読4]\n")), std::string::npos);
+    EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (7) [news] [未読4]\n")), std::string::npos);
     // Taken out of the favourites from their list, it leaves the list there.
     const std::string out = run("f\n1\nf\ne\ne\ne\n").out;
     const std::size_t removed = out.find(sjis("■お気に入りから外しました\n"));
     ASSERT_NE(removed, std::string::npos);
-    EXPECT_NE(out.find(sjis("1 : ゲーム2 (2) [game] [既読]\n2 : old [gone] [板なし]\n"), removed), std::string::npos);
+    EXPECT_NE(out.find(sjis("1 : ゲーム2 (2) [game] [既読]\n2 : old (0) [gone] [板なし]\n"), removed), std::string::npos);
 }
 
 // A reader comes back: the thread resumes after the last post seen, the

@@ -1,5 +1,6 @@
 #include "store/database.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "store/clock.h"
 #include "support/encoding.h"
@@ -41,6 +43,26 @@ protected:
         sqlite3_close(db);
     }
 
+    // A plain connection's statements on the file, as another tool's.
+    void run_sql(const char* sql) const {
+        sqlite3* db = nullptr;
+        sqlite3_open(path().c_str(), &db);
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+    std::string column(const char* sql) const {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* s = nullptr;
+        sqlite3_open(path().c_str(), &db);
+        sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+        std::string text = s && sqlite3_step(s) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return text;
+    }
+
     test::TempDir dir_;
 };
 
@@ -63,7 +85,7 @@ TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
     auto db = open_db();
     for (const Case& c : cases) {
         ASSERT_TRUE(db->save_thread(board, dat, c.saved));
-        auto state = db->thread(board, dat);
+        auto state = db->thread(board, dat).found;
         ASSERT_TRUE(state);
         EXPECT_EQ(state->seen, c.expected.seen) << c.saved.seen;
         EXPECT_EQ(state->count, c.expected.count) << c.saved.seen;
@@ -71,11 +93,11 @@ TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
     for (int i = 0; i < 1000; ++i) db->save_thread("news", std::to_string(i) + ".dat", {i, i + 1});
     db->set_visited(board, 1699999999);
     db = open_db();
-    EXPECT_EQ(db->board_threads(board).size(), 1u);
-    EXPECT_EQ(db->board_threads("news").at("999.dat").seen, 999);
-    EXPECT_FALSE(db->thread("news", dat));
-    EXPECT_EQ(db->visited(board), 1699999999);
-    EXPECT_FALSE(db->visited("news"));
+    EXPECT_EQ(db->board_threads(board)->size(), 1u);
+    EXPECT_EQ(db->board_threads("news")->at("999.dat").seen, 999);
+    EXPECT_FALSE(db->thread("news", dat).found);
+    EXPECT_EQ(db->visited(board).found, 1699999999);
+    EXPECT_FALSE(db->visited("news").found);
 }
 
 TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
@@ -97,10 +119,95 @@ TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
         Opened opened = Database::open(path());
         ASSERT_TRUE(opened.db) << now << ": " << opened.failed;
         EXPECT_NE(opened.set_aside, "") << now;
-        EXPECT_TRUE(test::read_file(path() + ".broken-" + aside) == bytes) << aside;
-        EXPECT_FALSE(opened.db->thread("b", "1.dat")) << now;
+        EXPECT_EQ(opened.aside_path, path() + ".broken-" + aside);
+        EXPECT_TRUE(test::read_file(opened.aside_path) == bytes) << aside;
+        EXPECT_FALSE(opened.db->thread("b", "1.dat").found) << now;
         EXPECT_TRUE(opened.db->save_thread("b", "1.dat", {2, 2})) << now;
     }
+}
+
+TEST_F(StoreTest, AFileZuboMayNotOpenStaysWhereItIs) {
+    ASSERT_EQ(mkdir(path().c_str(), 0700), 0);  // cannot be opened, even by root
+    Opened opened = Database::open(path());
+    EXPECT_FALSE(opened.db);
+    EXPECT_EQ(opened.failed, "unable to open database file");
+    EXPECT_EQ(opened.aside_path, "");
+    struct stat info;
+    EXPECT_TRUE(stat(path().c_str(), &info) == 0 && S_ISDIR(info.st_mode));
+}
+
+TEST_F(StoreTest, TheDocumentedTablesMadeByAnotherToolAreTakenAsTheyAre) {
+    run_sql("CREATE TABLE threads (board, dat, seen, count); CREATE TABLE boards (board, visited);"
+            "INSERT INTO threads VALUES ('b', '1.dat', 7, 9); INSERT INTO threads VALUES ('b', '1.dat', 8, 9);"
+            "INSERT INTO boards VALUES ('b', 1699999999);");
+    auto db = open_db();
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->thread("b", "1.dat").found->seen, 8);  // of two rows for one thread, the last
+    EXPECT_TRUE(db->save_thread("b", "1.dat", {10, 12}));
+    EXPECT_TRUE(db->set_visited("b", 1700000000));
+    EXPECT_TRUE(db->add_favourite({"b", "1.dat", "t"}));
+    db = open_db();
+    EXPECT_EQ(db->board_threads("b")->at("1.dat").seen, 10);
+    EXPECT_EQ(db->visited("b").found, 1700000000);
+    EXPECT_EQ(db->favourites().size(), 1u);
+}
+
+// Titles are UTF-8 in the file, given and taken as CP932, without the
+// thread list's post count; a file of the schema before is converted.
+TEST_F(StoreTest, TitlesAreKeptAsUtf8WithoutTheirPostCount) {
+    struct Case {
+        std::string label, kept;
+    } cases[] = {
+        {"ソフト板 (123)", "ソフト板"},
+        {"ソフト板 (1) (2)", "ソフト板 (1)"},
+        {"ソフト板(123)", "ソフト板(123)"},
+        {"ソフト板 ()", "ソフト板 ()"},
+        {"ソフト板 (12a)", "ソフト板 (12a)"},
+        {" (5)", " (5)"},
+    };
+    auto db = open_db();
+    for (const Case& c : cases) {
+        ASSERT_TRUE(db->add_favourite({"b", "1.dat", test::sjis(c.label)}));
+        EXPECT_EQ(column("SELECT title FROM favourites"), c.kept) << c.label;
+        EXPECT_EQ(db->favourites()[0].title, test::sjis(c.kept)) << c.label;
+        db->remove_favourite("b", "1.dat");
+    }
+    db->record_opened({"b", "1.dat", test::sjis(cases[0].label)}, 1);
+    db.reset();
+    const std::string old_title = test::sjis("表示 (7)");  // 0x5C as a trail byte
+    run_sql(("UPDATE history SET title = '" + old_title + "'; PRAGMA user_version = 2;").c_str());
+    db = open_db();
+    EXPECT_EQ(column("SELECT title FROM history"), "表示");
+    EXPECT_EQ(db->history()[0].thread.title, test::sjis("表示"));
+}
+
+// Each kind of failure is told once, with SQLite's reason; a lookup that
+// failed says so instead of "no row".
+TEST_F(StoreTest, FailuresAreToldOncePerKindAndLookupsSayTheyFailed) {
+    open_db()->save_thread("b", "1.dat", {3, 4});
+    std::vector<std::string> told;
+    auto listen = [&told](StateFailure kind, const std::string& reason) {
+        told.push_back((kind == StateFailure::kRead ? "read: " : "write: ") + reason);
+    };
+    Opened read_only = Database::open(path(), true);
+    ASSERT_TRUE(read_only.db) << read_only.failed;
+    read_only.db->set_failure_listener(listen);
+    EXPECT_FALSE(read_only.db->save_thread("b", "1.dat", {5, 5}));
+    EXPECT_FALSE(read_only.db->add_favourite({"b", "1.dat", "t"}));
+    EXPECT_FALSE(read_only.db->record_opened({"b", "1.dat", "t"}, 1));
+    EXPECT_EQ(read_only.db->thread("b", "1.dat").found->seen, 3);
+    EXPECT_EQ(told, std::vector<std::string>{"write: attempt to write a readonly database"});
+
+    auto db = open_db();
+    db->set_failure_listener(listen);
+    told.clear();
+    run_sql("ALTER TABLE threads RENAME TO kept");
+    const Lookup<ThreadState> lookup = db->thread("b", "1.dat");
+    EXPECT_TRUE(lookup.failed && !lookup.found);
+    EXPECT_FALSE(db->board_threads("b"));
+    EXPECT_FALSE(db->thread("b", "2.dat").found);
+    EXPECT_FALSE(db->visited("b").failed);
+    EXPECT_EQ(told, std::vector<std::string>{"read: no such table: threads"});
 }
 
 TEST_F(StoreTest, ANewerSchemaIsNeitherUsedNorSetAside) {
@@ -126,7 +233,7 @@ TEST_F(StoreTest, CopyCountsComeToAnOlderFileAndAnswerOnlyForTheSameCopy) {
                  nullptr, nullptr, nullptr);
     sqlite3_close(old);
     auto db = open_db();
-    EXPECT_EQ(db->thread("b", "1.dat")->seen, 7);
+    EXPECT_EQ(db->thread("b", "1.dat").found->seen, 7);
     const CopyIdentity counted{1000, 1700000000123456789, 42};
     EXPECT_FALSE(db->copy_posts("b", "1.dat", counted));
     db->add_favourite({"b", "1.dat", "t"});
@@ -148,7 +255,7 @@ TEST_F(StoreTest, CopyCountsComeToAnOlderFileAndAnswerOnlyForTheSameCopy) {
 TEST_F(StoreTest, FavouritesKeepTheirOrderAndASuccessorTakesItsPlace) {
     auto db = open_db();
     for (const char* dat : {"1.dat", "2.dat", "3.dat", "2.dat"}) db->add_favourite({"b", dat, dat});
-    EXPECT_TRUE(db->is_favourite("b", "2.dat") && !db->is_favourite("other", "2.dat"));
+    EXPECT_TRUE(*db->is_favourite("b", "2.dat") && !*db->is_favourite("other", "2.dat"));
     EXPECT_TRUE(db->replace_favourite("b", "1.dat", {"b", "9.dat", "nine"}));
     EXPECT_FALSE(db->replace_favourite("b", "1.dat", {"b", "8.dat", "eight"}));
     EXPECT_TRUE(db->replace_favourite("b", "2.dat", {"b", "3.dat", "three"}));  // 3 was already there: one copy
@@ -191,9 +298,9 @@ TEST_F(StoreTest, TwoProcessesWritingAtOnceBothKeepTheirChanges) {
     int status = 1;
     EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && status == 0);
     auto db = open_db();
-    EXPECT_EQ(db->board_threads("child").size(), static_cast<std::size_t>(kWrites));
-    EXPECT_EQ(db->board_threads("parent").size(), static_cast<std::size_t>(kWrites));
-    EXPECT_EQ(db->thread("shared", "1.dat")->seen, kWrites - 1);
+    EXPECT_EQ(db->board_threads("child")->size(), static_cast<std::size_t>(kWrites));
+    EXPECT_EQ(db->board_threads("parent")->size(), static_cast<std::size_t>(kWrites));
+    EXPECT_EQ(db->thread("shared", "1.dat").found->seen, kWrites - 1);
     EXPECT_EQ(db->history().size(), static_cast<std::size_t>(kHistoryLimit));
 }
 
