@@ -1,10 +1,18 @@
 // The built zubo on the whole road: board list, thread list, thread view and
 // back, against a loopback server holding a board and its threads.
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sqlite3.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -396,8 +404,110 @@ TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
     forget_read_state(dir_.path());
     write_file(dir_.file("zubo.db"), "not a database, not at all: sixteen bytes and more\n");
     ZuboRun rebuilt = run("e\n");
-    EXPECT_EQ(rebuilt.out.rfind(sjis("■記録を作り直します: "), 0), 0u);
+    EXPECT_EQ(rebuilt.out.rfind(sjis("■記録を作り直します: file is not a database\n"
+                                     "■元の記録は zubo.db.broken-1000086400 にあります\n"),
+                                0),
+              0u);
     EXPECT_TRUE(file_exists(dir_.file("zubo.db.broken-1000086400")));
+}
+
+// A file nobody may write, root included: root passes the permission
+// bits, so it gets the immutable flag, taken off again at the end.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(const std::string& path) : path_(path) {
+        chmod(path.c_str(), 0444);
+        if (geteuid() == 0) immutable_ = set_immutable(true);
+    }
+    ~ReadOnlyFile() {
+        if (immutable_) set_immutable(false);
+        chmod(path_.c_str(), 0644);
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    bool read_only() const { return geteuid() != 0 || immutable_; }
+
+private:
+    bool set_immutable(bool on) const {
+        int fd = open(path_.c_str(), O_RDONLY);
+        int flags = 0;
+        bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) close(fd);
+        return done;
+    }
+
+    std::string path_;
+    bool immutable_ = false;
+};
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// A read state zubo can't write, can't read or can't open is said once for
+// each, and the reading goes on; what can't be read gives no marks and no
+// resume, never "never read".
+TEST_F(E2eThreads, AReadStateThatFailsIsSaidOnceAndTheReadingGoesOn) {
+    titles_[0] = "続きスレ (30)";
+    server_->serve("/news/subject.txt", subject(titles_));
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(30)));
+    const std::string db = dir_.file("zubo.db");
+    auto fold_log = [&db] {
+        sqlite3* handle = nullptr;
+        sqlite3_open(db.c_str(), &handle);
+        sqlite3_exec(handle, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+        sqlite3_close(handle);
+    };
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<ReadOnlyFile>()> spoil;
+        std::string unreadable, unwritable;  // the reasons said; empty: nothing said
+        bool state_read;                     // the marks and the resume shown
+    } cases[] = {
+        {"read-only file", [&] { fold_log(); return std::make_unique<ReadOnlyFile>(db); }, "",
+         "attempt to write a readonly database", true},
+        {"table gone",
+         [&] {
+             sqlite3* handle = nullptr;
+             sqlite3_open(db.c_str(), &handle);
+             sqlite3_exec(handle, "ALTER TABLE threads RENAME TO kept", nullptr, nullptr, nullptr);
+             sqlite3_close(handle);
+             return nullptr;
+         },
+         "no such table: threads", "no such table: threads", false},
+        {"no file to be had",
+         [&] {
+             forget_read_state(dir_.path());
+             std::filesystem::create_directory(db);
+             return nullptr;
+         },
+         "unable to open database file", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(db);
+        forget_read_state(dir_.path());
+        run("1\n1\ne\ne\ne\n");  // posts 1 to 10 read
+        const std::unique_ptr<ReadOnlyFile> read_only = c.spoil();
+        if (read_only && !read_only->read_only()) {
+            GTEST_SKIP() << "no immutable flag on this file system";
+        }
+        ZuboRun r = run("1\n1\ne\ne\ne\n");
+        for (const auto& [reason, line] : {std::pair(c.unreadable, "■記録を読めません: "),
+                                           std::pair(c.unwritable, "■記録を保存できません: ")}) {
+            const std::size_t said = reason.empty() ? 0 : 1;
+            EXPECT_EQ(occurrences(r.out, sjis(line)), said) << line;
+            EXPECT_EQ(occurrences(r.out, sjis(line) + reason + "\n"), said) << line;
+        }
+        EXPECT_EQ(r.out.find("1 : " + sjis("続きスレ (30) [未読20]\n")) != std::string::npos, c.state_read);
+        EXPECT_EQ(r.out.find("1 : " + sjis("続きスレ (30)\n")) != std::string::npos, !c.state_read);
+        EXPECT_EQ(r.out.find(sjis("■続きから表示します (11/30)\n")) != std::string::npos, c.state_read);
+        EXPECT_NE(r.out.find(printed(c.state_read ? 11 : 1, plain_post(c.state_read ? 11 : 1))), std::string::npos);
+    }
 }
 
 
