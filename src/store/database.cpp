@@ -354,19 +354,12 @@ bool Database::wrote(bool ok) const {
     return ok;
 }
 
-namespace {
-
-// Whether the statement ended in an error rather than a row or the end.
-bool read_failed(const Statement& s) { return !s.ok(); }
-
-}  // namespace
-
 Lookup<ThreadState> Database::thread(const std::string& board, const std::string& dat) const {
     Lookup<ThreadState> out;
     Statement s(prepared("SELECT seen, count FROM threads WHERE board = ? AND dat = ?"));
     if (s.bind_all(board, dat).row()) {
         out.found = ThreadState{s.number(0), s.number(1)};
-    } else if ((out.failed = read_failed(s))) {
+    } else if ((out.failed = !s.ok())) {
         report(StateFailure::kRead);
     }
     return out;
@@ -377,7 +370,7 @@ std::optional<std::unordered_map<std::string, ThreadState>> Database::board_thre
     Statement s(db_, "SELECT dat, seen, count FROM threads WHERE board = ?");
     s.bind(board);
     while (s.row()) states.emplace(s.text(0), ThreadState{s.number(1), s.number(2)});
-    if (!read_failed(s)) return states;
+    if (s.ok()) return states;
     report(StateFailure::kRead);
     return std::nullopt;
 }
@@ -394,7 +387,7 @@ std::optional<int> Database::copy_posts(const std::string& board, const std::str
                                         const CopyIdentity& copy) const {
     Statement s(prepared("SELECT size, modified, inode, posts FROM copies WHERE board = ? AND dat = ?"));
     if (!s.bind_all(board, dat).row()) {
-        if (read_failed(s)) report(StateFailure::kRead);
+        if (!s.ok()) report(StateFailure::kRead);
         return std::nullopt;
     }
     if (!(CopyIdentity{s.number(0), s.number(1), s.number(2)} == copy)) return std::nullopt;
@@ -433,7 +426,7 @@ Lookup<long long> Database::visited(const std::string& board) const {
     Statement s(db_, "SELECT visited FROM boards WHERE board = ?");
     if (s.bind(board).row()) {
         out.found = s.number(0);
-    } else if ((out.failed = read_failed(s))) {
+    } else if ((out.failed = !s.ok())) {
         report(StateFailure::kRead);
     }
     return out;
@@ -450,14 +443,14 @@ std::vector<ThreadRef> Database::favourites() const {
     std::vector<ThreadRef> list;
     Statement s(db_, "SELECT board, dat, title FROM favourites ORDER BY position");
     while (s.row()) list.push_back({s.text(0), s.text(1), given_title(s.text(2))});
-    if (read_failed(s)) report(StateFailure::kRead);
+    if (!s.ok()) report(StateFailure::kRead);
     return list;
 }
 
 std::optional<bool> Database::is_favourite(const std::string& board, const std::string& dat) const {
     Statement s(prepared("SELECT 1 FROM favourites WHERE board = ? AND dat = ?"));
     const bool found = s.bind_all(board, dat).row();
-    if (!found && read_failed(s)) {
+    if (!found && !s.ok()) {
         report(StateFailure::kRead);
         return std::nullopt;
     }
@@ -509,7 +502,7 @@ std::vector<HistoryEntry> Database::history() const {
     Statement s(db_, "SELECT board, dat, title, opened FROM history ORDER BY sequence DESC LIMIT ?");
     s.bind(static_cast<long long>(kHistoryLimit));
     while (s.row()) list.push_back({{s.text(0), s.text(1), given_title(s.text(2))}, s.number(3)});
-    if (read_failed(s)) report(StateFailure::kRead);
+    if (!s.ok()) report(StateFailure::kRead);
     return list;
 }
 
