@@ -249,11 +249,10 @@ bool migrate(Attempt* a) {
     return false;
 }
 
-Attempt attempt(const std::string& path, bool read_only) {
+Attempt attempt(const std::string& path) {
     Attempt a;
     sqlite3* raw = nullptr;
-    int flags = read_only ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     a.db.reset(raw);
     if (rc != SQLITE_OK) {
         if (raw) {
@@ -303,9 +302,9 @@ std::string set_file_aside(const std::string& path) {
 
 }  // namespace
 
-Opened Database::open(const std::string& path, bool read_only) {
+Opened Database::open(const std::string& path) {
     Opened out;
-    Attempt first = attempt(path, read_only);
+    Attempt first = attempt(path);
     if (first.db) {
         out.db.reset(new Database(first.db.release()));
         return out;
@@ -316,7 +315,7 @@ Opened Database::open(const std::string& path, bool read_only) {
         return out;
     }
     out.set_aside = first.reason;
-    Attempt second = attempt(path, read_only);
+    Attempt second = attempt(path);
     if (second.db) {
         out.db.reset(new Database(second.db.release()));
     } else {

@@ -97,8 +97,8 @@ public:
     // Opens the database at path, creating it when absent. One that isn't
     // a database or fails its quick check is set aside and a new one made
     // in its place; one that can't be opened (no permission) stays where it
-    // is. read_only is for tests: a file whose writes all fail.
-    static Opened open(const std::string& path, bool read_only = false);
+    // is.
+    static Opened open(const std::string& path);
 
     // Who hears of failures; each kind is told once for the handle's life.
     void set_failure_listener(FailureListener listener) { listener_ = std::move(listener); }

@@ -411,25 +411,23 @@ TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
     EXPECT_TRUE(file_exists(dir_.file("zubo.db.broken-1000086400")));
 }
 
-// A file nobody may write, root included: root passes the permission
-// bits, so it gets the immutable flag, taken off again at the end.
+// A file nobody may write while it lives, root included: root passes the
+// permission bits, so it gets the immutable flag.
 class ReadOnlyFile {
 public:
-    explicit ReadOnlyFile(const std::string& path) : path_(path) {
-        chmod(path.c_str(), 0444);
-        if (geteuid() == 0) immutable_ = set_immutable(true);
+    explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
+        made_ = geteuid() == 0 ? set_immutable(true) : chmod(path_.c_str(), 0444) == 0;
     }
     ~ReadOnlyFile() {
-        if (immutable_) set_immutable(false);
-        chmod(path_.c_str(), 0644);
+        if (made_ && geteuid() == 0) set_immutable(false);
     }
     ReadOnlyFile(const ReadOnlyFile&) = delete;
     ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
-    bool read_only() const { return geteuid() != 0 || immutable_; }
+    bool made() const { return made_; }
 
 private:
     bool set_immutable(bool on) const {
-        int fd = open(path_.c_str(), O_RDONLY);
+        const int fd = open(path_.c_str(), O_RDONLY);
         int flags = 0;
         bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
         flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
@@ -439,8 +437,15 @@ private:
     }
 
     std::string path_;
-    bool immutable_ = false;
+    bool made_ = false;
 };
+
+void run_sql(const std::string& db, const char* sql) {
+    sqlite3* handle = nullptr;
+    sqlite3_open(db.c_str(), &handle);
+    sqlite3_exec(handle, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(handle);
+}
 
 std::size_t occurrences(const std::string& text, const std::string& part) {
     std::size_t n = 0;
@@ -448,38 +453,34 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
-// A read state zubo can't write, can't read or can't open is said once for
-// each, and the reading goes on; what can't be read gives no marks and no
-// resume, never "never read".
+// A read state zubo can't write, read or open is said once for each, and
+// the reading goes on; what can't be read gives no marks and no resume,
+// never "never read".
 TEST_F(E2eThreads, AReadStateThatFailsIsSaidOnceAndTheReadingGoesOn) {
     titles_[0] = "続きスレ (30)";
     server_->serve("/news/subject.txt", subject(titles_));
     server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(30)));
     const std::string db = dir_.file("zubo.db");
-    auto fold_log = [&db] {
-        sqlite3* handle = nullptr;
-        sqlite3_open(db.c_str(), &handle);
-        sqlite3_exec(handle, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-        sqlite3_close(handle);
-    };
     struct Case {
         const char* name;
         std::function<std::unique_ptr<ReadOnlyFile>()> spoil;
         std::string unreadable, unwritable;  // the reasons said; empty: nothing said
         bool state_read;                     // the marks and the resume shown
     } cases[] = {
-        {"read-only file", [&] { fold_log(); return std::make_unique<ReadOnlyFile>(db); }, "",
-         "attempt to write a readonly database", true},
+        {"read-only file",
+         [&] {
+             run_sql(db, "PRAGMA wal_checkpoint(TRUNCATE)");
+             return std::make_unique<ReadOnlyFile>(db);
+         },
+         "", "attempt to write a readonly database", true},
         {"table gone",
          [&] {
-             sqlite3* handle = nullptr;
-             sqlite3_open(db.c_str(), &handle);
-             sqlite3_exec(handle, "ALTER TABLE threads RENAME TO kept", nullptr, nullptr, nullptr);
-             sqlite3_close(handle);
+             run_sql(db, "ALTER TABLE threads RENAME TO kept");
              return nullptr;
          },
          "no such table: threads", "no such table: threads", false},
-        {"no file to be had",
+        // Not set aside: then a new one would be made, and nothing said.
+        {"a directory in its place",
          [&] {
              forget_read_state(dir_.path());
              std::filesystem::create_directory(db);
@@ -493,9 +494,7 @@ TEST_F(E2eThreads, AReadStateThatFailsIsSaidOnceAndTheReadingGoesOn) {
         forget_read_state(dir_.path());
         run("1\n1\ne\ne\ne\n");  // posts 1 to 10 read
         const std::unique_ptr<ReadOnlyFile> read_only = c.spoil();
-        if (read_only && !read_only->read_only()) {
-            GTEST_SKIP() << "no immutable flag on this file system";
-        }
+        if (read_only && !read_only->made()) GTEST_SKIP() << "no immutable flag on this file system";
         ZuboRun r = run("1\n1\ne\ne\ne\n");
         for (const auto& [reason, line] : {std::pair(c.unreadable, "■記録を読めません: "),
                                            std::pair(c.unwritable, "■記録を保存できません: ")}) {

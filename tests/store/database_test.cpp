@@ -1,6 +1,5 @@
 #include "store/database.h"
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,7 +9,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
-#include <vector>
 
 #include "store/clock.h"
 #include "support/encoding.h"
@@ -126,16 +124,6 @@ TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
     }
 }
 
-TEST_F(StoreTest, AFileZuboMayNotOpenStaysWhereItIs) {
-    ASSERT_EQ(mkdir(path().c_str(), 0700), 0);  // cannot be opened, even by root
-    Opened opened = Database::open(path());
-    EXPECT_FALSE(opened.db);
-    EXPECT_EQ(opened.failed, "unable to open database file");
-    EXPECT_EQ(opened.aside_path, "");
-    struct stat info;
-    EXPECT_TRUE(stat(path().c_str(), &info) == 0 && S_ISDIR(info.st_mode));
-}
-
 TEST_F(StoreTest, TheDocumentedTablesMadeByAnotherToolAreTakenAsTheyAre) {
     run_sql("CREATE TABLE threads (board, dat, seen, count); CREATE TABLE boards (board, visited);"
             "INSERT INTO threads VALUES ('b', '1.dat', 7, 9); INSERT INTO threads VALUES ('b', '1.dat', 8, 9);"
@@ -155,59 +143,23 @@ TEST_F(StoreTest, TheDocumentedTablesMadeByAnotherToolAreTakenAsTheyAre) {
 // Titles are UTF-8 in the file, given and taken as CP932, without the
 // thread list's post count; a file of the schema before is converted.
 TEST_F(StoreTest, TitlesAreKeptAsUtf8WithoutTheirPostCount) {
-    struct Case {
-        std::string label, kept;
-    } cases[] = {
-        {"ソフト板 (123)", "ソフト板"},
-        {"ソフト板 (1) (2)", "ソフト板 (1)"},
-        {"ソフト板(123)", "ソフト板(123)"},
-        {"ソフト板 ()", "ソフト板 ()"},
-        {"ソフト板 (12a)", "ソフト板 (12a)"},
-        {" (5)", " (5)"},
+    const std::pair<std::string, std::string> cases[] = {
+        {"ソフト板 (123)", "ソフト板"}, {"ソフト板 (1) (2)", "ソフト板 (1)"}, {"ソフト板(123)", "ソフト板(123)"},
+        {"ソフト板 ()", "ソフト板 ()"}, {"ソフト板 (12a)", "ソフト板 (12a)"}, {" (5)", " (5)"},
     };
     auto db = open_db();
-    for (const Case& c : cases) {
-        ASSERT_TRUE(db->add_favourite({"b", "1.dat", test::sjis(c.label)}));
-        EXPECT_EQ(column("SELECT title FROM favourites"), c.kept) << c.label;
-        EXPECT_EQ(db->favourites()[0].title, test::sjis(c.kept)) << c.label;
+    for (const auto& [label, kept] : cases) {
+        ASSERT_TRUE(db->add_favourite({"b", "1.dat", test::sjis(label)}));
+        EXPECT_EQ(column("SELECT title FROM favourites"), kept) << label;
+        EXPECT_EQ(db->favourites()[0].title, test::sjis(kept)) << label;
         db->remove_favourite("b", "1.dat");
     }
-    db->record_opened({"b", "1.dat", test::sjis(cases[0].label)}, 1);
+    db->record_opened({"b", "1.dat", "t"}, 1);
     db.reset();
-    const std::string old_title = test::sjis("表示 (7)");  // 0x5C as a trail byte
-    run_sql(("UPDATE history SET title = '" + old_title + "'; PRAGMA user_version = 2;").c_str());
-    db = open_db();
+    // A title as the schema before kept it: CP932 (a 0x5C trail byte), its count.
+    run_sql(("UPDATE history SET title = '" + test::sjis("表示 (7)") + "'; PRAGMA user_version = 2;").c_str());
+    EXPECT_EQ(open_db()->history()[0].thread.title, test::sjis("表示"));
     EXPECT_EQ(column("SELECT title FROM history"), "表示");
-    EXPECT_EQ(db->history()[0].thread.title, test::sjis("表示"));
-}
-
-// Each kind of failure is told once, with SQLite's reason; a lookup that
-// failed says so instead of "no row".
-TEST_F(StoreTest, FailuresAreToldOncePerKindAndLookupsSayTheyFailed) {
-    open_db()->save_thread("b", "1.dat", {3, 4});
-    std::vector<std::string> told;
-    auto listen = [&told](StateFailure kind, const std::string& reason) {
-        told.push_back((kind == StateFailure::kRead ? "read: " : "write: ") + reason);
-    };
-    Opened read_only = Database::open(path(), true);
-    ASSERT_TRUE(read_only.db) << read_only.failed;
-    read_only.db->set_failure_listener(listen);
-    EXPECT_FALSE(read_only.db->save_thread("b", "1.dat", {5, 5}));
-    EXPECT_FALSE(read_only.db->add_favourite({"b", "1.dat", "t"}));
-    EXPECT_FALSE(read_only.db->record_opened({"b", "1.dat", "t"}, 1));
-    EXPECT_EQ(read_only.db->thread("b", "1.dat").found->seen, 3);
-    EXPECT_EQ(told, std::vector<std::string>{"write: attempt to write a readonly database"});
-
-    auto db = open_db();
-    db->set_failure_listener(listen);
-    told.clear();
-    run_sql("ALTER TABLE threads RENAME TO kept");
-    const Lookup<ThreadState> lookup = db->thread("b", "1.dat");
-    EXPECT_TRUE(lookup.failed && !lookup.found);
-    EXPECT_FALSE(db->board_threads("b"));
-    EXPECT_FALSE(db->thread("b", "2.dat").found);
-    EXPECT_FALSE(db->visited("b").failed);
-    EXPECT_EQ(told, std::vector<std::string>{"read: no such table: threads"});
 }
 
 TEST_F(StoreTest, ANewerSchemaIsNeitherUsedNorSetAside) {
