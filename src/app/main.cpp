@@ -69,11 +69,24 @@ bool enter_home() {
 }
 
 // The read state in the home; a broken one is set aside and started anew,
-// and zubo says so once. Null when there can be none: zubo then reads as
-// if every thread were new.
+// and zubo says so and where the old one went. Null when there can be
+// none: zubo then reads as if every thread were new. Every failure to read
+// or write it later is said once per run, and zubo reads on.
 std::unique_ptr<zubo::store::Database> open_state() {
     zubo::store::Opened opened = zubo::store::Database::open(zubo::store::kDatabaseFile);
-    if (!opened.set_aside.empty()) zubo::console::print(zubo::messages::state_rebuilt, opened.set_aside.c_str());
+    if (!opened.set_aside.empty()) {
+        zubo::console::print(zubo::messages::state_rebuilt, opened.set_aside.c_str());
+        zubo::console::print(zubo::messages::state_set_aside, opened.aside_path.c_str());
+    }
+    if (!opened.db) {
+        zubo::console::print(zubo::messages::state_unreadable, opened.failed.c_str());
+        return nullptr;
+    }
+    opened.db->set_failure_listener([](zubo::store::StateFailure kind, const std::string& reason) {
+        const bool read = kind == zubo::store::StateFailure::kRead;
+        zubo::console::print(read ? zubo::messages::state_unreadable : zubo::messages::state_unwritable,
+                             reason.c_str());
+    });
     return std::move(opened.db);
 }
 

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "console/console.h"
@@ -38,8 +40,12 @@ int count_lines(std::FILE* f) {
     return lines;
 }
 
-// Threads of several boards, each shown with its board, and with its read
-// state's mark counted from its copy.
+// Favourites named by board and dat name.
+using ThreadNames = std::set<std::pair<std::string, std::string>>;
+
+// Threads of several boards, each shown with the posts in its copy, its
+// board, and its read state's mark counted from the copy; a favourite the
+// update check could not reach says so.
 class SavedThreadList : public PagerList {
 public:
     // A list with a source (the favourites) takes its threads from it again
@@ -47,8 +53,9 @@ public:
     using Source = std::vector<store::ThreadRef> (store::Database::*)() const;
 
     SavedThreadList(std::vector<store::ThreadRef> threads, Source source, const BoardUrls& boards,
-                    store::Database& state)
-        : threads_(std::move(threads)), source_(source), boards_(boards), state_(state) {
+                    store::Database& state, ThreadNames unchecked = {})
+        : threads_(std::move(threads)), source_(source), boards_(boards), state_(state),
+          unchecked_(std::move(unchecked)) {
         list_all();
     }
 
@@ -57,11 +64,14 @@ public:
 
     std::string annotation(int n) const override {
         const store::ThreadRef& saved = thread(n);
+        const ListedThread& listed = listed_[static_cast<std::size_t>(n - 1)];
         char board[300];
-        std::snprintf(board, sizeof board, messages::board_annotation, saved.board.c_str());
+        std::snprintf(board, sizeof board, messages::saved_annotation, listed.posts, saved.board.c_str());
         std::string text = board;
         if (!url_of(saved.board)) text += messages::board_gone;
-        return text + thread_mark(listed_[static_cast<std::size_t>(n - 1)], std::nullopt);
+        text += thread_mark(listed, std::nullopt);
+        if (unchecked_.count({saved.board, saved.dat})) text += messages::update_unchecked;
+        return text;
     }
 
     void open(int n) override {
@@ -97,7 +107,9 @@ private:
         ListedThread thread;
         thread.key = thread_key(saved.dat.c_str());
         thread.posts = posts(saved);
-        thread.state = state_.thread(saved.board, saved.dat);
+        store::Lookup<store::ThreadState> state = state_.thread(saved.board, saved.dat);
+        thread.state = state.found;
+        thread.state_unknown = state.failed;
         return thread;
     }
 
@@ -127,6 +139,7 @@ private:
     Source source_;
     const BoardUrls& boards_;
     store::Database& state_;
+    const ThreadNames unchecked_;
     std::vector<ListedThread> listed_;
     std::vector<store::CountedCopy> counted_;  // not yet remembered
 };
@@ -139,7 +152,10 @@ void show_progress(int done, int total) {
     console::flush();
 }
 
-void check_for_updates(const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards) {
+// Brings the favourites' copies up to date; returns those whose download
+// failed. One whose board left the menu is not tried.
+ThreadNames check_for_updates(const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards) {
+    ThreadNames unchecked;
     const bool on_terminal = console::output_is_terminal();
     const DownloadLimits limits = interactive_limits();
     const int total = static_cast<int>(favourites.size());
@@ -148,20 +164,23 @@ void check_for_updates(const std::vector<store::ThreadRef>& favourites, const Bo
         if (on_terminal) show_progress(done + 1, total);
         auto board = boards.find(saved.board);
         if (board == boards.end() || !is_plain_file_name(saved.dat.c_str())) continue;
-        update_thread_copy(board->second.c_str(), saved.board, saved.dat.c_str(), limits);
+        if (!update_thread_copy(board->second.c_str(), saved.board, saved.dat.c_str(), limits).ok()) {
+            unchecked.insert({saved.board, saved.dat});
+        }
     }
     // Ctrl-C was for the check: the favourites keep what they had.
     console::clear_interrupt();
     if (on_terminal) console::write_control("\r\x1b[K");
+    return unchecked;
 }
 
 }  // namespace
 
 void show_favourites(const BoardUrls& boards, store::Database& state) {
     std::vector<store::ThreadRef> favourites = state.favourites();
-    check_for_updates(favourites, boards);
+    ThreadNames unchecked = check_for_updates(favourites, boards);
     console::write(messages::favourites_banner);
-    SavedThreadList list(std::move(favourites), &store::Database::favourites, boards, state);
+    SavedThreadList list(std::move(favourites), &store::Database::favourites, boards, state, std::move(unchecked));
     run_pager(kFavouritesPager, list);
 }
 

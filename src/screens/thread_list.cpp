@@ -44,13 +44,21 @@ public:
                store::Database* state)
         : url_(url), board_(board), threads_(threads), state_(state), now_(store::now_seconds()) {
         std::unordered_map<std::string, store::ThreadState> states;
+        // Marks from a board whose state can't be read would all be wrong.
+        bool unknown = false;
         if (state_) {
-            states = state_->board_threads(board_);
-            visited_ = state_->visited(board_);
+            std::optional<std::unordered_map<std::string, store::ThreadState>> read = state_->board_threads(board_);
+            store::Lookup<long long> visited = state_->visited(board_);
+            unknown = !read || visited.failed;
+            if (read) states = std::move(*read);
+            visited_ = visited.found;
             state_->set_visited(board_, now_);
         }
         listed_.reserve(static_cast<std::size_t>(count));
-        for (int n = 1; n <= count; ++n) listed_.push_back(listed_thread(threads_[n].dat_name, threads_[n].title, states));
+        for (int n = 1; n <= count; ++n) {
+            listed_.push_back(listed_thread(threads_[n].dat_name, threads_[n].title, states));
+            listed_.back().state_unknown = unknown;
+        }
         order_ = sorted_entries(listed_, ListOrder::original, now_);
         hide_ng_titles();
     }
@@ -69,7 +77,10 @@ public:
         const ThreadRecord& thread = record(n);
         show_thread(url_, board_, thread.dat_name, thread.title, state_);
         // The visit changed what the marks say.
-        if (state_) listed(n).state = state_->thread(board_, thread.dat_name);
+        if (!state_) return;
+        store::Lookup<store::ThreadState> now = state_->thread(board_, thread.dat_name);
+        listed(n).state = now.found;
+        listed(n).state_unknown = now.failed;
     }
 
     // o and a letter sort the list and number it again from 1.

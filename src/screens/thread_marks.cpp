@@ -54,7 +54,7 @@ int label_posts(const char* title) {
 
 ListedThread listed_thread(const char* dat_name, const char* title,
                            const std::unordered_map<std::string, store::ThreadState>& states) {
-    ListedThread thread{thread_key(dat_name), label_posts(title), std::nullopt};
+    ListedThread thread{thread_key(dat_name), label_posts(title), std::nullopt, false};
     if (auto found = states.find(dat_name); found != states.end()) thread.state = found->second;
     return thread;
 }
@@ -65,6 +65,7 @@ int unread_posts(const ListedThread& thread) {
 }
 
 std::string thread_mark(const ListedThread& thread, std::optional<long long> visited) {
+    if (thread.state_unknown) return {};
     if (thread.state) {
         int unread = unread_posts(thread);
         return unread > 0 ? formatted(messages::mark_unread, unread) : messages::mark_read;

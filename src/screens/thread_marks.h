@@ -26,6 +26,8 @@ struct ListedThread {
     long long key = 0;
     int posts = 0;
     std::optional<store::ThreadState> state;
+    // The read state couldn't be read: nothing is known, not "never read".
+    bool state_unknown = false;
 };
 
 // The entry for a thread-list record; states is the board's read state
@@ -38,7 +40,8 @@ int unread_posts(const ListedThread& thread);
 
 // The mark after the label (CP932): " [未読N]" or " [既読]" with state,
 // " [新]" without state when the board has a visited time and the key is
-// later; else empty. visited is the time stored before this visit.
+// later; else empty, and empty whatever else when the state is unknown.
+// visited is the time stored before this visit.
 std::string thread_mark(const ListedThread& thread, std::optional<long long> visited);
 
 // Posts a day: posts * 86400 / max(1, now - key).

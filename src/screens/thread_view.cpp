@@ -66,7 +66,8 @@ std::string fetch_thread(const char* url, const std::string& board, const char* 
 
 // The visit of a thread of count posts, by what was remembered of it: it
 // resumes after the highest post seen, and marks where the posts that
-// came since the last visit begin.
+// came since the last visit begin. A state that couldn't be read gives
+// none: the visit starts at post 1.
 Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
     Visit visit;
     if (!state) return visit;
@@ -129,9 +130,12 @@ public:
     void reload() override { load(); }
     bool hide() const override { return load_.hide; }
 
+    // A change that could not be made is said by the state, never as done.
     void toggle_favourite() override {
         if (!state_) return;
-        if (state_->is_favourite(board_, dat_name_)) {
+        const std::optional<bool> favourite = state_->is_favourite(board_, dat_name_);
+        if (!favourite) return;
+        if (*favourite) {
             if (state_->remove_favourite(board_, dat_name_)) console::write(messages::favourite_removed);
         } else if (state_->add_favourite({board_, dat_name_, title_})) {
             console::write(messages::favourite_added);
@@ -158,7 +162,7 @@ public:
         if (chosen < 1 || chosen > count) return;
         const Successor& next = found[static_cast<std::size_t>(chosen - 1)];
         // A favourite's successor takes its place.
-        if (state_ && state_->is_favourite(board_, dat_name_)) {
+        if (state_ && state_->is_favourite(board_, dat_name_).value_or(false)) {
             state_->replace_favourite(board_, dat_name_, {board_, next.dat_name, next.title});
         }
         show_thread(url_, board_, next.dat_name.c_str(), next.title.c_str(), state_);
@@ -334,7 +338,7 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
     Visit visit;
     if (state) {
         state->record_opened({board, dat_name, title}, store::now_seconds());
-        visit = plan_visit(state->thread(board, dat_name), table.count());
+        visit = plan_visit(state->thread(board, dat_name).found, table.count());
     }
     // However the visit ends, the state learns what it showed.
     console::EndHook remember([&] {

@@ -7,23 +7,10 @@
 #include <cstdio>
 
 #include "store/clock.h"
+#include "text/sjis.h"
 
 namespace zubo::store {
 namespace {
-
-// Each step takes the schema from its index to the next version.
-const char* const kMigrations[kSchemaVersion] = {
-    "CREATE TABLE threads (board TEXT NOT NULL, dat TEXT NOT NULL, seen INTEGER NOT NULL, count INTEGER NOT NULL,"
-    " PRIMARY KEY (board, dat));"
-    "CREATE TABLE boards (board TEXT PRIMARY KEY, visited INTEGER NOT NULL);"
-    "CREATE TABLE favourites (position INTEGER PRIMARY KEY, board TEXT NOT NULL, dat TEXT NOT NULL,"
-    " title TEXT NOT NULL, UNIQUE (board, dat));"
-    "CREATE TABLE history (board TEXT NOT NULL, dat TEXT NOT NULL, title TEXT NOT NULL, opened INTEGER NOT NULL,"
-    " sequence INTEGER NOT NULL, PRIMARY KEY (board, dat));"
-    "CREATE INDEX history_by_sequence ON history (sequence);",
-    "CREATE TABLE copies (board TEXT NOT NULL, dat TEXT NOT NULL, size INTEGER NOT NULL, modified INTEGER NOT NULL,"
-    " inode INTEGER NOT NULL, posts INTEGER NOT NULL, PRIMARY KEY (board, dat));",
-};
 
 struct Closer {
     void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
@@ -63,9 +50,11 @@ public:
         return *this;
     }
 
-    int step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
+    int step() { return last_ = stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
     bool row() { return step() == SQLITE_ROW; }
     bool done() { return step() == SQLITE_DONE; }
+    // Whether the last step found a row or the end, not an error.
+    bool ok() const { return last_ == SQLITE_ROW || last_ == SQLITE_DONE; }
 
     // The column's bytes as stored: text is never converted.
     std::string text(int column) const {
@@ -79,6 +68,7 @@ private:
     sqlite3_stmt* stmt_ = nullptr;
     bool kept_ = false;
     int bound_ = 0;
+    int last_ = SQLITE_OK;
 };
 
 bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
@@ -111,6 +101,92 @@ bool change(sqlite3* db, const char* sql, const Args&... args) {
     return s.bind_all(args...).done();
 }
 
+// Titles are kept as UTF-8 without the thread list's trailing " (N)",
+// the posts when the label was taken, which the lists show fresh.
+std::string without_post_count(std::string title) {
+    if (title.empty() || title.back() != ')') return title;
+    std::size_t open = title.find_last_not_of("0123456789", title.size() - 2);
+    if (open == std::string::npos || open + 2 == title.size() || open < 2 || title[open] != '(' ||
+        title[open - 1] != ' ') {
+        return title;
+    }
+    title.erase(open - 1);
+    return title;
+}
+
+std::string stored_title(const std::string& cp932) {
+    std::size_t size = 0;
+    const char* utf8 = sjis::to_utf8_strict(cp932.data(), cp932.size(), &size);
+    if (!utf8) utf8 = sjis::to_utf8(cp932.data(), cp932.size(), &size);
+    return without_post_count(std::string(utf8, size));
+}
+
+std::string given_title(const std::string& utf8) {
+    std::size_t size = 0;
+    const char* cp932 = sjis::from_utf8_strict(utf8.data(), utf8.size(), &size);
+    if (!cp932) cp932 = sjis::from_utf8(utf8.data(), utf8.size(), &size);
+    return std::string(cp932, size);
+}
+
+// The documented tables may have been made by hand, without zubo's keys:
+// they gain a unique index, the last of any duplicate rows kept.
+bool has_unique_index(sqlite3* db, const char* table) {
+    Statement s(db, "SELECT 1 FROM pragma_index_list(?) WHERE \"unique\"");
+    return s.bind(std::string(table)).row();
+}
+
+bool give_key(sqlite3* db, const char* table, const char* columns) {
+    if (has_unique_index(db, table)) return true;
+    const std::string t = table, c = columns;
+    return exec(db, ("DELETE FROM " + t + " WHERE rowid NOT IN (SELECT max(rowid) FROM " + t + " GROUP BY " + c +
+                     ")").c_str()) &&
+           exec(db, ("CREATE UNIQUE INDEX " + t + "_key ON " + t + " (" + c + ")").c_str());
+}
+
+bool key_documented_tables(sqlite3* db) {
+    return give_key(db, "threads", "board, dat") && give_key(db, "boards", "board");
+}
+
+bool convert_titles(sqlite3* db, const std::string& table) {
+    std::vector<std::pair<long long, std::string>> titles;
+    Statement read(db, ("SELECT rowid, title FROM " + table).c_str());
+    while (read.row()) titles.emplace_back(read.number(0), stored_title(read.text(1)));
+    if (!read.ok()) return false;
+    for (const auto& [row, title] : titles) {
+        if (!change(db, ("UPDATE " + table + " SET title = ? WHERE rowid = ?").c_str(), title, row)) return false;
+    }
+    return true;
+}
+
+// Titles were kept as CP932, with their post counts.
+bool titles_to_utf8(sqlite3* db) { return convert_titles(db, "favourites") && convert_titles(db, "history"); }
+
+struct Migration {
+    const char* sql;
+    bool (*then)(sqlite3* db);  // what SQL alone can't do; may be null
+};
+
+// Each step takes the schema from its index to the next version. A file
+// another tool made with the documented tables is at version 0 too, so
+// every step takes what is already there as it is.
+const Migration kMigrations[kSchemaVersion] = {
+    {"CREATE TABLE IF NOT EXISTS threads (board TEXT NOT NULL, dat TEXT NOT NULL, seen INTEGER NOT NULL,"
+     " count INTEGER NOT NULL, PRIMARY KEY (board, dat));"
+     "CREATE TABLE IF NOT EXISTS boards (board TEXT PRIMARY KEY, visited INTEGER NOT NULL);"
+     "CREATE TABLE IF NOT EXISTS favourites (position INTEGER PRIMARY KEY, board TEXT NOT NULL, dat TEXT NOT NULL,"
+     " title TEXT NOT NULL, UNIQUE (board, dat));"
+     "CREATE TABLE IF NOT EXISTS history (board TEXT NOT NULL, dat TEXT NOT NULL, title TEXT NOT NULL,"
+     " opened INTEGER NOT NULL, sequence INTEGER NOT NULL, PRIMARY KEY (board, dat));"
+     "CREATE INDEX IF NOT EXISTS history_by_sequence ON history (sequence);",
+     key_documented_tables},
+    {"CREATE TABLE IF NOT EXISTS copies (board TEXT NOT NULL, dat TEXT NOT NULL, size INTEGER NOT NULL,"
+     " modified INTEGER NOT NULL, inode INTEGER NOT NULL, posts INTEGER NOT NULL, PRIMARY KEY (board, dat));",
+     nullptr},
+    {"", titles_to_utf8},
+};
+
+bool run_migration(sqlite3* db, const Migration& m) { return exec(db, m.sql) && (!m.then || m.then(db)); }
+
 // One opening of the file: the handle when it is usable, else why not and
 // whether the file itself is at fault (then it is set aside).
 struct Attempt {
@@ -122,7 +198,10 @@ struct Attempt {
 void fail(Attempt* a, sqlite3* db) {
     int code = sqlite3_errcode(db) & 0xff;
     a->reason = sqlite3_errmsg(db);
-    a->broken = code == SQLITE_CORRUPT || code == SQLITE_NOTADB || code == SQLITE_CANTOPEN;
+    // Only a file that is no sound database is set aside: one zubo may not
+    // open or write (SQLITE_CANTOPEN, SQLITE_PERM, SQLITE_READONLY) is the
+    // user's to mend, and stays.
+    a->broken = code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
     a->db.reset();
 }
 
@@ -163,7 +242,7 @@ bool migrate(Attempt* a) {
         if (!t.began()) break;
         if (user_version(db) != version) continue;
         std::string set_version = "PRAGMA user_version = " + std::to_string(version + 1);
-        if (!exec(db, kMigrations[version]) || !exec(db, set_version.c_str()) || !t.commit()) break;
+        if (!run_migration(db, kMigrations[version]) || !exec(db, set_version.c_str()) || !t.commit()) break;
     }
     if (a->db && user_version(db) == kSchemaVersion) return true;
     fail(a, db);
@@ -205,20 +284,20 @@ Attempt attempt(const std::string& path) {
 // Renames the file (and its write-ahead log, which belongs to it) aside,
 // to PATH.broken-SECONDS, or PATH.broken-SECONDS-N when a file set aside
 // earlier has that name (it is never replaced), and drops its shared-memory
-// index.
-bool set_file_aside(const std::string& path) {
+// index. Returns the name it went to; empty when it couldn't be moved.
+std::string set_file_aside(const std::string& path) {
     const std::string stem = path + ".broken-" + std::to_string(now_seconds());
     for (int n = 1; n <= 100; ++n) {
         const std::string aside = n == 1 ? stem : stem + "-" + std::to_string(n);
         if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
             if (errno == EEXIST) continue;
-            return false;
+            return "";
         }
         std::rename((path + "-wal").c_str(), (aside + "-wal").c_str());
         std::remove((path + "-shm").c_str());
-        return true;
+        return aside;
     }
-    return false;
+    return "";
 }
 
 }  // namespace
@@ -230,7 +309,8 @@ Opened Database::open(const std::string& path) {
         out.db.reset(new Database(first.db.release()));
         return out;
     }
-    if (!first.broken || !set_file_aside(path)) {
+    if (first.broken) out.aside_path = set_file_aside(path);
+    if (out.aside_path.empty()) {
         out.failed = first.reason;
         return out;
     }
@@ -261,41 +341,63 @@ sqlite3_stmt* Database::prepared(const char* sql) const {
     return kept;
 }
 
-std::optional<ThreadState> Database::thread(const std::string& board, const std::string& dat) const {
-    Statement s(prepared("SELECT seen, count FROM threads WHERE board = ? AND dat = ?"));
-    if (!s.bind_all(board, dat).row()) return std::nullopt;
-    return ThreadState{s.number(0), s.number(1)};
+void Database::report(StateFailure kind) const {
+    bool& told = reported_[kind == StateFailure::kRead ? 0 : 1];
+    if (told || !listener_) return;
+    told = true;
+    listener_(kind, sqlite3_errmsg(db_));
 }
 
-std::unordered_map<std::string, ThreadState> Database::board_threads(const std::string& board) const {
+bool Database::wrote(bool ok) const {
+    if (!ok) report(StateFailure::kWrite);
+    return ok;
+}
+
+Lookup<ThreadState> Database::thread(const std::string& board, const std::string& dat) const {
+    Lookup<ThreadState> out;
+    Statement s(prepared("SELECT seen, count FROM threads WHERE board = ? AND dat = ?"));
+    if (s.bind_all(board, dat).row()) {
+        out.found = ThreadState{s.number(0), s.number(1)};
+    } else if ((out.failed = !s.ok())) {
+        report(StateFailure::kRead);
+    }
+    return out;
+}
+
+std::optional<std::unordered_map<std::string, ThreadState>> Database::board_threads(const std::string& board) const {
     std::unordered_map<std::string, ThreadState> states;
     Statement s(db_, "SELECT dat, seen, count FROM threads WHERE board = ?");
     s.bind(board);
     while (s.row()) states.emplace(s.text(0), ThreadState{s.number(1), s.number(2)});
-    return states;
+    if (s.ok()) return states;
+    report(StateFailure::kRead);
+    return std::nullopt;
 }
 
 bool Database::save_thread(const std::string& board, const std::string& dat, const ThreadState& state) {
-    return change(db_,
-                  "INSERT INTO threads (board, dat, seen, count) VALUES (?, ?, ?, ?)"
-                  " ON CONFLICT (board, dat) DO UPDATE SET seen = max(seen, excluded.seen), count = excluded.count",
-                  board, dat, state.seen, state.count);
+    return wrote(change(db_,
+                        "INSERT INTO threads (board, dat, seen, count) VALUES (?, ?, ?, ?)"
+                        " ON CONFLICT (board, dat) DO UPDATE SET seen = max(seen, excluded.seen),"
+                        " count = excluded.count",
+                        board, dat, state.seen, state.count));
 }
 
 std::optional<int> Database::copy_posts(const std::string& board, const std::string& dat,
                                         const CopyIdentity& copy) const {
     Statement s(prepared("SELECT size, modified, inode, posts FROM copies WHERE board = ? AND dat = ?"));
-    if (!s.bind_all(board, dat).row()) return std::nullopt;
+    if (!s.bind_all(board, dat).row()) {
+        if (!s.ok()) report(StateFailure::kRead);
+        return std::nullopt;
+    }
     if (!(CopyIdentity{s.number(0), s.number(1), s.number(2)} == copy)) return std::nullopt;
     return static_cast<int>(s.number(3));
 }
 
-bool Database::save_copy_posts(const std::vector<CountedCopy>& counted) {
-    if (counted.empty()) return true;
-    Transaction t(db_);
-    if (!t.began()) return false;
+namespace {
+
+bool store_counts(sqlite3* db, const std::vector<CountedCopy>& counted) {
     for (const CountedCopy& c : counted) {
-        if (!change(db_,
+        if (!change(db,
                     "INSERT INTO copies (board, dat, size, modified, inode, posts) VALUES (?, ?, ?, ?, ?, ?)"
                     " ON CONFLICT (board, dat) DO UPDATE SET size = excluded.size, modified = excluded.modified,"
                     " inode = excluded.inode, posts = excluded.posts",
@@ -304,83 +406,102 @@ bool Database::save_copy_posts(const std::vector<CountedCopy>& counted) {
         }
     }
     // Only the lists count copies: the counts of threads in neither go.
-    return change(db_,
+    return change(db,
                   "DELETE FROM copies WHERE NOT EXISTS (SELECT 1 FROM favourites f WHERE f.board = copies.board"
                   " AND f.dat = copies.dat) AND NOT EXISTS (SELECT 1 FROM history h WHERE h.board = copies.board"
-                  " AND h.dat = copies.dat)") &&
-           t.commit();
+                  " AND h.dat = copies.dat)");
 }
 
-std::optional<long long> Database::visited(const std::string& board) const {
+}  // namespace
+
+bool Database::save_copy_posts(const std::vector<CountedCopy>& counted) {
+    if (counted.empty()) return true;
+    Transaction t(db_);
+    return wrote(t.began() && store_counts(db_, counted) && t.commit());
+}
+
+Lookup<long long> Database::visited(const std::string& board) const {
+    Lookup<long long> out;
     Statement s(db_, "SELECT visited FROM boards WHERE board = ?");
-    if (!s.bind(board).row()) return std::nullopt;
-    return s.number(0);
+    if (s.bind(board).row()) {
+        out.found = s.number(0);
+    } else if ((out.failed = !s.ok())) {
+        report(StateFailure::kRead);
+    }
+    return out;
 }
 
 bool Database::set_visited(const std::string& board, long long seconds) {
-    return change(db_,
-                  "INSERT INTO boards (board, visited) VALUES (?, ?)"
-                  " ON CONFLICT (board) DO UPDATE SET visited = excluded.visited",
-                  board, seconds);
+    return wrote(change(db_,
+                        "INSERT INTO boards (board, visited) VALUES (?, ?)"
+                        " ON CONFLICT (board) DO UPDATE SET visited = excluded.visited",
+                        board, seconds));
 }
 
 std::vector<ThreadRef> Database::favourites() const {
     std::vector<ThreadRef> list;
     Statement s(db_, "SELECT board, dat, title FROM favourites ORDER BY position");
-    while (s.row()) list.push_back({s.text(0), s.text(1), s.text(2)});
+    while (s.row()) list.push_back({s.text(0), s.text(1), given_title(s.text(2))});
+    if (!s.ok()) report(StateFailure::kRead);
     return list;
 }
 
-bool Database::is_favourite(const std::string& board, const std::string& dat) const {
+std::optional<bool> Database::is_favourite(const std::string& board, const std::string& dat) const {
     Statement s(prepared("SELECT 1 FROM favourites WHERE board = ? AND dat = ?"));
-    return s.bind_all(board, dat).row();
+    const bool found = s.bind_all(board, dat).row();
+    if (!found && !s.ok()) {
+        report(StateFailure::kRead);
+        return std::nullopt;
+    }
+    return found;
 }
 
 bool Database::add_favourite(const ThreadRef& thread) {
-    return change(db_,
-                  "INSERT INTO favourites (board, dat, title) VALUES (?, ?, ?) ON CONFLICT (board, dat) DO NOTHING",
-                  thread.board, thread.dat, thread.title);
+    return wrote(change(db_,
+                        "INSERT INTO favourites (board, dat, title) VALUES (?, ?, ?)"
+                        " ON CONFLICT (board, dat) DO NOTHING",
+                        thread.board, thread.dat, stored_title(thread.title)));
 }
 
 bool Database::remove_favourite(const std::string& board, const std::string& dat) {
-    return change(db_, "DELETE FROM favourites WHERE board = ? AND dat = ?", board, dat);
+    return wrote(change(db_, "DELETE FROM favourites WHERE board = ? AND dat = ?", board, dat));
 }
 
 bool Database::replace_favourite(const std::string& board, const std::string& dat, const ThreadRef& successor) {
     Transaction t(db_);
-    std::optional<long long> position;
-    if (t.began()) {
-        Statement find(db_, "SELECT position FROM favourites WHERE board = ? AND dat = ?");
-        if (find.bind_all(board, dat).row()) position = find.number(0);
-    }
-    return position && change(db_, "DELETE FROM favourites WHERE board = ? AND dat = ? AND position <> ?", successor.board,
-                  successor.dat, *position) &&
-           change(db_, "UPDATE favourites SET board = ?, dat = ?, title = ? WHERE position = ?", successor.board,
-                  successor.dat, successor.title, *position) &&
-           t.commit();
+    if (!t.began()) return wrote(false);
+    Statement find(db_, "SELECT position FROM favourites WHERE board = ? AND dat = ?");
+    if (!find.bind_all(board, dat).row()) return find.ok() ? false : wrote(false);
+    const long long position = find.number(0);
+    return wrote(change(db_, "DELETE FROM favourites WHERE board = ? AND dat = ? AND position <> ?", successor.board,
+                        successor.dat, position) &&
+                 change(db_, "UPDATE favourites SET board = ?, dat = ?, title = ? WHERE position = ?",
+                        successor.board, successor.dat, stored_title(successor.title), position) &&
+                 t.commit());
 }
 
 bool Database::record_opened(const ThreadRef& thread, long long seconds) {
     Transaction t(db_);
-    return t.began() &&
-           change(db_,
-                  "INSERT INTO history (board, dat, title, opened, sequence)"
-                  " VALUES (?, ?, ?, ?, (SELECT coalesce(max(sequence), 0) + 1 FROM history))"
-                  " ON CONFLICT (board, dat) DO UPDATE"
-                  " SET title = excluded.title, opened = excluded.opened, sequence = excluded.sequence",
-                  thread.board, thread.dat, thread.title, seconds) &&
-           change(db_,
-                  "DELETE FROM history WHERE sequence <="
-                  " (SELECT sequence FROM history ORDER BY sequence DESC LIMIT 1 OFFSET ?)",
-                  static_cast<long long>(kHistoryLimit)) &&
-           t.commit();
+    return wrote(t.began() &&
+                 change(db_,
+                        "INSERT INTO history (board, dat, title, opened, sequence)"
+                        " VALUES (?, ?, ?, ?, (SELECT coalesce(max(sequence), 0) + 1 FROM history))"
+                        " ON CONFLICT (board, dat) DO UPDATE"
+                        " SET title = excluded.title, opened = excluded.opened, sequence = excluded.sequence",
+                        thread.board, thread.dat, stored_title(thread.title), seconds) &&
+                 change(db_,
+                        "DELETE FROM history WHERE sequence <="
+                        " (SELECT sequence FROM history ORDER BY sequence DESC LIMIT 1 OFFSET ?)",
+                        static_cast<long long>(kHistoryLimit)) &&
+                 t.commit());
 }
 
 std::vector<HistoryEntry> Database::history() const {
     std::vector<HistoryEntry> list;
     Statement s(db_, "SELECT board, dat, title, opened FROM history ORDER BY sequence DESC LIMIT ?");
     s.bind(static_cast<long long>(kHistoryLimit));
-    while (s.row()) list.push_back({{s.text(0), s.text(1), s.text(2)}, s.number(3)});
+    while (s.row()) list.push_back({{s.text(0), s.text(1), given_title(s.text(2))}, s.number(3)});
+    if (!s.ok()) report(StateFailure::kRead);
     return list;
 }
 

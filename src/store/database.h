@@ -3,15 +3,19 @@
 // home): per thread how far it was read and how many posts it had, per
 // board when its thread list was last shown, the favourites and the
 // history. Boards and threads are named by the board's name and the
-// thread's dat name ("1700000001.dat"), never by host. Every string is
-// kept as the bytes given (CP932). Every change is one transaction, and the
+// thread's dat name ("1700000001.dat"), never by host. Names are kept as
+// the bytes given; titles are given and taken as CP932 but kept as UTF-8,
+// so any SQLite tool shows them. Every change is one transaction, and the
 // database runs in WAL mode with a busy timeout, so two zubo processes on
-// one home both keep their changes. Nothing here prints.
+// one home both keep their changes. Nothing here prints: a failure to read
+// or write goes to the listener the caller sets.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -21,7 +25,7 @@ namespace zubo::store {
 
 inline constexpr char kDatabaseFile[] = "zubo.db";
 // The schema's version, kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 inline constexpr int kHistoryLimit = 100;
 inline constexpr int kBusyTimeoutMs = 5000;
 
@@ -34,7 +38,9 @@ struct ThreadState {
 struct ThreadRef {
     std::string board;
     std::string dat;
-    std::string title;  // the label as the thread list gave it
+    // The label as the thread list gave it, less its trailing post count
+    // " (N)", which is stale by the next visit.
+    std::string title;
 };
 
 struct HistoryEntry {
@@ -61,23 +67,41 @@ struct CountedCopy {
     int posts = 0;
 };
 
+// A lookup's answer: the row, none, or nothing known because the
+// database could not be read (which is not "never read").
+template <typename T>
+struct Lookup {
+    std::optional<T> found;
+    bool failed = false;
+};
+
+enum class StateFailure { kRead, kWrite };
+// Told the first failure of each kind, with SQLite's reason.
+using FailureListener = std::function<void(StateFailure, const std::string& reason)>;
+
 class Database;
 
 struct Opened {
     std::unique_ptr<Database> db;  // null when no database could be made
-    // Why the old file was renamed aside (to PATH.broken-SECONDS) and a new
-    // one started; empty when it wasn't. The caller says so once.
+    // Why the old file was renamed aside and a new one started, and the
+    // name it was renamed to (PATH.broken-SECONDS); empty when it wasn't.
+    // The caller says so once.
     std::string set_aside;
+    std::string aside_path;
     // Why no database could be made at all, when db is null.
     std::string failed;
 };
 
 class Database {
 public:
-    // Opens the database at path, creating it when absent. One that can't
-    // be opened, isn't a database or fails its quick check is set aside and
-    // a new one made in its place.
+    // Opens the database at path, creating it when absent. One that isn't
+    // a database or fails its quick check is set aside and a new one made
+    // in its place; one that can't be opened (no permission) stays where it
+    // is.
     static Opened open(const std::string& path);
+
+    // Who hears of failures; each kind is told once for the handle's life.
+    void set_failure_listener(FailureListener listener) { listener_ = std::move(listener); }
 
     ~Database();
     Database(const Database&) = delete;
@@ -97,9 +121,10 @@ public:
         bool open_;
     };
 
-    std::optional<ThreadState> thread(const std::string& board, const std::string& dat) const;
-    // Every thread state of one board, keyed by dat name, in one query.
-    std::unordered_map<std::string, ThreadState> board_threads(const std::string& board) const;
+    Lookup<ThreadState> thread(const std::string& board, const std::string& dat) const;
+    // Every thread state of one board, keyed by dat name, in one query;
+    // none when the database can't be read.
+    std::optional<std::unordered_map<std::string, ThreadState>> board_threads(const std::string& board) const;
     // Stores a thread's state. seen never goes back: the higher of the
     // stored and the given one is kept, so a second process reading the
     // same thread loses nothing. count is stored as given.
@@ -113,12 +138,13 @@ public:
     bool save_copy_posts(const std::vector<CountedCopy>& counted);
 
     // When the board's thread list was last shown.
-    std::optional<long long> visited(const std::string& board) const;
+    Lookup<long long> visited(const std::string& board) const;
     bool set_visited(const std::string& board, long long seconds);
 
     // Favourites, in the order they were added.
     std::vector<ThreadRef> favourites() const;
-    bool is_favourite(const std::string& board, const std::string& dat) const;
+    // None when the database can't be read.
+    std::optional<bool> is_favourite(const std::string& board, const std::string& dat) const;
     // Adds at the end; a thread already there stays where it is.
     bool add_favourite(const ThreadRef& thread);
     bool remove_favourite(const std::string& board, const std::string& dat);
@@ -135,6 +161,11 @@ public:
 
 private:
     explicit Database(sqlite3* db) : db_(db) {}
+    // Tells the listener SQLite's reason, the first time of each kind.
+    void report(StateFailure kind) const;
+    // ok, after reporting a write failure when it is false.
+    bool wrote(bool ok) const;
+
     // The statement for sql (a literal), prepared once for the handle's
     // life: lists look a row up per entry, and preparing costs more than
     // the lookup.
@@ -142,6 +173,8 @@ private:
 
     sqlite3* db_;
     mutable std::unordered_map<const char*, sqlite3_stmt*> prepared_;
+    FailureListener listener_;
+    mutable bool reported_[2] = {false, false};  // by StateFailure
 };
 
 }  // namespace zubo::store

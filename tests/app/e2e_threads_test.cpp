@@ -1,10 +1,18 @@
 // The built zubo on the whole road: board list, thread list, thread view and
 // back, against a loopback server holding a board and its threads.
 
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sqlite3.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -324,8 +332,9 @@ TEST_F(E2eThreads, ThreadReadOnceIsShownWhenTheServerFailsIt) {
 }
 
 // Favourites across two boards: f brings their copies up to date with a
-// ranged request each, then lists them with their boards and unread posts;
-// one whose board left the menu says so. h lists the threads opened.
+// ranged request each, then lists them with their copies' posts, their
+// boards and unread posts; one whose board left the menu says so, and one
+// the check could not reach. h lists the threads opened.
 TEST_F(E2eThreads, FavouritesCheckForUpdatesAndHistoryRemembers) {
     const std::vector<std::string> game_titles = numbered_titles("ゲーム", 3);
     server_->serve("/game/subject.txt", subject(game_titles));
@@ -333,36 +342,40 @@ TEST_F(E2eThreads, FavouritesCheckForUpdatesAndHistoryRemembers) {
     server_->serve("/game/dat/" + dat_name(2), dat_document(plain_posts(2)));
     // News thread 1 to its end, e; game thread 2 to its end, e at the list; e.
     run("1\n1\n\ne\n2\n2\n\ne\ne\n");
+    // A copy the server no longer has, nor its archive.
+    write_file(dir_.file("boards/news/dat/" + dat_name(3)), dat_document(plain_posts(2)));
     {
         store::Opened opened = store::Database::open(dir_.file("zubo.db"));
         ASSERT_TRUE(opened.db);
         opened.db->add_favourite({"news", dat_name(1), sjis(titles_[0])});
         opened.db->add_favourite({"game", dat_name(2), sjis(game_titles[1])});
         opened.db->add_favourite({"gone", dat_name(9), "old"});
+        opened.db->add_favourite({"news", dat_name(3), sjis(titles_[2])});
     }
     server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(5)));
     const std::size_t before = server_->requests().size();
 
     ZuboRun r = run("f\ne\nh\ne\ne\n");
-    EXPECT_EQ(server_->requests().size(), before + 2);
+    EXPECT_EQ(server_->requests().size(), before + 4);  // the lost one's archive too
     for (std::size_t i = before; i < server_->requests().size(); ++i) {
         EXPECT_FALSE(server_->requests()[i].header("Range").empty());
     }
-    EXPECT_NE(r.out.find(sjis("■------お気に入りを表示------\n1 : スレッド1 (1) [news] [未読2]\n"
-                              "2 : ゲーム2 (2) [game] [既読]\n3 : old [gone] [板なし]\n")),
+    EXPECT_NE(r.out.find(sjis("■------お気に入りを表示------\n1 : スレッド1 (5) [news] [未読2]\n"
+                              "2 : ゲーム2 (2) [game] [既読]\n3 : old (0) [gone] [板なし]\n"
+                              "4 : スレッド3 (2) [news] [確認できず]\n")),
               std::string::npos);
-    EXPECT_NE(r.out.find(sjis("■------履歴を表示------\n1 : ゲーム2 (2) [game] [既読]\n2 : スレッド1 (1) [news] [未読2]\n"
+    EXPECT_NE(r.out.find(sjis("■------履歴を表示------\n1 : ゲーム2 (2) [game] [既読]\n2 : スレッド1 (5) [news] [未読2]\n"
                               "■--履歴番号を入力?(1-2")),
               std::string::npos);
 
     // The counts remembered from the copies follow a copy that grew.
     server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(7)));
-    EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (1) [news] [未読4]\n")), std::string::npos);
+    EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (7) [news] [未読4]\n")), std::string::npos);
     // Taken out of the favourites from their list, it leaves the list there.
     const std::string out = run("f\n1\nf\ne\ne\ne\n").out;
     const std::size_t removed = out.find(sjis("■お気に入りから外しました\n"));
     ASSERT_NE(removed, std::string::npos);
-    EXPECT_NE(out.find(sjis("1 : ゲーム2 (2) [game] [既読]\n2 : old [gone] [板なし]\n"), removed), std::string::npos);
+    EXPECT_NE(out.find(sjis("1 : ゲーム2 (2) [game] [既読]\n2 : old (0) [gone] [板なし]\n"), removed), std::string::npos);
 }
 
 // A reader comes back: the thread resumes after the last post seen, the
@@ -408,8 +421,109 @@ TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
     forget_read_state(dir_.path());
     write_file(dir_.file("zubo.db"), "not a database, not at all: sixteen bytes and more\n");
     ZuboRun rebuilt = run("e\n");
-    EXPECT_EQ(rebuilt.out.rfind(sjis("■記録を作り直します: "), 0), 0u);
+    EXPECT_EQ(rebuilt.out.rfind(sjis("■記録を作り直します: file is not a database\n"
+                                     "■元の記録は zubo.db.broken-1000086400 にあります\n"),
+                                0),
+              0u);
     EXPECT_TRUE(file_exists(dir_.file("zubo.db.broken-1000086400")));
+}
+
+// A file nobody may write while it lives, root included: root passes the
+// permission bits, so it gets the immutable flag.
+class ReadOnlyFile {
+public:
+    explicit ReadOnlyFile(std::string path) : path_(std::move(path)) {
+        made_ = geteuid() == 0 ? set_immutable(true) : chmod(path_.c_str(), 0444) == 0;
+    }
+    ~ReadOnlyFile() {
+        if (made_ && geteuid() == 0) set_immutable(false);
+    }
+    ReadOnlyFile(const ReadOnlyFile&) = delete;
+    ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+    bool made() const { return made_; }
+
+private:
+    bool set_immutable(bool on) const {
+        const int fd = open(path_.c_str(), O_RDONLY);
+        int flags = 0;
+        bool done = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+        done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+        if (fd >= 0) close(fd);
+        return done;
+    }
+
+    std::string path_;
+    bool made_ = false;
+};
+
+void run_sql(const std::string& db, const char* sql) {
+    sqlite3* handle = nullptr;
+    sqlite3_open(db.c_str(), &handle);
+    sqlite3_exec(handle, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(handle);
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// A read state zubo can't write, read or open is said once for each, and
+// the reading goes on; what can't be read gives no marks and no resume,
+// never "never read".
+TEST_F(E2eThreads, AReadStateThatFailsIsSaidOnceAndTheReadingGoesOn) {
+    titles_[0] = "続きスレ (30)";
+    server_->serve("/news/subject.txt", subject(titles_));
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(30)));
+    const std::string db = dir_.file("zubo.db");
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<ReadOnlyFile>()> spoil;
+        std::string unreadable, unwritable;  // the reasons said; empty: nothing said
+        bool state_read;                     // the marks and the resume shown
+    } cases[] = {
+        {"read-only file",
+         [&] {
+             run_sql(db, "PRAGMA wal_checkpoint(TRUNCATE)");
+             return std::make_unique<ReadOnlyFile>(db);
+         },
+         "", "attempt to write a readonly database", true},
+        {"table gone",
+         [&] {
+             run_sql(db, "ALTER TABLE threads RENAME TO kept");
+             return nullptr;
+         },
+         "no such table: threads", "no such table: threads", false},
+        // Not set aside: then a new one would be made, and nothing said.
+        {"a directory in its place",
+         [&] {
+             forget_read_state(dir_.path());
+             std::filesystem::create_directory(db);
+             return nullptr;
+         },
+         "unable to open database file", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(db);
+        forget_read_state(dir_.path());
+        run("1\n1\ne\ne\ne\n");  // posts 1 to 10 read
+        const std::unique_ptr<ReadOnlyFile> read_only = c.spoil();
+        if (read_only && !read_only->made()) GTEST_SKIP() << "no immutable flag on this file system";
+        ZuboRun r = run("1\n1\ne\ne\ne\n");
+        for (const auto& [reason, line] : {std::pair(c.unreadable, "■記録を読めません: "),
+                                           std::pair(c.unwritable, "■記録を保存できません: ")}) {
+            const std::size_t said = reason.empty() ? 0 : 1;
+            EXPECT_EQ(occurrences(r.out, sjis(line)), said) << line;
+            EXPECT_EQ(occurrences(r.out, sjis(line) + reason + "\n"), said) << line;
+        }
+        EXPECT_EQ(r.out.find("1 : " + sjis("続きスレ (30) [未読20]\n")) != std::string::npos, c.state_read);
+        EXPECT_EQ(r.out.find("1 : " + sjis("続きスレ (30)\n")) != std::string::npos, !c.state_read);
+        EXPECT_EQ(r.out.find(sjis("■続きから表示します (11/30)\n")) != std::string::npos, c.state_read);
+        EXPECT_NE(r.out.find(printed(c.state_read ? 11 : 1, plain_post(c.state_read ? 11 : 1))), std::string::npos);
+    }
 }
 
 

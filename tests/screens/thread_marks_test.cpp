@@ -36,6 +36,7 @@ TEST(ThreadMarks, MarkFollowsTheStateAndTheLastVisit) {
         std::optional<store::ThreadState> state;
         std::optional<long long> visited;
         std::string mark;
+        bool unknown = false;  // the state couldn't be read
     } cases[] = {
         {123, store::ThreadState{100, 110}, 1800000000, test::sjis(" [未読23]")},
         {100, store::ThreadState{100, 100}, std::nullopt, test::sjis(" [既読]")},
@@ -43,9 +44,14 @@ TEST(ThreadMarks, MarkFollowsTheStateAndTheLastVisit) {
         {5, std::nullopt, 1699999999, test::sjis(" [新]")},
         {5, std::nullopt, 1700000001, ""},
         {5, std::nullopt, std::nullopt, ""},
+        // Unknown is not "never read": neither new nor unread.
+        {5, std::nullopt, 1699999999, "", true},
+        {123, store::ThreadState{100, 110}, 1800000000, "", true},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(thread_mark({1700000001, c.posts, c.state}, c.visited), c.mark) << test::utf8(c.mark);
+    for (const Case& c : cases) {
+        EXPECT_EQ(thread_mark({1700000001, c.posts, c.state, c.unknown}, c.visited), c.mark)
+            << test::utf8(c.mark) << c.unknown;
+    }
     std::unordered_map<std::string, store::ThreadState> states{{"1700000001.dat", {3, 4}}};
     EXPECT_EQ(unread_posts(listed_thread("1700000001.dat", "t (10)", states)), 7);
     EXPECT_EQ(unread_posts(listed_thread("1700000002.dat", "t (10)", states)), 0);

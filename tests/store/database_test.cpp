@@ -41,6 +41,26 @@ protected:
         sqlite3_close(db);
     }
 
+    // A plain connection's statements on the file, as another tool's.
+    void run_sql(const char* sql) const {
+        sqlite3* db = nullptr;
+        sqlite3_open(path().c_str(), &db);
+        char* error = nullptr;
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+        sqlite3_free(error);
+        sqlite3_close(db);
+    }
+    std::string column(const char* sql) const {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* s = nullptr;
+        sqlite3_open(path().c_str(), &db);
+        sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+        std::string text = s && sqlite3_step(s) == SQLITE_ROW ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
+        sqlite3_finalize(s);
+        sqlite3_close(db);
+        return text;
+    }
+
     test::TempDir dir_;
 };
 
@@ -63,7 +83,7 @@ TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
     auto db = open_db();
     for (const Case& c : cases) {
         ASSERT_TRUE(db->save_thread(board, dat, c.saved));
-        auto state = db->thread(board, dat);
+        auto state = db->thread(board, dat).found;
         ASSERT_TRUE(state);
         EXPECT_EQ(state->seen, c.expected.seen) << c.saved.seen;
         EXPECT_EQ(state->count, c.expected.count) << c.saved.seen;
@@ -71,11 +91,11 @@ TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
     for (int i = 0; i < 1000; ++i) db->save_thread("news", std::to_string(i) + ".dat", {i, i + 1});
     db->set_visited(board, 1699999999);
     db = open_db();
-    EXPECT_EQ(db->board_threads(board).size(), 1u);
-    EXPECT_EQ(db->board_threads("news").at("999.dat").seen, 999);
-    EXPECT_FALSE(db->thread("news", dat));
-    EXPECT_EQ(db->visited(board), 1699999999);
-    EXPECT_FALSE(db->visited("news"));
+    EXPECT_EQ(db->board_threads(board)->size(), 1u);
+    EXPECT_EQ(db->board_threads("news")->at("999.dat").seen, 999);
+    EXPECT_FALSE(db->thread("news", dat).found);
+    EXPECT_EQ(db->visited(board).found, 1699999999);
+    EXPECT_FALSE(db->visited("news").found);
 }
 
 TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
@@ -97,10 +117,49 @@ TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
         Opened opened = Database::open(path());
         ASSERT_TRUE(opened.db) << now << ": " << opened.failed;
         EXPECT_NE(opened.set_aside, "") << now;
-        EXPECT_TRUE(test::read_file(path() + ".broken-" + aside) == bytes) << aside;
-        EXPECT_FALSE(opened.db->thread("b", "1.dat")) << now;
+        EXPECT_EQ(opened.aside_path, path() + ".broken-" + aside);
+        EXPECT_TRUE(test::read_file(opened.aside_path) == bytes) << aside;
+        EXPECT_FALSE(opened.db->thread("b", "1.dat").found) << now;
         EXPECT_TRUE(opened.db->save_thread("b", "1.dat", {2, 2})) << now;
     }
+}
+
+TEST_F(StoreTest, TheDocumentedTablesMadeByAnotherToolAreTakenAsTheyAre) {
+    run_sql("CREATE TABLE threads (board, dat, seen, count); CREATE TABLE boards (board, visited);"
+            "INSERT INTO threads VALUES ('b', '1.dat', 7, 9); INSERT INTO threads VALUES ('b', '1.dat', 8, 9);"
+            "INSERT INTO boards VALUES ('b', 1699999999);");
+    auto db = open_db();
+    ASSERT_TRUE(db);
+    EXPECT_EQ(db->thread("b", "1.dat").found->seen, 8);  // of two rows for one thread, the last
+    EXPECT_TRUE(db->save_thread("b", "1.dat", {10, 12}));
+    EXPECT_TRUE(db->set_visited("b", 1700000000));
+    EXPECT_TRUE(db->add_favourite({"b", "1.dat", "t"}));
+    db = open_db();
+    EXPECT_EQ(db->board_threads("b")->at("1.dat").seen, 10);
+    EXPECT_EQ(db->visited("b").found, 1700000000);
+    EXPECT_EQ(db->favourites().size(), 1u);
+}
+
+// Titles are UTF-8 in the file, given and taken as CP932, without the
+// thread list's post count; a file of the schema before is converted.
+TEST_F(StoreTest, TitlesAreKeptAsUtf8WithoutTheirPostCount) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"ソフト板 (123)", "ソフト板"}, {"ソフト板 (1) (2)", "ソフト板 (1)"}, {"ソフト板(123)", "ソフト板(123)"},
+        {"ソフト板 ()", "ソフト板 ()"}, {"ソフト板 (12a)", "ソフト板 (12a)"}, {" (5)", " (5)"},
+    };
+    auto db = open_db();
+    for (const auto& [label, kept] : cases) {
+        ASSERT_TRUE(db->add_favourite({"b", "1.dat", test::sjis(label)}));
+        EXPECT_EQ(column("SELECT title FROM favourites"), kept) << label;
+        EXPECT_EQ(db->favourites()[0].title, test::sjis(kept)) << label;
+        db->remove_favourite("b", "1.dat");
+    }
+    db->record_opened({"b", "1.dat", "t"}, 1);
+    db.reset();
+    // A title as the schema before kept it: CP932 (a 0x5C trail byte), its count.
+    run_sql(("UPDATE history SET title = '" + test::sjis("表示 (7)") + "'; PRAGMA user_version = 2;").c_str());
+    EXPECT_EQ(open_db()->history()[0].thread.title, test::sjis("表示"));
+    EXPECT_EQ(column("SELECT title FROM history"), "表示");
 }
 
 TEST_F(StoreTest, ANewerSchemaIsNeitherUsedNorSetAside) {
@@ -126,7 +185,7 @@ TEST_F(StoreTest, CopyCountsComeToAnOlderFileAndAnswerOnlyForTheSameCopy) {
                  nullptr, nullptr, nullptr);
     sqlite3_close(old);
     auto db = open_db();
-    EXPECT_EQ(db->thread("b", "1.dat")->seen, 7);
+    EXPECT_EQ(db->thread("b", "1.dat").found->seen, 7);
     const CopyIdentity counted{1000, 1700000000123456789, 42};
     EXPECT_FALSE(db->copy_posts("b", "1.dat", counted));
     db->add_favourite({"b", "1.dat", "t"});
@@ -148,7 +207,7 @@ TEST_F(StoreTest, CopyCountsComeToAnOlderFileAndAnswerOnlyForTheSameCopy) {
 TEST_F(StoreTest, FavouritesKeepTheirOrderAndASuccessorTakesItsPlace) {
     auto db = open_db();
     for (const char* dat : {"1.dat", "2.dat", "3.dat", "2.dat"}) db->add_favourite({"b", dat, dat});
-    EXPECT_TRUE(db->is_favourite("b", "2.dat") && !db->is_favourite("other", "2.dat"));
+    EXPECT_TRUE(*db->is_favourite("b", "2.dat") && !*db->is_favourite("other", "2.dat"));
     EXPECT_TRUE(db->replace_favourite("b", "1.dat", {"b", "9.dat", "nine"}));
     EXPECT_FALSE(db->replace_favourite("b", "1.dat", {"b", "8.dat", "eight"}));
     EXPECT_TRUE(db->replace_favourite("b", "2.dat", {"b", "3.dat", "three"}));  // 3 was already there: one copy
@@ -191,9 +250,9 @@ TEST_F(StoreTest, TwoProcessesWritingAtOnceBothKeepTheirChanges) {
     int status = 1;
     EXPECT_TRUE(child > 0 && waitpid(child, &status, 0) == child && status == 0);
     auto db = open_db();
-    EXPECT_EQ(db->board_threads("child").size(), static_cast<std::size_t>(kWrites));
-    EXPECT_EQ(db->board_threads("parent").size(), static_cast<std::size_t>(kWrites));
-    EXPECT_EQ(db->thread("shared", "1.dat")->seen, kWrites - 1);
+    EXPECT_EQ(db->board_threads("child")->size(), static_cast<std::size_t>(kWrites));
+    EXPECT_EQ(db->board_threads("parent")->size(), static_cast<std::size_t>(kWrites));
+    EXPECT_EQ(db->thread("shared", "1.dat").found->seen, kWrites - 1);
     EXPECT_EQ(db->history().size(), static_cast<std::size_t>(kHistoryLimit));
 }
 
