@@ -10,6 +10,50 @@
 #include "text/sjis.h"
 
 namespace zubo::store {
+
+// Every statement zubo runs, prepared once for the handle's life and
+// found again by its text: the lists look a row up per entry, and
+// preparing costs more than the lookup.
+class StatementCache {
+public:
+    explicit StatementCache(sqlite3* db = nullptr) : db_(db) {}
+    ~StatementCache() { finalize_all(); }
+    StatementCache(StatementCache&& other) noexcept : db_(other.db_), kept_(std::move(other.kept_)) {
+        other.kept_.clear();
+    }
+    StatementCache& operator=(StatementCache&& other) noexcept {
+        finalize_all();
+        db_ = other.db_;
+        kept_ = std::move(other.kept_);
+        other.kept_.clear();
+        return *this;
+    }
+    StatementCache(const StatementCache&) = delete;
+
+    sqlite3* db() const { return db_; }
+    // The statement for sql; null when it can't be prepared (SQLite then
+    // holds the reason).
+    sqlite3_stmt* get(const std::string& sql) {
+        auto found = kept_.find(sql);
+        if (found != kept_.end()) return found->second;
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr) != SQLITE_OK) {
+            return nullptr;
+        }
+        kept_.emplace(sql, stmt);
+        return stmt;
+    }
+
+    void finalize_all() {
+        for (const auto& kept : kept_) sqlite3_finalize(kept.second);
+        kept_.clear();
+    }
+
+private:
+    sqlite3* db_;
+    std::unordered_map<std::string, sqlite3_stmt*> kept_;
+};
+
 namespace {
 
 struct Closer {
@@ -17,19 +61,14 @@ struct Closer {
 };
 using Handle = std::unique_ptr<sqlite3, Closer>;
 
+// One use of a kept statement, made ready for its next use at the end.
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-    // A statement kept by the database, made ready for its next use after
-    // this one.
-    explicit Statement(sqlite3_stmt* kept) : stmt_(kept), kept_(true) {}
+    Statement(StatementCache& cache, const std::string& sql) : stmt_(cache.get(sql)) {}
     ~Statement() {
-        if (!kept_) {
-            sqlite3_finalize(stmt_);
-        } else if (stmt_) {
-            sqlite3_reset(stmt_);
-            sqlite3_clear_bindings(stmt_);
-        }
+        if (!stmt_) return;
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
     }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
@@ -66,18 +105,24 @@ public:
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
-    bool kept_ = false;
     int bound_ = 0;
     int last_ = SQLITE_OK;
 };
 
-bool exec(sqlite3* db, const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+// One statement without arguments run to its end.
+bool exec(StatementCache& cache, const char* sql) {
+    Statement s(cache, sql);
+    int rc;
+    while ((rc = s.step()) == SQLITE_ROW) {
+    }
+    return rc == SQLITE_DONE;
+}
 
 // A write transaction that takes the write lock at once, so the busy
 // timeout covers the whole change; rolled back unless committed.
 class Transaction {
 public:
-    explicit Transaction(sqlite3* db) : db_(db), open_(exec(db, "BEGIN IMMEDIATE")) {}
+    explicit Transaction(StatementCache& db) : db_(db), open_(exec(db, "BEGIN IMMEDIATE")) {}
     ~Transaction() {
         if (open_) exec(db_, "ROLLBACK");
     }
@@ -91,12 +136,12 @@ public:
     }
 
 private:
-    sqlite3* db_;
+    StatementCache& db_;
     bool open_;
 };
 
 template <typename... Args>
-bool change(sqlite3* db, const char* sql, const Args&... args) {
+bool change(StatementCache& db, const std::string& sql, const Args&... args) {
     Statement s(db, sql);
     return s.bind_all(args...).done();
 }
@@ -130,67 +175,72 @@ std::string given_title(const std::string& utf8) {
 
 // The documented tables may have been made by hand, without zubo's keys:
 // they gain a unique index, the last of any duplicate rows kept.
-bool has_unique_index(sqlite3* db, const char* table) {
+bool has_unique_index(StatementCache& db, const char* table) {
     Statement s(db, "SELECT 1 FROM pragma_index_list(?) WHERE \"unique\"");
     return s.bind(std::string(table)).row();
 }
 
-bool give_key(sqlite3* db, const char* table, const char* columns) {
+bool give_key(StatementCache& db, const char* table, const char* columns) {
     if (has_unique_index(db, table)) return true;
     const std::string t = table, c = columns;
-    return exec(db, ("DELETE FROM " + t + " WHERE rowid NOT IN (SELECT max(rowid) FROM " + t + " GROUP BY " + c +
-                     ")").c_str()) &&
-           exec(db, ("CREATE UNIQUE INDEX " + t + "_key ON " + t + " (" + c + ")").c_str());
+    return change(db, "DELETE FROM " + t + " WHERE rowid NOT IN (SELECT max(rowid) FROM " + t + " GROUP BY " + c + ")") &&
+           change(db, "CREATE UNIQUE INDEX " + t + "_key ON " + t + " (" + c + ")");
 }
 
-bool key_documented_tables(sqlite3* db) {
+bool key_documented_tables(StatementCache& db) {
     return give_key(db, "threads", "board, dat") && give_key(db, "boards", "board");
 }
 
-bool convert_titles(sqlite3* db, const std::string& table) {
+bool convert_titles(StatementCache& db, const std::string& table) {
     std::vector<std::pair<long long, std::string>> titles;
-    Statement read(db, ("SELECT rowid, title FROM " + table).c_str());
+    Statement read(db, "SELECT rowid, title FROM " + table);
     while (read.row()) titles.emplace_back(read.number(0), stored_title(read.text(1)));
     if (!read.ok()) return false;
     for (const auto& [row, title] : titles) {
-        if (!change(db, ("UPDATE " + table + " SET title = ? WHERE rowid = ?").c_str(), title, row)) return false;
+        if (!change(db, "UPDATE " + table + " SET title = ? WHERE rowid = ?", title, row)) return false;
     }
     return true;
 }
 
 // Titles were kept as CP932, with their post counts.
-bool titles_to_utf8(sqlite3* db) { return convert_titles(db, "favourites") && convert_titles(db, "history"); }
+bool titles_to_utf8(StatementCache& db) { return convert_titles(db, "favourites") && convert_titles(db, "history"); }
 
 struct Migration {
-    const char* sql;
-    bool (*then)(sqlite3* db);  // what SQL alone can't do; may be null
+    const char* statements[6];      // run in order, up to the first null
+    bool (*then)(StatementCache& db);  // what SQL alone can't do; may be null
 };
 
 // Each step takes the schema from its index to the next version. A file
 // another tool made with the documented tables is at version 0 too, so
 // every step takes what is already there as it is.
 const Migration kMigrations[kSchemaVersion] = {
-    {"CREATE TABLE IF NOT EXISTS threads (board TEXT NOT NULL, dat TEXT NOT NULL, seen INTEGER NOT NULL,"
-     " count INTEGER NOT NULL, PRIMARY KEY (board, dat));"
-     "CREATE TABLE IF NOT EXISTS boards (board TEXT PRIMARY KEY, visited INTEGER NOT NULL);"
-     "CREATE TABLE IF NOT EXISTS favourites (position INTEGER PRIMARY KEY, board TEXT NOT NULL, dat TEXT NOT NULL,"
-     " title TEXT NOT NULL, UNIQUE (board, dat));"
-     "CREATE TABLE IF NOT EXISTS history (board TEXT NOT NULL, dat TEXT NOT NULL, title TEXT NOT NULL,"
-     " opened INTEGER NOT NULL, sequence INTEGER NOT NULL, PRIMARY KEY (board, dat));"
-     "CREATE INDEX IF NOT EXISTS history_by_sequence ON history (sequence);",
+    {{"CREATE TABLE IF NOT EXISTS threads (board TEXT NOT NULL, dat TEXT NOT NULL, seen INTEGER NOT NULL,"
+      " count INTEGER NOT NULL, PRIMARY KEY (board, dat))",
+      "CREATE TABLE IF NOT EXISTS boards (board TEXT PRIMARY KEY, visited INTEGER NOT NULL)",
+      "CREATE TABLE IF NOT EXISTS favourites (position INTEGER PRIMARY KEY, board TEXT NOT NULL, dat TEXT NOT NULL,"
+      " title TEXT NOT NULL, UNIQUE (board, dat))",
+      "CREATE TABLE IF NOT EXISTS history (board TEXT NOT NULL, dat TEXT NOT NULL, title TEXT NOT NULL,"
+      " opened INTEGER NOT NULL, sequence INTEGER NOT NULL, PRIMARY KEY (board, dat))",
+      "CREATE INDEX IF NOT EXISTS history_by_sequence ON history (sequence)"},
      key_documented_tables},
-    {"CREATE TABLE IF NOT EXISTS copies (board TEXT NOT NULL, dat TEXT NOT NULL, size INTEGER NOT NULL,"
-     " modified INTEGER NOT NULL, inode INTEGER NOT NULL, posts INTEGER NOT NULL, PRIMARY KEY (board, dat));",
+    {{"CREATE TABLE IF NOT EXISTS copies (board TEXT NOT NULL, dat TEXT NOT NULL, size INTEGER NOT NULL,"
+      " modified INTEGER NOT NULL, inode INTEGER NOT NULL, posts INTEGER NOT NULL, PRIMARY KEY (board, dat))"},
      nullptr},
-    {"", titles_to_utf8},
+    {{}, titles_to_utf8},
 };
 
-bool run_migration(sqlite3* db, const Migration& m) { return exec(db, m.sql) && (!m.then || m.then(db)); }
+bool run_migration(StatementCache& db, const Migration& m) {
+    for (const char* sql : m.statements) {
+        if (sql && !change(db, sql)) return false;
+    }
+    return !m.then || m.then(db);
+}
 
 // One opening of the file: the handle when it is usable, else why not and
 // whether the file itself is at fault (then it is set aside).
 struct Attempt {
     Handle db;
+    StatementCache statements;
     std::string reason;
     bool broken = false;
 };
@@ -206,7 +256,7 @@ void fail(Attempt* a, sqlite3* db) {
 }
 
 bool passes_quick_check(Attempt* a) {
-    Statement check(a->db.get(), "PRAGMA quick_check(1)");
+    Statement check(a->statements, "PRAGMA quick_check(1)");
     if (!check || !check.row()) {
         fail(a, a->db.get());
         return false;
@@ -219,7 +269,7 @@ bool passes_quick_check(Attempt* a) {
     return false;
 }
 
-int user_version(sqlite3* db) {
+int user_version(StatementCache& db) {
     Statement s(db, "PRAGMA user_version");
     return s.row() ? static_cast<int>(s.number(0)) : -1;
 }
@@ -227,7 +277,7 @@ int user_version(sqlite3* db) {
 // Brings the schema to kSchemaVersion, each step one transaction. Another
 // process may be doing the same, so the version is read again inside it.
 bool migrate(Attempt* a) {
-    sqlite3* db = a->db.get();
+    StatementCache& db = a->statements;
     int version = user_version(db);
     // A current schema, the usual case, is read once.
     if (version == kSchemaVersion) return true;
@@ -242,10 +292,10 @@ bool migrate(Attempt* a) {
         if (!t.began()) break;
         if (user_version(db) != version) continue;
         std::string set_version = "PRAGMA user_version = " + std::to_string(version + 1);
-        if (!run_migration(db, kMigrations[version]) || !exec(db, set_version.c_str()) || !t.commit()) break;
+        if (!run_migration(db, kMigrations[version]) || !change(db, set_version) || !t.commit()) break;
     }
     if (a->db && user_version(db) == kSchemaVersion) return true;
-    fail(a, db);
+    fail(a, a->db.get());
     return false;
 }
 
@@ -263,16 +313,17 @@ Attempt attempt(const std::string& path) {
         return a;
     }
     sqlite3_busy_timeout(raw, kBusyTimeoutMs);
+    a.statements = StatementCache(raw);
     if (!passes_quick_check(&a)) return a;
     // The journal mode answers with the mode it is in; a file system
     // without shared memory keeps the rollback journal, which still works.
-    if (Statement wal(raw, "PRAGMA journal_mode = WAL"); wal.step() != SQLITE_ROW) {
+    if (Statement wal(a.statements, "PRAGMA journal_mode = WAL"); wal.step() != SQLITE_ROW) {
         fail(&a, raw);
         return a;
     }
     // In WAL mode a commit need not wait for the disk: a crash may lose the
     // last changes but never damages the file.
-    exec(raw, "PRAGMA synchronous = NORMAL");
+    exec(a.statements, "PRAGMA synchronous = NORMAL");
     // Nor does closing: the log stays beside the file (zubo.db-wal) and is
     // folded in when it has grown, not at every end of zubo, whose four
     // disk syncs took longer than reading a whole thread.
@@ -306,7 +357,7 @@ Opened Database::open(const std::string& path) {
     Opened out;
     Attempt first = attempt(path);
     if (first.db) {
-        out.db.reset(new Database(first.db.release()));
+        out.db.reset(new Database(first.db.release(), std::move(first.statements)));
         return out;
     }
     if (first.broken) out.aside_path = set_file_aside(path);
@@ -317,28 +368,25 @@ Opened Database::open(const std::string& path) {
     out.set_aside = first.reason;
     Attempt second = attempt(path);
     if (second.db) {
-        out.db.reset(new Database(second.db.release()));
+        out.db.reset(new Database(second.db.release(), std::move(second.statements)));
     } else {
         out.failed = second.reason;
     }
     return out;
 }
 
+Database::Database(sqlite3* db, StatementCache statements)
+    : db_(db), statements_(std::make_unique<StatementCache>(std::move(statements))) {}
+
 Database::~Database() {
-    for (const auto& kept : prepared_) sqlite3_finalize(kept.second);
+    statements_.reset();
     sqlite3_close_v2(db_);
 }
 
-Database::Reading::Reading(const Database& db) : db_(db.db_), open_(exec(db_, "BEGIN")) {}
+Database::Reading::Reading(const Database& db) : statements_(*db.statements_), open_(exec(statements_, "BEGIN")) {}
 
 Database::Reading::~Reading() {
-    if (open_) exec(db_, "COMMIT");
-}
-
-sqlite3_stmt* Database::prepared(const char* sql) const {
-    sqlite3_stmt*& kept = prepared_[sql];
-    if (!kept) sqlite3_prepare_v3(db_, sql, -1, SQLITE_PREPARE_PERSISTENT, &kept, nullptr);
-    return kept;
+    if (open_) exec(statements_, "COMMIT");
 }
 
 void Database::report(StateFailure kind) const {
@@ -355,7 +403,7 @@ bool Database::wrote(bool ok) const {
 
 Lookup<ThreadState> Database::thread(const std::string& board, const std::string& dat) const {
     Lookup<ThreadState> out;
-    Statement s(prepared("SELECT seen, count FROM threads WHERE board = ? AND dat = ?"));
+    Statement s(*statements_, "SELECT seen, count FROM threads WHERE board = ? AND dat = ?");
     if (s.bind_all(board, dat).row()) {
         out.found = ThreadState{s.number(0), s.number(1)};
     } else if ((out.failed = !s.ok())) {
@@ -366,7 +414,7 @@ Lookup<ThreadState> Database::thread(const std::string& board, const std::string
 
 std::optional<std::unordered_map<std::string, ThreadState>> Database::board_threads(const std::string& board) const {
     std::unordered_map<std::string, ThreadState> states;
-    Statement s(db_, "SELECT dat, seen, count FROM threads WHERE board = ?");
+    Statement s(*statements_, "SELECT dat, seen, count FROM threads WHERE board = ?");
     s.bind(board);
     while (s.row()) states.emplace(s.text(0), ThreadState{s.number(1), s.number(2)});
     if (s.ok()) return states;
@@ -375,7 +423,7 @@ std::optional<std::unordered_map<std::string, ThreadState>> Database::board_thre
 }
 
 bool Database::save_thread(const std::string& board, const std::string& dat, const ThreadState& state) {
-    return wrote(change(db_,
+    return wrote(change(*statements_,
                         "INSERT INTO threads (board, dat, seen, count) VALUES (?, ?, ?, ?)"
                         " ON CONFLICT (board, dat) DO UPDATE SET seen = max(seen, excluded.seen),"
                         " count = excluded.count",
@@ -384,7 +432,7 @@ bool Database::save_thread(const std::string& board, const std::string& dat, con
 
 std::optional<int> Database::copy_posts(const std::string& board, const std::string& dat,
                                         const CopyIdentity& copy) const {
-    Statement s(prepared("SELECT size, modified, inode, posts FROM copies WHERE board = ? AND dat = ?"));
+    Statement s(*statements_, "SELECT size, modified, inode, posts FROM copies WHERE board = ? AND dat = ?");
     if (!s.bind_all(board, dat).row()) {
         if (!s.ok()) report(StateFailure::kRead);
         return std::nullopt;
@@ -395,7 +443,7 @@ std::optional<int> Database::copy_posts(const std::string& board, const std::str
 
 namespace {
 
-bool store_counts(sqlite3* db, const std::vector<CountedCopy>& counted) {
+bool store_counts(StatementCache& db, const std::vector<CountedCopy>& counted) {
     for (const CountedCopy& c : counted) {
         if (!change(db,
                     "INSERT INTO copies (board, dat, size, modified, inode, posts) VALUES (?, ?, ?, ?, ?, ?)"
@@ -416,13 +464,13 @@ bool store_counts(sqlite3* db, const std::vector<CountedCopy>& counted) {
 
 bool Database::save_copy_posts(const std::vector<CountedCopy>& counted) {
     if (counted.empty()) return true;
-    Transaction t(db_);
-    return wrote(t.began() && store_counts(db_, counted) && t.commit());
+    Transaction t(*statements_);
+    return wrote(t.began() && store_counts(*statements_, counted) && t.commit());
 }
 
 Lookup<long long> Database::visited(const std::string& board) const {
     Lookup<long long> out;
-    Statement s(db_, "SELECT visited FROM boards WHERE board = ?");
+    Statement s(*statements_, "SELECT visited FROM boards WHERE board = ?");
     if (s.bind(board).row()) {
         out.found = s.number(0);
     } else if ((out.failed = !s.ok())) {
@@ -432,7 +480,7 @@ Lookup<long long> Database::visited(const std::string& board) const {
 }
 
 bool Database::set_visited(const std::string& board, long long seconds) {
-    return wrote(change(db_,
+    return wrote(change(*statements_,
                         "INSERT INTO boards (board, visited) VALUES (?, ?)"
                         " ON CONFLICT (board) DO UPDATE SET visited = excluded.visited",
                         board, seconds));
@@ -440,14 +488,14 @@ bool Database::set_visited(const std::string& board, long long seconds) {
 
 std::vector<ThreadRef> Database::favourites() const {
     std::vector<ThreadRef> list;
-    Statement s(db_, "SELECT board, dat, title FROM favourites ORDER BY position");
+    Statement s(*statements_, "SELECT board, dat, title FROM favourites ORDER BY position");
     while (s.row()) list.push_back({s.text(0), s.text(1), given_title(s.text(2))});
     if (!s.ok()) report(StateFailure::kRead);
     return list;
 }
 
 std::optional<bool> Database::is_favourite(const std::string& board, const std::string& dat) const {
-    Statement s(prepared("SELECT 1 FROM favourites WHERE board = ? AND dat = ?"));
+    Statement s(*statements_, "SELECT 1 FROM favourites WHERE board = ? AND dat = ?");
     const bool found = s.bind_all(board, dat).row();
     if (!found && !s.ok()) {
         report(StateFailure::kRead);
@@ -457,39 +505,39 @@ std::optional<bool> Database::is_favourite(const std::string& board, const std::
 }
 
 bool Database::add_favourite(const ThreadRef& thread) {
-    return wrote(change(db_,
+    return wrote(change(*statements_,
                         "INSERT INTO favourites (board, dat, title) VALUES (?, ?, ?)"
                         " ON CONFLICT (board, dat) DO NOTHING",
                         thread.board, thread.dat, stored_title(thread.title)));
 }
 
 bool Database::remove_favourite(const std::string& board, const std::string& dat) {
-    return wrote(change(db_, "DELETE FROM favourites WHERE board = ? AND dat = ?", board, dat));
+    return wrote(change(*statements_, "DELETE FROM favourites WHERE board = ? AND dat = ?", board, dat));
 }
 
 bool Database::replace_favourite(const std::string& board, const std::string& dat, const ThreadRef& successor) {
-    Transaction t(db_);
+    Transaction t(*statements_);
     if (!t.began()) return wrote(false);
-    Statement find(db_, "SELECT position FROM favourites WHERE board = ? AND dat = ?");
+    Statement find(*statements_, "SELECT position FROM favourites WHERE board = ? AND dat = ?");
     if (!find.bind_all(board, dat).row()) return find.ok() ? false : wrote(false);
     const long long position = find.number(0);
-    return wrote(change(db_, "DELETE FROM favourites WHERE board = ? AND dat = ? AND position <> ?", successor.board,
+    return wrote(change(*statements_, "DELETE FROM favourites WHERE board = ? AND dat = ? AND position <> ?", successor.board,
                         successor.dat, position) &&
-                 change(db_, "UPDATE favourites SET board = ?, dat = ?, title = ? WHERE position = ?",
+                 change(*statements_, "UPDATE favourites SET board = ?, dat = ?, title = ? WHERE position = ?",
                         successor.board, successor.dat, stored_title(successor.title), position) &&
                  t.commit());
 }
 
 bool Database::record_opened(const ThreadRef& thread, long long seconds) {
-    Transaction t(db_);
+    Transaction t(*statements_);
     return wrote(t.began() &&
-                 change(db_,
+                 change(*statements_,
                         "INSERT INTO history (board, dat, title, opened, sequence)"
                         " VALUES (?, ?, ?, ?, (SELECT coalesce(max(sequence), 0) + 1 FROM history))"
                         " ON CONFLICT (board, dat) DO UPDATE"
                         " SET title = excluded.title, opened = excluded.opened, sequence = excluded.sequence",
                         thread.board, thread.dat, stored_title(thread.title), seconds) &&
-                 change(db_,
+                 change(*statements_,
                         "DELETE FROM history WHERE sequence <="
                         " (SELECT sequence FROM history ORDER BY sequence DESC LIMIT 1 OFFSET ?)",
                         static_cast<long long>(kHistoryLimit)) &&
@@ -498,7 +546,7 @@ bool Database::record_opened(const ThreadRef& thread, long long seconds) {
 
 std::vector<HistoryEntry> Database::history() const {
     std::vector<HistoryEntry> list;
-    Statement s(db_, "SELECT board, dat, title, opened FROM history ORDER BY sequence DESC LIMIT ?");
+    Statement s(*statements_, "SELECT board, dat, title, opened FROM history ORDER BY sequence DESC LIMIT ?");
     s.bind(static_cast<long long>(kHistoryLimit));
     while (s.row()) list.push_back({{s.text(0), s.text(1), given_title(s.text(2))}, s.number(3)});
     if (!s.ok()) report(StateFailure::kRead);

@@ -19,7 +19,6 @@
 #include <vector>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace zubo::store {
 
@@ -80,6 +79,7 @@ enum class StateFailure { kRead, kWrite };
 using FailureListener = std::function<void(StateFailure, const std::string& reason)>;
 
 class Database;
+class StatementCache;
 
 struct Opened {
     std::unique_ptr<Database> db;  // null when no database could be made
@@ -117,7 +117,7 @@ public:
         Reading& operator=(const Reading&) = delete;
 
     private:
-        sqlite3* db_;
+        StatementCache& statements_;
         bool open_;
     };
 
@@ -160,19 +160,16 @@ public:
     std::vector<HistoryEntry> history() const;
 
 private:
-    explicit Database(sqlite3* db) : db_(db) {}
+    Database(sqlite3* db, StatementCache statements);
     // Tells the listener SQLite's reason, the first time of each kind.
     void report(StateFailure kind) const;
     // ok, after reporting a write failure when it is false.
     bool wrote(bool ok) const;
 
-    // The statement for sql (a literal), prepared once for the handle's
-    // life: lists look a row up per entry, and preparing costs more than
-    // the lookup.
-    sqlite3_stmt* prepared(const char* sql) const;
 
     sqlite3* db_;
-    mutable std::unordered_map<const char*, sqlite3_stmt*> prepared_;
+    // Every statement, prepared once and found again by its text.
+    std::unique_ptr<StatementCache> statements_;
     FailureListener listener_;
     mutable bool reported_[2] = {false, false};  // by StateFailure
 };
