@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "screens/tables.h"
+#include "text/gc_bytes.h"
 
 namespace zubo {
 
@@ -21,7 +22,8 @@ struct PostRecord {
     bool ng;             // hidden by an NG word or rule: its fields are the abone line's
 };
 
-// A post as the table holds it; the fields point into the table.
+// A post as the table holds it; the fields point into the table, so a Post
+// lives on the stack beside it, and what must outlive the table is copied.
 struct Post {
     const char* name;
     const char* mail;
@@ -29,6 +31,7 @@ struct Post {
     const char* body;
     int lines;
     bool ng;
+    ZUBO_COLLECTOR_HOLDER
 };
 
 // Posts numbered from 1, at most kPostTableSize - 1 of them. Its blocks come
@@ -36,6 +39,8 @@ struct Post {
 // lives where the collector looks: on the stack.
 class PostTable {
 public:
+    ZUBO_COLLECTOR_HOLDER
+
     // Makes room for the posts and about bytes_hint bytes of fields; false
     // when the heap is exhausted.
     bool reserve(std::size_t bytes_hint);
@@ -66,3 +71,6 @@ private:
 };
 
 }  // namespace zubo
+
+ZUBO_NOT_IN_CONTAINERS(zubo::Post)
+ZUBO_NOT_IN_CONTAINERS(zubo::PostTable)

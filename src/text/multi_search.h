@@ -9,10 +9,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/gc_bytes.h"
+
 namespace zubo {
 
 class MultiSearch {
 public:
+    ZUBO_COLLECTOR_HOLDER
+
     // Adds a word of size bytes. A word that finds the collector's heap
     // exhausted is not added.
     void add(const char* word, std::size_t size);
@@ -56,3 +60,5 @@ private:
 };
 
 }  // namespace zubo
+
+ZUBO_NOT_IN_CONTAINERS(zubo::MultiSearch)

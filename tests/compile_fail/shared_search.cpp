@@ -1,0 +1,9 @@
+// Compiled by the tests, which expect the compiler to refuse it (but the
+// control, which holds the same types where they belong).
+#include <memory>
+#include <vector>
+
+#include "screens/post_table.h"
+#include "text/multi_search.h"
+
+void use() { auto search = std::make_shared<zubo::MultiSearch>(); (void)search; }
