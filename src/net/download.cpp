@@ -544,20 +544,22 @@ bool copy_prefix(const char* path, long long size, PendingFile& out) {
     return true;
 }
 
-// A document the disk refused: the reason, and the document itself when it
-// was kept whole in memory.
-void refused(PendingFile& pending, DownloadResult& result) {
+// A document the disk refused, and why.
+void refused(const PendingFile& pending, DownloadResult& result) {
     result.failure = DownloadFailure::kLocalFile;
     result.save_error = pending.error() != 0 ? pending.error() : EIO;
-    result.unsaved = pending.take_unsaved();
 }
 
 // The end of a document that arrived whole: it replaces the copy, dated
 // modified when that is not negative, when it passes check and the disk
-// takes it.
+// takes it; else it comes back in the result.
 void settle(PendingFile& pending, DocumentCheck check, curl_off_t modified, DownloadResult& result) {
-    if (!pending.holds(check)) result.failure = DownloadFailure::kNotTheDocument;
-    else if (!pending.commit(modified)) refused(pending, result);
+    if (!pending.holds(check)) {
+        result.failure = DownloadFailure::kNotTheDocument;
+    } else if (!pending.commit(modified)) {
+        refused(pending, result);
+        result.unsaved = pending.take_unsaved();
+    }
 }
 
 // The answer to a range asked from the copy's last kOverlapBytes bytes on.
@@ -675,6 +677,13 @@ DownloadResult download_to_file(const char* url, const char* path, const Documen
     // kept by a 304.
     if (rules.conditional && copy_holds(path, rules.check)) request.modified_since = modification_time(path);
     PendingFile pending(path);
+    // A name too long for any file: no disk would take the copy, and what
+    // can never be kept is not asked for.
+    if (pending.error() == ENAMETOOLONG) {
+        DownloadResult result;
+        refused(pending, result);
+        return result;
+    }
     WholeBody body(pending);
 
     Handle handle;
