@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -61,10 +62,10 @@ bool locale_speaks_sjis() {
 // there; false, with the reason printed, when there is none to be had.
 bool enter_home() {
     const std::string home = zubo::home_path();
-    std::string reason = zubo::make_directories(home);
-    if (reason.empty() && chdir(home.c_str()) != 0) reason = std::strerror(errno);
-    if (reason.empty()) return true;
-    zubo::console::print(zubo::messages::home_unmakeable, home.c_str(), reason.c_str());
+    int error = zubo::make_directories(home);
+    if (error == 0 && chdir(home.c_str()) != 0) error = errno;
+    if (error == 0) return true;
+    zubo::console::print(zubo::messages::home_unmakeable, home.c_str(), std::strerror(error));
     return false;
 }
 
@@ -112,6 +113,9 @@ int main(int argc, char** argv) {
         zubo::console::print(zubo::messages::version_line, zubo::kVersion);
         return kEnded;
     }
+    // A write past the file-size limit fails (EFBIG), as on a full disk,
+    // instead of ending zubo.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!enter_home()) return kCannotGoOn;
     zubo::console::catch_interrupts();
     // One connection cache for the run: the thread list and its threads

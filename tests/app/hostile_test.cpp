@@ -168,10 +168,13 @@ protected:
         options.cwd = dir_.path();
         options.env = std::move(env);
         options.timeout_seconds = timeout_seconds;
+        options.file_size_limit = file_size_limit_;
         ZuboRun r = run_zubo(options);
         expect_clean_exit(r);
         return r;
     }
+
+    long long file_size_limit_ = -1;  // none
 };
 
 TEST_F(Hostile, MenuLinesOfEveryKindGiveOnlyWellFormedBoards) {
@@ -393,6 +396,37 @@ TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
     expect_old_copies_shown_and_kept(
         menu_after_marker(link(closed_url("/news/"), board_)),
         "失敗 (接続できません)\n");
+}
+
+// The disk refuses the new copies (a file-size limit stands in for a full
+// disk): what arrived is shown, the line says why it wasn't saved, and the
+// old copies stay.
+TEST_F(ServerFault, CopiesTheDiskRefusesAreShownFromWhatArrived) {
+    write_news_menu();
+    // Each over the limit, of a megabyte: the read state takes far less.
+    std::string filler;
+    for (int k = 1; k <= 2000; ++k) filler += std::to_string(2000000000 + k) + ".dat<>" + std::string(600, 'f') + "\n";
+    const std::vector<std::string> new_titles = titles("new", 20);
+    serve_raw("/news/subject.txt", subject_of(new_titles) + filler);
+    const std::string big_body(20000, 'b');
+    std::string doc = old_doc_;
+    for (int n = 4; n <= 63; ++n) doc += "name<>sage<>date<>" + big_body + "<>\n";
+    serve_raw(dat_path_, doc);
+    file_size_limit_ = 1 << 20;
+
+    ZuboRun r = run("1\n1\n");
+    const std::string refused = "失敗 (ファイルに書き込めません: File too large)\n";
+    std::string posts = post(1, "name1", "sage", "date", "kept1") + post(2, "name2", "sage", "date", "kept2") +
+                        post(3, "name3", "sage", "date", "kept3");
+    for (int n = 4; n <= 10; ++n) posts += post(n, "name", "sage", "date", big_body);
+    EXPECT_TRUE(r.out == entry(1, board_) + board_prompt(1) + board_opened(1, board_, refused) +
+                             entries(new_titles, 1, 20) + thread_prompt(2020) + thread_opened(1, "new1", refused) +
+                             posts + post_prompt("new1", 1, 10, 63) + kEnd)
+        << r.out.substr(0, 2000);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == old_doc_);
+    EXPECT_EQ(names_in(dir_.file("boards/news")), (std::set<std::string>{"subject.txt", "dat"}));
+    EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{dat_name(1)});
 }
 
 // zubo killed (kill -9) while a newer copy of the thread is arriving: the
