@@ -69,6 +69,15 @@ bool enter_home() {
     return false;
 }
 
+// Whether zubo can keep files in its home, the working directory. When it
+// can't, it says why once and goes on: what arrives is shown from memory.
+bool home_writable() {
+    const int error = zubo::write_probe(".");
+    if (error == 0) return true;
+    zubo::console::print(zubo::messages::home_unwritable, std::strerror(error));
+    return false;
+}
+
 // The read state in the home; a broken one is set aside and started anew,
 // and zubo says so once. Null when there can be none: zubo then reads as
 // if every thread were new.
@@ -117,12 +126,15 @@ int main(int argc, char** argv) {
     // instead of ending zubo.
     std::signal(SIGXFSZ, SIG_IGN);
     if (!enter_home()) return kCannotGoOn;
+    const bool writable = home_writable();
     zubo::console::catch_interrupts();
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
     downloads.make_current();
-    std::unique_ptr<zubo::store::Database> state = open_state();
+    // A home that takes no file would take no record either: zubo reads as
+    // if every thread were new.
+    std::unique_ptr<zubo::store::Database> state = writable ? open_state() : nullptr;
     // However zubo ends, the read state is closed, its log folded into
     // zubo.db.
     zubo::console::EndHook close_state([&state] { state.reset(); });

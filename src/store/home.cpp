@@ -1,6 +1,7 @@
 #include "store/home.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -49,6 +50,17 @@ int make_directories(const std::string& path) {
     }
     if (!make_one(path)) return errno;
     return 0;
+}
+
+int write_probe(const std::string& path) {
+    std::string probe = path + "/.write-probe-XXXXXX";
+    int fd = mkstemp(probe.data());
+    if (fd < 0) return errno;
+    const ssize_t written = write(fd, "\n", 1);
+    int error = written == 1 ? 0 : written < 0 ? errno : ENOSPC;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (unlink(probe.c_str()) != 0 && error == 0) error = errno;
+    return error;
 }
 
 bool is_plain_file_name(const char* name) {

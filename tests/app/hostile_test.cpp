@@ -429,6 +429,27 @@ TEST_F(ServerFault, CopiesTheDiskRefusesAreShownFromWhatArrived) {
     EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{dat_name(1)});
 }
 
+// A home that takes no file at all (a file-size limit of 0 refuses root
+// too, where a read-only mode would not): zubo says so once and reads from
+// the network, showing what arrives.
+TEST_F(Hostile, HomeThatTakesNoFileSaysSoAndShowsWhatArrives) {
+    // The menu through the proxy, the board straight.
+    server_.serve("http://menu.5ch.io/bbsmenu.html", board_menu({{server_.url("/news/"), "板"}}));
+    server_.serve("/news/subject.txt", subject_of(titles("t", 3)));
+    server_.serve("/news/dat/" + dat_name(1), plain_thread(2, "p"));
+    file_size_limit_ = 0;
+
+    ZuboRun r = run("1\n1\n", {{"http_proxy", server_.url("")}, {"no_proxy", "127.0.0.1"}});
+    const std::string refused = "失敗 (ファイルに書き込めません: File too large)\n";
+    EXPECT_EQ(r.out, sjis("■保存先に書き込めません: File too large (何も保存されません)\n") +
+                         sjis("■板リストファイルをダウンロードしています...\n" + refused) + entry(1, board_) +
+                         board_prompt(1) + board_opened(1, board_, refused) + entries(titles("t", 3), 1, 3) +
+                         thread_prompt(3) + thread_opened(1, "t1", refused) + post(1, "name1", "sage", "date", "p1") +
+                         post(2, "name2", "sage", "date", "p2") + post_prompt("t1", 1, 2, 2) + kEnd);
+    EXPECT_EQ(names_in(dir_.path()), std::set<std::string>{"boards"});
+    EXPECT_TRUE(names_in(dir_.file("boards/news/dat")).empty());
+}
+
 // zubo killed (kill -9) while a newer copy of the thread is arriving: the
 // copy in dat/ is the old one, whole, whether the new one was being
 // appended or sent whole; the next run brings it up to date.
