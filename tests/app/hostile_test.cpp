@@ -421,8 +421,7 @@ TEST_F(ServerFault, CopiesTheDiskRefusesAreShownFromWhatArrived) {
     for (int n = 4; n <= 10; ++n) posts += post(n, "name", "sage", "date", big_body);
     EXPECT_TRUE(r.out == entry(1, board_) + board_prompt(1) + board_opened(1, board_, refused) +
                              entries(new_titles, 1, 20) + thread_prompt(2020) + thread_opened(1, "new1", refused) +
-                             posts + post_prompt("new1", 1, 10, 63) + kEnd)
-        << r.out.substr(0, 2000);
+                             posts + post_prompt("new1", 1, 10, 63) + kEnd);
     EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
     EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == old_doc_);
     EXPECT_EQ(names_in(dir_.file("boards/news")), (std::set<std::string>{"subject.txt", "dat"}));

@@ -58,13 +58,6 @@ TEST(Home, MakesMissingParentsPrivateAndSaysWhyItCannot) {
     EXPECT_EQ(make_directories(""), ENOENT);
 }
 
-TEST(Home, WriteProbeLeavesNothingAndSaysWhyItCannot) {
-    test::TempDir dir;
-    EXPECT_EQ(write_probe(dir.path()), 0);
-    EXPECT_TRUE(test::names_in(dir.path()).empty());
-    EXPECT_EQ(write_probe(dir.file("gone")), ENOENT);
-}
-
 TEST(BoardPlace, NameIsTheLastSegmentOfTheBoardsPath) {
     struct Case {
         const char* url;
