@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -61,10 +62,19 @@ bool locale_speaks_sjis() {
 // there; false, with the reason printed, when there is none to be had.
 bool enter_home() {
     const std::string home = zubo::home_path();
-    std::string reason = zubo::make_directories(home);
-    if (reason.empty() && chdir(home.c_str()) != 0) reason = std::strerror(errno);
-    if (reason.empty()) return true;
-    zubo::console::print(zubo::messages::home_unmakeable, home.c_str(), reason.c_str());
+    int error = zubo::make_directories(home);
+    if (error == 0 && chdir(home.c_str()) != 0) error = errno;
+    if (error == 0) return true;
+    zubo::console::print(zubo::messages::home_unmakeable, home.c_str(), std::strerror(error));
+    return false;
+}
+
+// Whether zubo can keep files in its home, the working directory. When it
+// can't, it says why once and goes on: what arrives is shown from memory.
+bool home_writable() {
+    const int error = zubo::write_probe(".");
+    if (error == 0) return true;
+    zubo::console::print(zubo::messages::home_unwritable, std::strerror(error));
     return false;
 }
 
@@ -125,13 +135,19 @@ int main(int argc, char** argv) {
         zubo::console::print(zubo::messages::version_line, zubo::kVersion);
         return kEnded;
     }
+    // A write past the file-size limit fails (EFBIG), as on a full disk,
+    // instead of ending zubo.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (!enter_home()) return kCannotGoOn;
+    const bool writable = home_writable();
     zubo::console::catch_interrupts();
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
     downloads.make_current();
-    std::unique_ptr<zubo::store::Database> state = open_state();
+    // A home that takes no file would take no record either: zubo reads as
+    // if every thread were new.
+    std::unique_ptr<zubo::store::Database> state = writable ? open_state() : nullptr;
     // However zubo ends, the read state is closed, its log folded into
     // zubo.db.
     zubo::console::EndHook close_state([&state] { state.reset(); });

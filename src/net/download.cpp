@@ -4,10 +4,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -100,9 +100,12 @@ bool is_part_name(const char* name) {
     return marker && marker > name + 1 && std::strlen(marker + sizeof kPartMarker - 1) == 6;
 }
 
-// A temporary file beside the target, named ".NAME.part-XXXXXX". It
-// replaces the target only when committed; otherwise it is removed, so the
-// target is never half-written.
+// A document as it arrives, written to a temporary file beside the target,
+// named ".NAME.part-XXXXXX", that replaces the target only when committed;
+// otherwise it is removed, so the target is never half-written. When the
+// disk refuses it (full, read-only, gone, over the file-size limit), the
+// document is kept in memory instead, whole, and the reason remembered:
+// what arrived can still be shown.
 class PendingFile {
 public:
     explicit PendingFile(const char* target) : target_(target) {
@@ -111,60 +114,152 @@ public:
         const char* slash = std::strrchr(target, '/');
         std::string beside = slash ? std::string(target, static_cast<std::size_t>(slash - target) + 1) : "";
         temp_path_ = beside + "." + parts.name + kPartMarker + "XXXXXX";
-        int fd = mkstemp(temp_path_.data());
-        if (fd < 0) {
+        fd_ = mkstemp(temp_path_.data());
+        if (fd_ < 0) {
             temp_path_.clear();
+            keep_in_memory(errno);
             return;
         }
         // mkstemp makes the file private; give it the mode a plain fopen
         // would have given the target.
         mode_t mask = umask(0);
         umask(mask);
-        fchmod(fd, 0666 & ~mask);
-        file_ = fdopen(fd, "w");
-        if (!file_) {
-            close(fd);
-            return;
-        }
-        // A document arrives in pieces of up to kTransferBufferSize bytes;
-        // they go out a buffer at a time.
-        std::setvbuf(file_, buffer_, _IOFBF, sizeof buffer_);
+        if (fchmod(fd_, 0666 & ~mask) != 0) keep_in_memory(errno);
     }
     ~PendingFile() {
-        if (file_) std::fclose(file_);
-        if (!temp_path_.empty()) std::remove(temp_path_.c_str());
+        if (fd_ >= 0) close(fd_);
+        if (!temp_path_.empty()) unlink(temp_path_.c_str());
     }
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
 
-    std::FILE* file() const { return file_; }
-
-    // Whether what was written so far passes check (none passes anything).
-    bool holds(DocumentCheck check) {
-        if (!check) return true;
-        if (!file_ || std::fflush(file_) != 0) return false;
-        File written = open_file(temp_path_.c_str(), "r");
-        return written && check(written.get());
-    }
-
-    // Closes the file and moves it over the target; false if either fails.
-    bool commit() {
-        std::FILE* f = file_;
-        file_ = nullptr;
-        if (!f || std::fclose(f) != 0) return false;
-        if (std::rename(temp_path_.c_str(), target_) != 0) return false;
-        temp_path_.clear();
+    // False only when the bytes could be kept nowhere.
+    bool write(const char* data, std::size_t size) {
+        if (in_memory_) return keep(data, size);
+        // A document arrives in pieces of up to kTransferBufferSize bytes;
+        // they go out a buffer at a time.
+        if (buffered_ + size > sizeof buffer_) {
+            if (!flush()) return false;
+            if (in_memory_) return keep(data, size);
+        }
+        if (size >= sizeof buffer_) return write_at_end(data, size);
+        std::memcpy(buffer_ + buffered_, data, size);
+        buffered_ += size;
         return true;
     }
 
+    // Whether the document so far passes check (none passes anything),
+    // read from where it is, never from a file written short.
+    bool holds(DocumentCheck check) {
+        if (!check) return true;
+        File written = read_back();
+        return written && check(written.get());
+    }
+
+    // Moves the file over the target, dated modified (seconds since the
+    // epoch) when that is not negative. False when the disk refused any
+    // step; the target is then as it was and the document in memory,
+    // unless the last close failed after the move.
+    bool commit(curl_off_t modified) {
+        flush();
+        if (in_memory_) return false;
+        if (modified >= 0 && !date(modified)) return keep_in_memory(errno);
+        if (std::rename(temp_path_.c_str(), target_) != 0) return keep_in_memory(errno);
+        temp_path_.clear();
+        const int fd = fd_;
+        fd_ = -1;
+        if (close(fd) == 0) return true;
+        error_ = errno;
+        return false;
+    }
+
+    // Why the disk refused the document; 0 when it didn't.
+    int error() const { return error_; }
+    // The whole document, when it could not be saved and was kept in memory.
+    std::optional<std::string> take_unsaved() {
+        if (!in_memory_ || memory_lost_) return std::nullopt;
+        return std::move(memory_);
+    }
+
 private:
+    // Writes what the buffer holds. False only when it could be kept
+    // nowhere.
+    bool flush() {
+        const std::size_t size = buffered_;
+        buffered_ = 0;
+        return write_at_end(buffer_, size);
+    }
+
+    // Writes data after what the file holds; when the disk refuses it, the
+    // document moves to memory, the rest of data with it. False only when
+    // the bytes could be kept nowhere.
+    bool write_at_end(const char* data, std::size_t size) {
+        while (size > 0) {
+            ssize_t n = pwrite(fd_, data, size, written_);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                // A write that took nothing would take nothing again.
+                keep_in_memory(n < 0 ? errno : ENOSPC);
+                return keep(data, size);
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            written_ += n;
+        }
+        return true;
+    }
+
+    // From now on the document is kept in memory: what the file took so far
+    // is read back from it (the file may be gone from its directory, not
+    // from its descriptor). Called with the buffer empty. Returns false,
+    // for the caller's failure.
+    bool keep_in_memory(int error) {
+        if (in_memory_) return false;
+        in_memory_ = true;
+        error_ = error;
+        if (fd_ < 0 || written_ == 0) return false;
+        memory_.resize(static_cast<std::size_t>(written_));
+        if (pread(fd_, memory_.data(), memory_.size(), 0) != written_) memory_lost_ = true;
+        return false;
+    }
+
+    bool keep(const char* data, std::size_t size) {
+        if (memory_lost_) return false;
+        memory_.append(data, size);
+        return true;
+    }
+
+    // Gives the file the document's date, as `curl -R` does.
+    bool date(curl_off_t modified) {
+        timespec times[2] = {};
+        times[0].tv_sec = static_cast<time_t>(modified);
+        times[1].tv_sec = static_cast<time_t>(modified);
+        return futimens(fd_, times) == 0;
+    }
+
+    // The document so far, as a stream from its start.
+    File read_back() {
+        if (!in_memory_) flush();
+        if (in_memory_) return File(memory_lost_ ? nullptr : fmemopen(memory_.data(), memory_.size(), "r"));
+        int fd = dup(fd_);
+        if (fd < 0) return nullptr;
+        File f(fdopen(fd, "r"));
+        if (!f) close(fd);
+        else if (fseeko(f.get(), 0, SEEK_SET) != 0) f.reset();
+        return f;
+    }
+
     const char* target_;
     std::string temp_path_;
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
+    off_t written_ = 0;
     char buffer_[1 << 16];
+    std::size_t buffered_ = 0;
+    bool in_memory_ = false;
+    bool memory_lost_ = false;  // what the file took could not be read back
+    std::string memory_;
+    int error_ = 0;
 };
-
-bool write_all(std::FILE* f, const char* data, std::size_t size) { return std::fwrite(data, 1, size, f) == size; }
 
 // Where the body of the answer that ends an exchange goes.
 class BodySink {
@@ -177,15 +272,15 @@ public:
     virtual bool write(const char* data, std::size_t size) = 0;
 };
 
-// The body of a 2xx answer, into a file as it comes.
+// The body of a 2xx answer, into a new file as it comes.
 class WholeBody : public BodySink {
 public:
-    explicit WholeBody(std::FILE* file) : file_(file) {}
+    explicit WholeBody(PendingFile& file) : file_(file) {}
     bool takes(long status) override { return status >= 200 && status < 300; }
-    bool write(const char* data, std::size_t size) override { return write_all(file_, data, size); }
+    bool write(const char* data, std::size_t size) override { return file_.write(data, size); }
 
 private:
-    std::FILE* file_;
+    PendingFile& file_;
 };
 
 // One request's body as it arrives: to the sink when the answer's status
@@ -436,17 +531,35 @@ std::optional<CopyEnd> extendable_copy(const char* path) {
 }
 
 // Copies the first size bytes of the file at path to out.
-bool copy_prefix(const char* path, long long size, std::FILE* out) {
+bool copy_prefix(const char* path, long long size, PendingFile& out) {
     File in = open_file(path, "rb");
     if (!in) return false;
     char buffer[kTransferBufferSize];
     while (size > 0) {
         std::size_t want = size < kTransferBufferSize ? static_cast<std::size_t>(size) : sizeof buffer;
         std::size_t got = std::fread(buffer, 1, want, in.get());
-        if (got != want || !write_all(out, buffer, got)) return false;
+        if (got != want || !out.write(buffer, got)) return false;
         size -= static_cast<long long>(got);
     }
     return true;
+}
+
+// A document the disk refused, and why.
+void refused(const PendingFile& pending, DownloadResult& result) {
+    result.failure = DownloadFailure::kLocalFile;
+    result.save_error = pending.error() != 0 ? pending.error() : EIO;
+}
+
+// The end of a document that arrived whole: it replaces the copy, dated
+// modified when that is not negative, when it passes check and the disk
+// takes it; else it comes back in the result.
+void settle(PendingFile& pending, DocumentCheck check, curl_off_t modified, DownloadResult& result) {
+    if (!pending.holds(check)) {
+        result.failure = DownloadFailure::kNotTheDocument;
+    } else if (!pending.commit(modified)) {
+        refused(pending, result);
+        result.unsaved = pending.take_unsaved();
+    }
 }
 
 // The answer to a range asked from the copy's last kOverlapBytes bytes on.
@@ -464,7 +577,7 @@ public:
     }
 
     bool write(const char* data, std::size_t size) override {
-        if (!partial_) return start(false) && write_all(pending_->file(), data, size);
+        if (!partial_) return start(false) && pending_->write(data, size);
         if (mismatch_) return true;
         std::size_t overlap = std::min(size, kOverlapBytes - overlap_seen_);
         if (std::memcmp(data, end_.tail + overlap_seen_, overlap) != 0) {
@@ -474,7 +587,7 @@ public:
         }
         overlap_seen_ += overlap;
         if (size == overlap) return true;
-        return start(true) && write_all(pending_->file(), data + overlap, size - overlap);
+        return start(true) && pending_->write(data + overlap, size - overlap);
     }
 
     // Whether a 206 began with exactly the copy's last bytes.
@@ -485,20 +598,21 @@ public:
     // document of a 200 (empty when its body was). A 206 that brought
     // nothing after the overlap leaves the copy untouched.
     // The whole document of a 200 must pass check first.
-    DownloadFailure commit(DocumentCheck check) {
-        if (partial_ && !pending_) return DownloadFailure::kNone;
-        if (!start(false)) return DownloadFailure::kLocalFile;
-        if (!partial_ && !pending_->holds(check)) return DownloadFailure::kNotTheDocument;
-        return pending_->commit() ? DownloadFailure::kNone : DownloadFailure::kLocalFile;
+    void commit(DocumentCheck check, DownloadResult& result) {
+        if (partial_ && !pending_) return;
+        start(false);
+        settle(*pending_, partial_ ? nullptr : check, -1, result);
     }
+
+    // The new file, when the answer began one.
+    PendingFile* pending() { return pending_ ? &*pending_ : nullptr; }
 
 private:
     // The new file, begun with the old copy when extending it.
     bool start(bool with_old_copy) {
         if (pending_) return true;
         pending_.emplace(path_);
-        if (!pending_->file()) return false;
-        return !with_old_copy || copy_prefix(path_, end_.size, pending_->file());
+        return !with_old_copy || copy_prefix(path_, end_.size, *pending_);
     }
 
     const char* path_;
@@ -523,15 +637,11 @@ bool copy_holds(const char* path, DocumentCheck check) {
     return copy && check(copy.get());
 }
 
-// Dates the new copy as the answer dated its document, as `curl -R` does;
-// without a Last-Modified it keeps the time it was written.
-void keep_last_modified(CURL* curl, const char* path) {
+// The answer's Last-Modified, in seconds since the epoch; -1 without one.
+curl_off_t last_modified(CURL* curl) {
     curl_off_t modified = -1;
-    if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &modified) != CURLE_OK || modified < 0) return;
-    timeval times[2] = {};
-    times[0].tv_sec = static_cast<time_t>(modified);
-    times[1].tv_sec = static_cast<time_t>(modified);
-    utimes(path, times);
+    if (curl_easy_getinfo(curl, CURLINFO_FILETIME_T, &modified) != CURLE_OK) return -1;
+    return modified;
 }
 
 }  // namespace
@@ -567,17 +677,24 @@ DownloadResult download_to_file(const char* url, const char* path, const Documen
     // kept by a 304.
     if (rules.conditional && copy_holds(path, rules.check)) request.modified_since = modification_time(path);
     PendingFile pending(path);
-    if (!pending.file()) return failed(DownloadFailure::kLocalFile);
-    WholeBody body(pending.file());
+    // A name too long for any file: no disk would take the copy, and what
+    // can never be kept is not asked for.
+    if (pending.error() == ENAMETOOLONG) {
+        DownloadResult result;
+        refused(pending, result);
+        return result;
+    }
+    WholeBody body(pending);
 
     Handle handle;
     DownloadResult result = exchange(handle.get(), url, request, body, limits);
+    if (result.failure == DownloadFailure::kLocalFile) refused(pending, result);
     if (!result.ok()) return result;
     if (result.status == 304 && request.modified_since != 0) return result;
-    if (!is_success(result.status)) result.failure = DownloadFailure::kHttpStatus;
-    else if (!pending.holds(rules.check)) result.failure = DownloadFailure::kNotTheDocument;
-    else if (!pending.commit()) result.failure = DownloadFailure::kLocalFile;
-    else if (rules.conditional) keep_last_modified(handle.get(), path);
+    // A new copy is dated as the answer dated its document, as `curl -R`
+    // does; without a Last-Modified it keeps the time it was written.
+    if (is_success(result.status)) settle(pending, rules.check, rules.conditional ? last_modified(handle.get()) : -1, result);
+    else result.failure = DownloadFailure::kHttpStatus;
     return result;
 }
 
@@ -601,6 +718,7 @@ DownloadResult update_copy(const char* url, const char* path, DocumentCheck chec
 
     Handle handle;
     DownloadResult result = exchange(handle.get(), url, request, extension, limits);
+    if (result.failure == DownloadFailure::kLocalFile && extension.pending()) refused(*extension.pending(), result);
     if (!result.ok()) return result;
     // Read before anything else is asked: the answer just received.
     const curl_header* answered_range = content_range(handle.get());
@@ -624,7 +742,7 @@ DownloadResult update_copy(const char* url, const char* path, DocumentCheck chec
         result.failure = DownloadFailure::kHttpStatus;
         return result;
     }
-    result.failure = extension.commit(check);
+    extension.commit(check, result);
     return result;
 }
 

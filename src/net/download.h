@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 namespace zubo {
 
@@ -42,7 +44,7 @@ enum class DownloadFailure {
     kRedirect,         // a redirect that can't be followed (too many of them)
     kRedirectRefused,  // a redirect to another file: a page in place of the document
     kInterrupted,      // the answer broke off or could not be read
-    kLocalFile,        // the local copy could not be written
+    kLocalFile,        // the local copy could not be written (full, read-only, gone...)
     kNotTheDocument,   // a 2xx answer whose body is not the document asked for
     kCancelled,        // the user gave the download up
     kOther,            // anything else; curl_code says what
@@ -52,6 +54,11 @@ struct DownloadResult {
     DownloadFailure failure = DownloadFailure::kNone;
     long status = 0;     // the last HTTP status received; 0 when none was
     int curl_code = 0;   // libcurl's code for the last transfer
+    int save_error = 0;  // kLocalFile: why the disk refused the copy (an errno value)
+    // kLocalFile: the document that arrived whole, and passed its check, but
+    // could not be saved, as the copy would have been (an appended thread:
+    // the old copy and its new end). The copy on disk is as it was.
+    std::optional<std::string> unsaved;
     bool ok() const { return failure == DownloadFailure::kNone; }
 };
 
@@ -91,8 +98,9 @@ private:
 // Redirects are followed only to the same file name; a first 403 is asked
 // again at once; proxies come from the environment, no cache on the way,
 // compression welcome. The file changes only when the whole body of a 2xx
-// answer arrived; otherwise it stays as it was, or absent. A null url or
-// path fails at once.
+// answer arrived; otherwise it stays as it was, or absent. A body the disk
+// refuses comes back in the result instead. A null url or path fails at
+// once.
 DownloadResult download_to_file(const char* url, const char* path);
 DownloadResult download_to_file(const char* url, const char* path, const DownloadLimits& limits);
 // The same, with the document's rules: a body that fails rules.check fails

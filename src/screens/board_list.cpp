@@ -32,16 +32,18 @@ bool skip_to_marker(std::FILE* f) {
 }
 
 // The menu cache, downloaded first when it is missing or a refresh is
-// asked for. Null when it can't be had; the message is printed.
-File open_board_menu(bool refresh) {
+// asked for; what arrived, kept in menu, when the cache could not take it.
+// Null when it can't be had; the message is printed.
+File open_board_menu(bool refresh, Document& menu) {
     if (!refresh) {
         if (File f = open_file(kBoardMenuFile, "r")) return f;
     }
     announce_download(messages::downloading_menu);
     DocumentRules rules{is_board_menu, true};
-    report_download(download_to_file(kBoardMenuUrl, kBoardMenuFile, rules, interactive_limits()),
-                    {messages::download_ok, messages::failed_not_menu});
-    File f = open_file(kBoardMenuFile, "r");
+    DownloadResult result = download_to_file(kBoardMenuUrl, kBoardMenuFile, rules, interactive_limits());
+    report_download(result, {messages::download_ok, messages::failed_not_menu});
+    menu = {kBoardMenuFile, std::move(result.unsaved)};
+    File f = open_document(menu);
     if (!f) console::write(messages::menu_unopenable);
     return f;
 }
@@ -119,7 +121,8 @@ bool show_board_list(bool refresh, store::Database* state) {
     auto* table = reinterpret_cast<BoardRecord*>(gc::alloc_bytes(sizeof(BoardRecord) * kBoardTableSize));
     if (!table) return false;
 
-    File f = open_board_menu(refresh);
+    Document arrived;
+    File f = open_board_menu(refresh, arrived);
     if (!f) return false;
     BoardMenu menu = parse_board_menu(f.get(), table);
     f.reset();

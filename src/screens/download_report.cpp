@@ -1,5 +1,7 @@
 #include "screens/download_report.h"
 
+#include <cstring>
+
 #include "console/console.h"
 #include "console/messages.h"
 
@@ -14,6 +16,10 @@ DownloadLimits interactive_limits() {
     DownloadLimits limits;
     limits.cancelled = console::interrupt_pending;
     return limits;
+}
+
+void blame_directory(int unmade, DownloadResult& result) {
+    if (unmade != 0 && result.failure == DownloadFailure::kLocalFile) result.save_error = unmade;
 }
 
 void report_download(const DownloadResult& result, const DownloadMessages& text) {
@@ -51,7 +57,7 @@ void report_download(const DownloadResult& result, const DownloadMessages& text)
         console::write(messages::failed_interrupted);
         return;
     case DownloadFailure::kLocalFile:
-        console::write(messages::failed_local_file);
+        console::print(messages::failed_local_file, std::strerror(result.save_error));
         return;
     case DownloadFailure::kOther:
         console::print(messages::failed_other, result.curl_code);

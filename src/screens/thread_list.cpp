@@ -127,13 +127,14 @@ private:
 
 }  // namespace
 
-std::string download_thread_list(const char* url, const std::string& name) {
-    make_directories(board_directory(name));
+Document download_thread_list(const char* url, const std::string& name) {
+    const int unmade = make_directories(board_directory(name));
     std::string path = thread_list_path(name);
     DocumentRules rules{is_thread_list_document, true};
     DownloadResult result = download_to_file(gc::concat(url, "subject.txt"), path.c_str(), rules, interactive_limits());
+    blame_directory(unmade, result);
     report_download(result, {messages::download_ok_dot, messages::failed_not_thread_list});
-    return path;
+    return {std::move(path), std::move(result.unsaved)};
 }
 
 void parse_subject_line(const char* line, ThreadRecord* thread) {
@@ -168,16 +169,16 @@ void show_thread_list(const char* url, store::Database* state) {
 
     announce_download(messages::reading_thread_list);
     const std::string name = board_name(url);
-    std::string list_path;
+    Document subject;
     if (name.empty()) {
         console::write(messages::failed_unsafe_board);
     } else {
-        list_path = download_thread_list(url, name);
+        subject = download_thread_list(url, name);
     }
     console::write(messages::thread_list_banner);
 
-    // The board's own copy, or none: never another board's.
-    File f = list_path.empty() ? nullptr : open_file(list_path.c_str(), "r");
+    // The board's own list, or none: never another board's.
+    File f = subject.path.empty() ? nullptr : open_document(subject);
     if (!f) {
         console::write(messages::no_thread_list);
         return;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "screens/tables.h"
+#include "text/lines.h"
 
 namespace zubo::store {
 class Database;
@@ -31,8 +32,8 @@ ThreadListing parse_subject(std::FILE* f, ThreadRecord* table);
 bool is_thread_list_document(std::FILE* f);
 
 // Brings the copy of the thread list of the board named name, at url, up
-// to date, with the outcome on the loading line; returns the copy's path.
-std::string download_thread_list(const char* url, const std::string& name);
+// to date, with the outcome on the loading line; returns the list to read.
+Document download_thread_list(const char* url, const std::string& name);
 
 // Shows the threads of the board at url (which ends with '/'), from the
 // board's own copy of its list, or says there is none. The entries carry

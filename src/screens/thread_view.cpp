@@ -52,16 +52,17 @@ bool may_have_fallen(const DownloadResult& result) {
 
 // The local copy, brought up to date when the name is safe to use (from
 // the archive when the thread has fallen off its board), with the
-// download's outcome on the line. Returns the copy's path; null when the
-// name is unsafe.
-std::string fetch_thread(const char* url, const std::string& board, const char* dat_name) {
+// download's outcome on the line. Returns the thread to read: what arrived
+// when the copy could not take it, else the copy; none when the name is
+// unsafe.
+Document fetch_thread(const char* url, const std::string& board, const char* dat_name) {
     if (!is_plain_file_name(dat_name)) {
         console::write(messages::failed_unsafe_name);
-        return "";
+        return {};
     }
     DownloadResult result = update_thread_copy(url, board, dat_name, interactive_limits());
     report_download(result, {messages::download_ok_dot, messages::failed_not_thread});
-    return thread_path(board, dat_name);
+    return {thread_path(board, dat_name), std::move(result.unsaved)};
 }
 
 // The visit of a thread of count posts, by what was remembered of it: it
@@ -84,13 +85,13 @@ struct Successor {
     std::string title;
 };
 
-// The successors of the thread among the board's list in its copy at
-// path, best first: later threads by the likeness of their titles, with
-// a bonus for the ones its posts name.
-std::vector<Successor> successors_in(const std::string& path, const char* dat_name, const char* title,
+// The successors of the thread among the board's list, best first: later
+// threads by the likeness of their titles, with a bonus for the ones its
+// posts name.
+std::vector<Successor> successors_in(const Document& subject, const char* dat_name, const char* title,
                                      const PostTable& posts) {
     auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
-    File f = open_file(path.c_str(), "r");
+    File f = open_document(subject);
     if (!table || !f) return {};
     ThreadListing listing = parse_subject(f.get(), table);
     std::vector<KeyedTitle> list;
@@ -104,16 +105,17 @@ std::vector<Successor> successors_in(const std::string& path, const char* dat_na
     return found;
 }
 
-// The thread on screen: its posts as its copy gives them (read again when
-// an NG rule is added at the prompt), and its place among the favourites.
+// The thread on screen: its posts as its copy (or what arrived, when the
+// copy could not take it) gives them, read again when an NG rule is added
+// at the prompt, and its place among the favourites.
 class ThreadCopy : public ThreadHost {
 public:
     ThreadCopy(const char* url, const std::string& board, const char* dat_name, const char* title,
-               store::Database* state, std::string path)
-        : url_(url), board_(board), dat_name_(dat_name), title_(title), state_(state), path_(std::move(path)) {}
+               store::Database* state, Document document)
+        : url_(url), board_(board), dat_name_(dat_name), title_(title), state_(state), document_(std::move(document)) {}
 
     bool load() {
-        CopyFile copy(path_.c_str());
+        CopyFile copy(document_);
         if (!copy.stream()) return false;
         // The old table is left to the collector. The fields take about the
         // room of the document, less its separators: one block from the
@@ -143,7 +145,7 @@ public:
     }
 
     void find_successor() override {
-        std::string list = thread_list_path(board_);
+        Document list{thread_list_path(board_), std::nullopt};
         if (url_) {
             announce_download(messages::reading_thread_list);
             list = download_thread_list(url_, board_);
@@ -174,7 +176,7 @@ private:
     const char* dat_name_;
     const char* title_;
     store::Database* state_;
-    std::string path_;
+    Document document_;
     PostTable table_;
     ThreadLoad load_;
 };
@@ -294,12 +296,13 @@ ThreadLoad load_thread(std::FILE* f, PostTable& table) {
 
 DownloadResult update_thread_copy(const char* url, const std::string& board, const char* dat_name,
                                   const DownloadLimits& limits) {
-    make_directories(thread_directory(board));
+    const int unmade = make_directories(thread_directory(board));
     const std::string path = thread_path(board, dat_name);
     DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path.c_str(), is_thread_document, limits);
     const char* archived = archive_url(url, dat_name);
     // When both places fail, the line tells how the archive answered.
     if (archived && may_have_fallen(result)) result = update_copy(archived, path.c_str(), is_thread_document, limits);
+    blame_directory(unmade, result);
     return result;
 }
 
@@ -319,15 +322,15 @@ void show_thread(const char* url, const std::string& board, const char* dat_name
     thread_read_before = true;
 
     // A thread whose board has left the menu is read from its copy.
-    std::string path;
+    Document document;
     if (url) {
         announce_download(messages::reading_thread);
-        path = fetch_thread(url, board, dat_name);
+        document = fetch_thread(url, board, dat_name);
     } else if (is_plain_file_name(dat_name)) {
-        path = thread_path(board, dat_name);
+        document.path = thread_path(board, dat_name);
     }
     console::write(messages::thread_banner);
-    ThreadCopy copy(url, board, dat_name, title, state, path);
+    ThreadCopy copy(url, board, dat_name, title, state, std::move(document));
     if (!copy.load()) {
         console::write(messages::dat_open_error);
         return;

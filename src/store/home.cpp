@@ -1,6 +1,7 @@
 #include "store/home.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -20,7 +21,10 @@ std::string environment(const char* name) {
 bool make_one(const std::string& path) {
     if (mkdir(path.c_str(), 0700) == 0) return true;
     struct stat info;
-    return errno == EEXIST && stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (errno != EEXIST || stat(path.c_str(), &info) != 0) return false;
+    if (S_ISDIR(info.st_mode)) return true;
+    errno = ENOTDIR;  // a file in the directory's place
+    return false;
 }
 
 }  // namespace
@@ -35,17 +39,28 @@ std::string home_path() {
     return "";
 }
 
-std::string make_directories(const std::string& path) {
-    if (path.empty()) return std::strerror(ENOENT);
+int make_directories(const std::string& path) {
+    if (path.empty()) return ENOENT;
     // Usually it is there already: one call instead of two for each parent.
     struct stat info;
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return "";
+    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return 0;
     // Each parent in turn, then the directory itself.
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        if (!make_one(path.substr(0, slash))) return std::strerror(errno);
+        if (!make_one(path.substr(0, slash))) return errno;
     }
-    if (!make_one(path)) return std::strerror(errno);
-    return "";
+    if (!make_one(path)) return errno;
+    return 0;
+}
+
+int write_probe(const std::string& path) {
+    std::string probe = path + "/.write-probe-XXXXXX";
+    int fd = mkstemp(probe.data());
+    if (fd < 0) return errno;
+    const ssize_t written = write(fd, "\n", 1);
+    int error = written == 1 ? 0 : written < 0 ? errno : ENOSPC;
+    if (close(fd) != 0 && error == 0) error = errno;
+    if (unlink(probe.c_str()) != 0 && error == 0) error = errno;
+    return error;
 }
 
 bool is_plain_file_name(const char* name) {

@@ -14,8 +14,14 @@ namespace zubo {
 std::string home_path();
 
 // Creates path and its missing parents (mode 0700). Returns the reason it
-// could not, or an empty string when the directory is there.
-std::string make_directories(const std::string& path);
+// could not (an errno value), or 0 when the directory is there.
+int make_directories(const std::string& path);
+
+// Whether files can be written in the directory at path, found by writing
+// one (a read-only mount, a full disk or a file-size limit of 0 all refuse
+// it; permissions alone don't stop root). Returns the reason they can't
+// (an errno value), or 0 when they can.
+int write_probe(const std::string& path);
 
 // Whether name may name a local file: a plain file name, never a path that
 // leads elsewhere (empty, ".", "..", a '/', '\' or a control byte).

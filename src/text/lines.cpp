@@ -6,7 +6,25 @@
 
 namespace zubo {
 
-CopyFile::CopyFile(const char* path) {
+CopyFile::CopyFile(const char* path) { open_copy(path); }
+
+File open_document(const Document& document) {
+    if (!document.unsaved) return open_file(document.path.c_str(), "r");
+    // fmemopen takes a char*; a stream opened "r" never writes through it.
+    std::string& bytes = const_cast<std::string&>(*document.unsaved);
+    return File(fmemopen(bytes.data(), bytes.size(), "r"));
+}
+
+CopyFile::CopyFile(const Document& document) {
+    if (!document.unsaved) {
+        open_copy(document.path.c_str());
+        return;
+    }
+    size_ = document.unsaved->size();
+    stream_ = open_document(document);
+}
+
+void CopyFile::open_copy(const char* path) {
     int fd = open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
     struct stat st;

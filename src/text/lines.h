@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace zubo {
 
@@ -14,6 +16,18 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 
 inline File open_file(const char* path, const char* mode) { return File(std::fopen(path, mode)); }
 
+// A document zubo reads: its local copy, or, when what arrived for it could
+// not be saved, those bytes (the copy on disk is then the old one, or none).
+struct Document {
+    std::string path;  // the copy; empty when there is none
+    std::optional<std::string> unsaved;
+};
+
+// Opens the document for reading: its unsaved bytes where they are (the
+// document must outlive the stream), else its copy as fopen would. Null
+// when neither can be read.
+File open_document(const Document& document);
+
 // A local file (a regular one) read through a stream with a 64 KB buffer,
 // and its size. Only the buffer is held: a mapping of the whole copy would
 // stay resident beside the post table made from it. Null stream when the
@@ -21,6 +35,9 @@ inline File open_file(const char* path, const char* mode) { return File(std::fop
 class CopyFile {
 public:
     explicit CopyFile(const char* path);
+    // The document's unsaved bytes, read where they are (the document must
+    // outlive the stream), else its copy.
+    explicit CopyFile(const Document& document);
     CopyFile(const CopyFile&) = delete;
     CopyFile& operator=(const CopyFile&) = delete;
 
@@ -28,6 +45,8 @@ public:
     std::size_t size() const { return size_; }
 
 private:
+    void open_copy(const char* path);
+
     std::size_t size_ = 0;
     File stream_;
 };

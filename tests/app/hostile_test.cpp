@@ -168,10 +168,13 @@ protected:
         options.cwd = dir_.path();
         options.env = std::move(env);
         options.timeout_seconds = timeout_seconds;
+        options.file_size_limit = file_size_limit_;
         ZuboRun r = run_zubo(options);
         expect_clean_exit(r);
         return r;
     }
+
+    long long file_size_limit_ = -1;  // none
 };
 
 TEST_F(Hostile, MenuLinesOfEveryKindGiveOnlyWellFormedBoards) {
@@ -393,6 +396,57 @@ TEST_F(ServerFault, FailedDownloadsKeepEveryLocalCopy) {
     expect_old_copies_shown_and_kept(
         menu_after_marker(link(closed_url("/news/"), board_)),
         "失敗 (接続できません)\n");
+}
+
+// The disk refuses the new copies (a file-size limit stands in for a full
+// disk): what arrived is shown, the line says why it wasn't saved, and the
+// old copies stay.
+TEST_F(ServerFault, CopiesTheDiskRefusesAreShownFromWhatArrived) {
+    write_news_menu();
+    // Each over the limit, of a megabyte: the read state takes far less.
+    std::string filler;
+    for (int k = 1; k <= 2000; ++k) filler += std::to_string(2000000000 + k) + ".dat<>" + std::string(600, 'f') + "\n";
+    const std::vector<std::string> new_titles = titles("new", 20);
+    serve_raw("/news/subject.txt", subject_of(new_titles) + filler);
+    const std::string big_body(20000, 'b');
+    std::string doc = old_doc_;
+    for (int n = 4; n <= 63; ++n) doc += "name<>sage<>date<>" + big_body + "<>\n";
+    serve_raw(dat_path_, doc);
+    file_size_limit_ = 1 << 20;
+
+    ZuboRun r = run("1\n1\n");
+    const std::string refused = "失敗 (ファイルに書き込めません: File too large)\n";
+    std::string posts = post(1, "name1", "sage", "date", "kept1") + post(2, "name2", "sage", "date", "kept2") +
+                        post(3, "name3", "sage", "date", "kept3");
+    for (int n = 4; n <= 10; ++n) posts += post(n, "name", "sage", "date", big_body);
+    EXPECT_TRUE(r.out == entry(1, board_) + board_prompt(1) + board_opened(1, board_, refused) +
+                             entries(new_titles, 1, 20) + thread_prompt(2020) + thread_opened(1, "new1", refused) +
+                             posts + post_prompt("new1", 1, 10, 63) + kEnd);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/subject.txt")) == old_subject_);
+    EXPECT_TRUE(read_file(dir_.file("boards/news/dat/" + dat_name(1))) == old_doc_);
+    EXPECT_EQ(names_in(dir_.file("boards/news")), (std::set<std::string>{"subject.txt", "dat"}));
+    EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{dat_name(1)});
+}
+
+// A home that takes no file at all (a file-size limit of 0 refuses root
+// too, where a read-only mode would not): zubo says so once and reads from
+// the network, showing what arrives.
+TEST_F(Hostile, HomeThatTakesNoFileSaysSoAndShowsWhatArrives) {
+    // The menu through the proxy, the board straight.
+    server_.serve("http://menu.5ch.io/bbsmenu.html", board_menu({{server_.url("/news/"), "板"}}));
+    server_.serve("/news/subject.txt", subject_of(titles("t", 3)));
+    server_.serve("/news/dat/" + dat_name(1), plain_thread(2, "p"));
+    file_size_limit_ = 0;
+
+    ZuboRun r = run("1\n1\n", {{"http_proxy", server_.url("")}, {"no_proxy", "127.0.0.1"}});
+    const std::string refused = "失敗 (ファイルに書き込めません: File too large)\n";
+    EXPECT_EQ(r.out, sjis("■保存先に書き込めません: File too large (何も保存されません)\n") +
+                         sjis("■板リストファイルをダウンロードしています...\n" + refused) + entry(1, board_) +
+                         board_prompt(1) + board_opened(1, board_, refused) + entries(titles("t", 3), 1, 3) +
+                         thread_prompt(3) + thread_opened(1, "t1", refused) + post(1, "name1", "sage", "date", "p1") +
+                         post(2, "name2", "sage", "date", "p2") + post_prompt("t1", 1, 2, 2) + kEnd);
+    EXPECT_EQ(names_in(dir_.path()), std::set<std::string>{"boards"});
+    EXPECT_TRUE(names_in(dir_.file("boards/news/dat")).empty());
 }
 
 // zubo killed (kill -9) while a newer copy of the thread is arriving: the

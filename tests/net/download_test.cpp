@@ -1,10 +1,13 @@
 #include "net/download.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -363,6 +366,62 @@ TEST_F(Download, UpdateAsksOnlyForWhatFollowsTheCopy) {
         if (c.how == Serving::kRanges && c.ranges.size() == 1 && !c.ranges[0].empty()) {
             EXPECT_EQ(seen[0].body_bytes, 16 + c.doc.size() - c.copy->size());
         }
+    }
+}
+
+// Lowers this process's file-size limit for one scope: a write past it
+// fails with EFBIG, as on a full disk.
+struct FileSizeLimit {
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit lowered{bytes, saved.rlim_max};
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, was_ignored);
+    }
+    sighandler_t was_ignored = signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+};
+
+TEST_F(Download, DocumentTheDiskRefusesIsKeptWholeInMemory) {
+    // About 135 KB: past the limit in its second buffer's write.
+    const std::string three = thread_doc(3), doc = thread_doc(3000);
+    const std::string page = "<html>" + std::string(200000, 'p') + "</html>\n";
+    auto thread_like = [](std::FILE* f) { return std::fgetc(f) != '<'; };
+    constexpr DownloadFailure kSaveFailed = DownloadFailure::kLocalFile;
+    struct Case {
+        const char* name;
+        std::string target;
+        rlim_t limit;
+        std::optional<std::string> copy;
+        std::string served;
+        DownloadFailure failure;
+        int error;  // and the document comes back; 0: it doesn't
+    } cases[] = {
+        {"no directory for the copy", dir_.file("gone/body.txt"), RLIM_INFINITY, {}, doc, kSaveFailed, ENOENT},
+        {"whole, past the file-size limit", target_, 100000, {}, doc, kSaveFailed, EFBIG},
+        {"appended, past the file-size limit", target_, 100000, three, doc, kSaveFailed, EFBIG},
+        {"a page in its place, past the limit", target_, 100000, three, page, DownloadFailure::kNotTheDocument, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LoopbackServer server;
+        serve_thread(server, Serving::kRanges, c.served);
+        std::filesystem::remove(target_);
+        if (c.copy) write_file(target_, *c.copy);
+
+        DownloadResult result;
+        {
+            FileSizeLimit limit(c.limit);
+            result = update_copy(server.url(kThreadPath).c_str(), c.target.c_str(), thread_like, {});
+        }
+        EXPECT_EQ(result.failure, c.failure);
+        EXPECT_EQ(result.save_error, c.error);
+        EXPECT_TRUE(result.unsaved == (c.error ? std::optional(c.served) : std::nullopt));
+        EXPECT_EQ(read_file(target_), c.copy.value_or(""));
+        EXPECT_EQ(names_in(dir_.path()), c.copy ? std::set<std::string>{"body.txt"} : std::set<std::string>{});
     }
 }
 

@@ -286,7 +286,7 @@ protected:
     std::string unread_;
     bool input_ended_ = false;
 
-    void SetUp() override { ASSERT_EQ(make_directories("boards/board/dat"), ""); }
+    void SetUp() override { ASSERT_EQ(make_directories("boards/board/dat"), 0); }
 };
 
 TEST_F(ThreadPaging, TenPlainPostsFillAPage) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -46,15 +47,15 @@ TEST(Home, ComesFromZuboHomeThenXdgDataHomeThenHome) {
 TEST(Home, MakesMissingParentsPrivateAndSaysWhyItCannot) {
     test::TempDir dir;
     const std::string home = dir.file("a/b/zubo");
-    EXPECT_EQ(make_directories(home), "");
-    EXPECT_EQ(make_directories(home), "");  // again: already there
+    EXPECT_EQ(make_directories(home), 0);
+    EXPECT_EQ(make_directories(home), 0);  // again: already there
     struct stat info;
     ASSERT_EQ(stat(home.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 
     test::write_file(dir.file("file"), "x");
-    EXPECT_NE(make_directories(dir.file("file/zubo")), "");
-    EXPECT_NE(make_directories(""), "");
+    EXPECT_EQ(make_directories(dir.file("file/zubo")), ENOTDIR);
+    EXPECT_EQ(make_directories(""), ENOENT);
 }
 
 TEST(BoardPlace, NameIsTheLastSegmentOfTheBoardsPath) {

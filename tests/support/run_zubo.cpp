@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,10 @@ const char* const kLocaleVariables[] = {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE"
     dup2(out, 1);
     dup2(err, 2);
     if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
+    if (options.file_size_limit >= 0) {
+        const rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
     for (const char* name : kProxyVariables) unsetenv(name);
     for (const char* name : kLocaleVariables) unsetenv(name);
     // zubo keeps its files in the test's directory, never in the real home.

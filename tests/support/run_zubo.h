@@ -25,6 +25,10 @@ struct ZuboOptions {
     // LANG or LC_ variable here, zubo runs with LC_ALL=C.
     std::vector<std::pair<std::string, std::string>> env;
     int timeout_seconds = 60;
+    // When not negative: the child's file-size limit (RLIMIT_FSIZE) in
+    // bytes; its writes past it fail (EFBIG), as on a full disk, and 0
+    // refuses every write, even root's.
+    long long file_size_limit = -1;
     // When set, asked every few milliseconds while zubo runs: zubo is
     // killed (SIGKILL) as soon as it returns true.
     std::function<bool()> kill_when = nullptr;
