@@ -145,9 +145,11 @@ int main(int argc, char** argv) {
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
     downloads.make_current();
-    // A home that takes no file would take no record either: zubo reads as
-    // if every thread were new.
-    std::unique_ptr<zubo::store::Database> state = writable ? open_state() : nullptr;
+    // A record already there is opened even in a home that takes no file:
+    // what was read before still shows (a full disk reads on), and each
+    // failure to read or write it is said once. None is made there.
+    std::unique_ptr<zubo::store::Database> state;
+    if (writable || access(zubo::store::kDatabaseFile, F_OK) == 0) state = open_state();
     // However zubo ends, the read state is closed, its log folded into
     // zubo.db.
     zubo::console::EndHook close_state([&state] { state.reset(); });
