@@ -391,6 +391,14 @@ bool colour_wanted() {
     return output_is_terminal();
 }
 
+void write_utf8(const char* text) {
+    const std::size_t size = std::strlen(text);
+    if (g_utf8) return emit(text, size, nullptr);
+    std::size_t converted = 0;
+    const char* cp932 = sjis::from_utf8(text, size, &converted);
+    emit(cp932, converted, nullptr);
+}
+
 void write_control(const char* sequence) { std::fputs(sequence, out()); }
 
 void read_command(char* buf, std::size_t size) {

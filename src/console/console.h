@@ -34,6 +34,10 @@ bool terminal_size(int* rows, int* columns);
 // or empty, TERM set and not "dumb".
 bool colour_wanted();
 
+// Writes a program text spelled in UTF-8 (a command's help line): as it
+// stands on a UTF-8 console, in its CP932 form otherwise.
+void write_utf8(const char* text);
+
 // Writes the program's own terminal control sequences (a carriage return
 // that rewrites a line, colour) as they stand. Only for a terminal.
 void write_control(const char* sequence);

@@ -64,27 +64,37 @@ public:
     const char* label(int n) const override { return boards_[n].name; }
     void open(int n) override { show_thread_list(boards_[n].url, state_); }
 
-    // f: the favourites, h: the history.
-    ListCommand command(const char* line) override {
-        if (!state_ || line[0] == '\0' || line[1] != '\0') return ListCommand::kNotMine;
-        switch (fold_lower(static_cast<unsigned char>(line[0]))) {
-        case 'f':
-            show_favourites(urls_, *state_);
-            return ListCommand::kDone;
-        case 'h':
-            show_history(urls_, *state_);
-            return ListCommand::kDone;
-        default:
-            return ListCommand::kNotMine;
-        }
-    }
+    ListCommand command(const char* line) override { return run_list_command(*this, kCommands, line); }
+    void print_help() const override { kCommands.print_help(); }
 
 private:
+    using Action = ListCommand (BoardList::*)(const char* argument);
+    static const CommandRow<Action> kRows[];
+    static const CommandTable<Action> kCommands;
+
+    ListCommand favourites(const char* argument) {
+        if (!state_ || *argument) return ListCommand::kNotMine;
+        show_favourites(urls_, *state_);
+        return ListCommand::kDone;
+    }
+
+    ListCommand history(const char* argument) {
+        if (!state_ || *argument) return ListCommand::kNotMine;
+        show_history(urls_, *state_);
+        return ListCommand::kDone;
+    }
+
     const BoardRecord* boards_;
     int count_;
     store::Database* state_;
     BoardUrls urls_;
 };
+
+const CommandRow<BoardList::Action> BoardList::kRows[] = {
+    {"f", &BoardList::favourites, "f : お気に入り\n"},
+    {"h", &BoardList::history, "h : 履歴\n"},
+};
+const CommandTable<BoardList::Action> BoardList::kCommands{BoardList::kRows};
 
 }  // namespace
 

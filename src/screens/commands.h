@@ -1,13 +1,15 @@
 #pragma once
 // The command reader the prompts share: one typed line, and the table
-// that names each command of a prompt and its action. A command is a word
-// at the line's start, its letters read without case; the longest word the
-// line starts with wins ("ngi 5" before "n"), and what follows it is the
-// command's argument.
+// that names each command of a prompt, its action and its help line. A
+// command is a word at the line's start, its letters read without case;
+// the longest word the line starts with wins ("ngi 5" before "n"), and
+// what follows it is the command's argument. `?` at a prompt prints its
+// table's help, row by row: a new command is one row and its method.
 
 #include <cstddef>
 #include <cstring>
 
+#include "console/console.h"
 #include "screens/tables.h"
 #include "text/bytes.h"
 
@@ -36,19 +38,43 @@ private:
 template <typename Action>
 struct CommandRow {
     const char* word;
-    Action action;
+    Action action;  // null: a line of the help only (what Enter does)
+    // The row's line in the prompt's help, in UTF-8 with its newline;
+    // null for another spelling of the row before it.
+    const char* help;
 };
 
-// The row of table whose word the line starts with, the longest such; null
-// when there is none.
-template <typename Action, std::size_t N>
-const CommandRow<Action>* find_command(const CommandRow<Action> (&table)[N], const char* line) {
-    const CommandRow<Action>* found = nullptr;
-    for (const CommandRow<Action>& row : table) {
-        if (!starts_with_nocase(line, row.word)) continue;
-        if (!found || std::strlen(row.word) > std::strlen(found->word)) found = &row;
+// A prompt's rows, in the order its help lists them.
+template <typename Action>
+class CommandTable {
+public:
+    template <std::size_t N>
+    constexpr CommandTable(const CommandRow<Action> (&rows)[N]) : rows_(rows), size_(N) {}
+
+    // The row whose word the line starts with, the longest such; null when
+    // there is none.
+    const CommandRow<Action>* find(const char* line) const {
+        const CommandRow<Action>* found = nullptr;
+        for (const CommandRow<Action>* row = rows_; row != rows_ + size_; ++row) {
+            if (!row->action || !starts_with_nocase(line, row->word)) continue;
+            if (!found || std::strlen(row->word) > std::strlen(found->word)) found = row;
+        }
+        return found;
     }
-    return found;
-}
+
+    void print_help() const {
+        for (const CommandRow<Action>* row = rows_; row != rows_ + size_; ++row) {
+            if (row->help) console::write_utf8(row->help);
+        }
+    }
+
+private:
+    const CommandRow<Action>* rows_;
+    std::size_t size_;
+};
+
+// Whether a command's argument is empty but for blanks: a command that
+// takes none is no command with one.
+inline bool is_blank(const char* argument) { return argument[std::strspn(argument, " \t")] == '\0'; }
 
 }  // namespace zubo

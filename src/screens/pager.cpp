@@ -12,16 +12,19 @@ namespace zubo {
 const PagerKind kBoardListPager = {
     messages::board_page_prompt, messages::board_search_prompt, messages::board_open,
     messages::ending,            ListEnd::kStartOver,           nullptr,
+    "e : 終わり\n",
 };
 
 const PagerKind kThreadListPager = {
     messages::thread_page_prompt, messages::thread_search_prompt, messages::thread_open,
     nullptr,                      ListEnd::kReturn,               messages::thread_list_end,
+    "e : 板一覧に戻る\n",
 };
 
 namespace {
 
-enum class Next { kGoOn, kLeave };
+// After a prompt: list on, leave, or ask again where the listing stands.
+enum class Next { kGoOn, kLeave, kPromptAgain };
 
 class Pager {
 public:
@@ -40,7 +43,8 @@ public:
 
 private:
     using Action = Next (Pager::*)(int& i);
-    static const CommandRow<Action> kCommands[3];
+    static const CommandRow<Action> kRows[];
+    static const CommandTable<Action> kCommands;
 
     const char* label(int n) const { return list_.label(n); }
     bool in_range(long long n) const { return n >= 1 && n <= list_.count(); }
@@ -89,10 +93,16 @@ private:
     // The prompt after entry i; a jump moves i so the listing goes on at
     // the target.
     Next prompt(int& i) {
+        Next next = Next::kPromptAgain;
+        while (next == Next::kPromptAgain) next = prompt_once(i);
+        return next;
+    }
+
+    Next prompt_once(int& i) {
         console::print(kind_.page_prompt, list_.count());
         line_.read();
         bool opened = open_if_in_range(line_.number());
-        if (const CommandRow<Action>* row = find_command(kCommands, line_.text())) {
+        if (const CommandRow<Action>* row = kCommands.find(line_.text())) {
             return (this->*row->action)(i);
         }
         switch (list_.command(line_.text())) {
@@ -116,6 +126,15 @@ private:
     }
 
     Next leave_list(int&) { return Next::kLeave; }
+
+    // The pager's commands, the list's own, then how to leave.
+    Next help(int&) {
+        if (!is_blank(line_.text() + 1)) return Next::kGoOn;
+        kCommands.print_help();
+        list_.print_help();
+        console::write_utf8(kind_.leave_help);
+        return Next::kPromptAgain;
+    }
 
     Next jump(int& i) {
         long long target = parse_decimal(line_.text() + 1);
@@ -149,11 +168,15 @@ private:
     TypedLine line_;
 };
 
-const CommandRow<Pager::Action> Pager::kCommands[3] = {
-    {"e", &Pager::leave_list},
-    {"j", &Pager::jump},
-    {"s", &Pager::search_and_open},
+const CommandRow<Pager::Action> Pager::kRows[] = {
+    {"", nullptr, "数値 : その番号を開く\n"},
+    {"j", &Pager::jump, "j[数値] : その番号へジャンプ\n"},
+    {"s", &Pager::search_and_open, "s文字列 : 検索\n"},
+    {"", nullptr, "Enter : 次のページ\n"},
+    {"?", &Pager::help, "? : このヘルプ\n"},
+    {"e", &Pager::leave_list, nullptr},  // its help is the list's: leaving differs
 };
+const CommandTable<Pager::Action> Pager::kCommands{Pager::kRows};
 
 }  // namespace
 

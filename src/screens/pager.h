@@ -4,7 +4,10 @@
 // leave. The lists differ only in their texts (a PagerKind) and in what an
 // entry is and does (a PagerList).
 
+#include <cstring>
 #include <string>
+
+#include "screens/commands.h"
 
 namespace zubo {
 
@@ -22,6 +25,7 @@ struct PagerKind {
     const char* leave_message;  // printed on e; null for none
     ListEnd at_end;
     const char* end_message;    // for kReturn
+    const char* leave_help;     // e's line in the help, UTF-8
 };
 
 extern const PagerKind kBoardListPager;
@@ -50,9 +54,19 @@ public:
     // Runs the next screen for entry n; the pager goes on when it returns.
     virtual void open(int n) = 0;
     // A typed line that is none of the pager's own commands (number, j, s,
-    // e); line has its line end cut.
+    // e, ?), for the list's own table; line has its line end cut.
     virtual ListCommand command(const char*) { return ListCommand::kNotMine; }
+    // The help lines of the list's own commands.
+    virtual void print_help() const {}
 };
+
+// Runs the row of a list's own table that the line names.
+template <typename List>
+ListCommand run_list_command(List& list, const CommandTable<ListCommand (List::*)(const char*)>& table,
+                             const char* line) {
+    const auto* row = table.find(line);
+    return row ? (list.*row->action)(line + std::strlen(row->word)) : ListCommand::kNotMine;
+}
 
 // Entries between two prompts.
 inline constexpr int kPageSize = 20;

@@ -23,11 +23,13 @@ namespace {
 const PagerKind kFavouritesPager = {
     messages::favourites_prompt, messages::thread_search_prompt, messages::thread_open,
     nullptr,                     ListEnd::kReturn,               messages::thread_list_end,
+    "e : 板一覧に戻る\n",
 };
 
 const PagerKind kHistoryPager = {
     messages::history_prompt, messages::thread_search_prompt, messages::thread_open,
     nullptr,                  ListEnd::kReturn,               messages::thread_list_end,
+    "e : 板一覧に戻る\n",
 };
 
 // The posts in a thread's copy open at f: its lines.

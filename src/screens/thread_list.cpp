@@ -83,10 +83,17 @@ public:
         listed(n).state_unknown = now.failed;
     }
 
+    ListCommand command(const char* line) override { return run_list_command(*this, kCommands, line); }
+    void print_help() const override { kCommands.print_help(); }
+
+private:
+    using Action = ListCommand (ThreadList::*)(const char* argument);
+    static const CommandRow<Action> kRows[];
+    static const CommandTable<Action> kCommands;
+
     // o and a letter sort the list and number it again from 1.
-    ListCommand command(const char* line) override {
-        if (fold_lower(static_cast<unsigned char>(line[0])) != 'o') return ListCommand::kNotMine;
-        std::optional<ListOrder> order = list_order(static_cast<char>(fold_lower(static_cast<unsigned char>(line[1]))));
+    ListCommand sort(const char* argument) {
+        std::optional<ListOrder> order = list_order(static_cast<char>(fold_lower(static_cast<unsigned char>(argument[0]))));
         if (!order) return ListCommand::kNotMine;
         order_kind_ = *order;
         order_ = sorted_entries(listed_, order_kind_, now_);
@@ -94,7 +101,6 @@ public:
         return ListCommand::kListAgain;
     }
 
-private:
     // The threads whose titles the NG rules name are left out, and counted.
     void hide_ng_titles() {
         ng_titles_.assign(listed_.size(), false);
@@ -124,6 +130,11 @@ private:
     std::vector<bool> ng_titles_;  // by entry in the service's order
     ListOrder order_kind_ = ListOrder::original;
 };
+
+const CommandRow<ThreadList::Action> ThreadList::kRows[] = {
+    {"o", &ThreadList::sort, "o[m/n/c/u/o] : 並べ替え (m:勢い n:新しい順 c:レス数 u:未読 o:元の順)\n"},
+};
+const CommandTable<ThreadList::Action> ThreadList::kCommands{ThreadList::kRows};
 
 }  // namespace
 

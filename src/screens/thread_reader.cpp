@@ -159,7 +159,8 @@ public:
 
 private:
     using Action = Next (ThreadReader::*)(const char* argument);
-    static const CommandRow<Action> kCommands[16];
+    static const CommandRow<Action> kRows[];
+    static const CommandTable<Action> kCommands;
 
     int count() const { return posts_.count(); }
     bool in_range(long long n) const { return n >= 1 && n <= count(); }
@@ -221,13 +222,12 @@ private:
         console::print_decoded(messages::post_prompt, title_, first_, last_, count());
         line_.read();
         const char* text = line_.text();
-        if (const CommandRow<Action>* row = find_command(kCommands, text)) {
+        if (const CommandRow<Action>* row = kCommands.find(text)) {
             return (this->*row->action)(text + std::strlen(row->word));
         }
         return Next::kForward;
     }
 
-    static bool is_blank(const char* argument) { return argument[std::strspn(argument, " \t")] == '\0'; }
     static bool has_number(const char* argument) {
         const char* p = argument + std::strspn(argument, " \t");
         if (*p == '+' || *p == '-') ++p;
@@ -257,7 +257,7 @@ private:
 
     Next help(const char* argument) {
         if (!is_blank(argument)) return Next::kForward;
-        console::write(messages::thread_help);
+        kCommands.print_help();
         return Next::kPrompt;
     }
 
@@ -452,24 +452,26 @@ private:
 
 // The letters are read without case; a line that starts with none of these
 // words, or whose argument doesn't fit its command, shows the next page.
-const CommandRow<ThreadReader::Action> ThreadReader::kCommands[16] = {
-    {"e", &ThreadReader::leave},
-    {"j", &ThreadReader::jump},
-    {"b", &ThreadReader::back},
-    {"?", &ThreadReader::help},
-    {">", &ThreadReader::anchored},
-    {"&gt;", &ThreadReader::anchored},
-    {"\x81\x84", &ThreadReader::anchored},  // the full-width '>'
-    {"r", &ThreadReader::replies},
-    {"i", &ThreadReader::same_id},
-    {"/", &ThreadReader::search},
-    {"u", &ThreadReader::links},
-    {"ngi", &ThreadReader::ng_id},
-    {"ngn", &ThreadReader::ng_name},
-    {"ngw", &ThreadReader::ng_word},
-    {"f", &ThreadReader::favourite},
-    {"t", &ThreadReader::successor},
+const CommandRow<ThreadReader::Action> ThreadReader::kRows[] = {
+    {"j", &ThreadReader::jump, "j[数値] : その番号から表示\n"},
+    {"b", &ThreadReader::back, "b : 前のページ\n"},
+    {"e", &ThreadReader::leave, "e : スレッド一覧に戻る\n"},
+    {"", nullptr, "Enter : 次のページ\n"},
+    {">", &ThreadReader::anchored, ">>N >>N-M : そのレスを表示\n"},
+    {"&gt;", &ThreadReader::anchored, nullptr},
+    {"\x81\x84", &ThreadReader::anchored, nullptr},  // the full-width '>'
+    {"r", &ThreadReader::replies, "rN : Nへの返信を表示\n"},
+    {"i", &ThreadReader::same_id, "iN : Nと同じIDのレスを表示\n"},
+    {"/", &ThreadReader::search, "/文字列 : 検索\n"},
+    {"u", &ThreadReader::links, "u : URLの一覧\n"},
+    {"ngi", &ThreadReader::ng_id, "ngi N : NのIDをNGに追加\n"},
+    {"ngn", &ThreadReader::ng_name, "ngn N : Nの名前をNGに追加\n"},
+    {"ngw", &ThreadReader::ng_word, "ngw 文字列 : 文字列をNGワードに追加\n"},
+    {"f", &ThreadReader::favourite, "f : お気に入りに追加/削除\n"},
+    {"t", &ThreadReader::successor, "t : 次スレ候補\n"},
+    {"?", &ThreadReader::help, "? : このヘルプ\n"},
 };
+const CommandTable<ThreadReader::Action> ThreadReader::kCommands{ThreadReader::kRows};
 
 }  // namespace
 

@@ -285,6 +285,21 @@ TEST_F(E2eThreads, RulesAddedAtThePromptHideAtOnceAndAfterARestart) {
     EXPECT_EQ(restarted.out.find("ng.txt"), std::string::npos) << "no line of ng.txt is unreadable";
 }
 
+// ? at a list's prompt prints the pager's commands, the list's own and how
+// to leave, then the same prompt again.
+TEST_F(E2eThreads, QuestionMarkPrintsEachListsCommands) {
+    ZuboRun r = run("?\n1\n?\ne\ne\n");
+    const std::string pager = "数値 : その番号を開く\nj[数値] : その番号へジャンプ\ns文字列 : 検索\nEnter : 次のページ\n"
+                              "? : このヘルプ\n";
+    const std::string prompt = thread_prompt(45);
+    EXPECT_EQ(r.out, board_list_page(boards_) + sjis(pager + "f : お気に入り\nh : 履歴\ne : 終わり\n") +
+                         board_list_page(boards_).substr(board_list_page(boards_).rfind("\n") + 1) +
+                         board_opened(1, sjis("ニュース速報")) + entries(titles_, 1, 20) + prompt +
+                         sjis(pager + "o[m/n/c/u/o] : 並べ替え (m:勢い n:新しい順 c:レス数 u:未読 o:元の順)\n"
+                                      "e : 板一覧に戻る\n") +
+                         prompt + board_list_page(boards_) + leaving());
+}
+
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
     const std::vector<std::string> later = numbered_titles("新しいスレッド", 45);
     std::atomic<int> visits{0};
