@@ -1,8 +1,6 @@
 #include "text/sjis.h"
 
-#include <iconv.h>
-
-#include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "text/char_refs.h"
@@ -11,63 +9,20 @@
 namespace zubo::sjis {
 namespace {
 
-// One conversion descriptor per direction, opened on first use and kept
-// for the run.
-class Converter {
-public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~Converter() {
-        if (ok()) iconv_close(cd_);
-    }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts size bytes; on an unconvertible or incomplete sequence either
-    // gives up (strict) or writes '?' and skips one byte.
-    const char* run(const char* in, std::size_t size, std::size_t* size_out, bool strict) {
-        static const char kEmpty[] = "";
-        *size_out = 0;
-        // Room for any growth: UTF-8 to CP932 never grows but by a '?' per byte.
-        std::size_t cap = size * 3 + 1;
-        char* out = gc::alloc_bytes(cap);
-        if (!out || !ok()) return strict ? nullptr : kEmpty;
-
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        char* src = const_cast<char*>(in);
-        std::size_t src_left = size;
-        char* dst = out;
-        std::size_t dst_left = cap - 1;
-        while (src_left > 0) {
-            if (iconv(cd_, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1)) break;
-            if (errno == E2BIG || strict) return strict ? nullptr : finish(out, dst, size_out);
-            *dst++ = '?';
-            --dst_left;
-            ++src;
-            --src_left;
-            iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        }
-        return finish(out, dst, size_out);
-    }
-
-private:
-    static const char* finish(char* out, char* end, std::size_t* size_out) {
-        *end = '\0';
-        *size_out = static_cast<std::size_t>(end - out);
-        return out;
-    }
-
-    iconv_t cd_;
-};
-
 // The UTF-8 bytes of one CP932 character; size 0 where there is none.
 struct Utf8Char {
     unsigned char size;
     unsigned char bytes[3];
 };
 
+// Both tables are made at build time from iconv's CP932 (make_cp932), so
+// zubo converts as iconv does without opening it: kSingle and kDouble, CP932
+// to UTF-8; kFromUnicode, each code point of the Basic Multilingual Plane
+// to its CP932 bytes.
 #include "text/cp932_to_utf8.inc"
+#include "text/unicode_to_cp932.inc"
+
+const char kEmpty[] = "";
 
 // The character at in[i], or null when none starts there; *used is its
 // size in bytes.
@@ -81,12 +36,15 @@ const Utf8Char* char_at(const unsigned char* in, std::size_t size, std::size_t i
     return c->size != 0 ? c : nullptr;
 }
 
-// CP932 to UTF-8 by the table made from iconv's mapping at build time: the
-// console converts every line it writes, and the table takes a fraction of
-// iconv's time. A byte that starts no character becomes '?' (or, strict,
-// fails the whole), as iconv's conversion did.
+const char* finish(char* out, char* end, std::size_t* size_out) {
+    *end = '\0';
+    *size_out = static_cast<std::size_t>(end - out);
+    return out;
+}
+
+// A byte that starts no character becomes '?' (or, strict, fails the
+// whole), as iconv's conversion did.
 const char* table_to_utf8(const char* cp932, std::size_t size, std::size_t* size_out, bool strict) {
-    static const char kEmpty[] = "";
     *size_out = 0;
     char* out = gc::alloc_bytes(size * 3 + 1);
     if (!out) return strict ? nullptr : kEmpty;
@@ -109,14 +67,61 @@ const char* table_to_utf8(const char* cp932, std::size_t size, std::size_t* size
         dst += c->size;
         i += used;
     }
-    *dst = '\0';
-    *size_out = static_cast<std::size_t>(dst - out);
-    return out;
+    return finish(out, dst, size_out);
 }
 
-Converter& from_utf8_converter() {
-    static Converter converter("CP932", "UTF-8");
-    return converter;
+// The code point of the UTF-8 sequence at in[i] (its size in *used), or -1
+// when none starts there: a stray or missing continuation, an overlong
+// form, a surrogate, a value past U+10FFFF.
+long decode_utf8(const unsigned char* in, std::size_t size, std::size_t i, std::size_t* used) {
+    const unsigned char c = in[i];
+    const std::size_t length = c < 0xc2 ? 0 : c < 0xe0 ? 2 : c < 0xf0 ? 3 : c < 0xf5 ? 4 : 0;
+    if (length == 0 || i + length > size) return -1;
+    long code = c & (0xff >> (length + 1));
+    for (std::size_t k = 1; k < length; ++k) {
+        if ((in[i + k] & 0xc0) != 0x80) return -1;
+        code = code << 6 | (in[i + k] & 0x3f);
+    }
+    const long least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return -1;
+    *used = length;
+    return code;
+}
+
+// Writes the CP932 bytes of a code point; false when CP932 has none.
+bool put_cp932(long code, char** dst) {
+    const std::uint16_t bytes = code < 0x10000 ? kFromUnicode[code] : 0;
+    if (bytes == 0) return false;
+    if (bytes > 0xff) *(*dst)++ = static_cast<char>(bytes >> 8);
+    *(*dst)++ = static_cast<char>(bytes & 0xff);
+    return true;
+}
+
+// A sequence that isn't UTF-8, or a character CP932 lacks, becomes a '?'
+// for each of its bytes (or, strict, fails the whole), as iconv's
+// conversion did.
+const char* table_from_utf8(const char* utf8, std::size_t size, std::size_t* size_out, bool strict) {
+    *size_out = 0;
+    char* out = gc::alloc_bytes(size + 1);
+    if (!out) return strict ? nullptr : kEmpty;
+    const auto* in = reinterpret_cast<const unsigned char*>(utf8);
+    char* dst = out;
+    for (std::size_t i = 0; i < size;) {
+        if (in[i] < 0x80) {
+            *dst++ = static_cast<char>(in[i++]);
+            continue;
+        }
+        std::size_t used = 1;
+        const long code = decode_utf8(in, size, i, &used);
+        if (code >= 0 && put_cp932(code, &dst)) {
+            i += used;
+            continue;
+        }
+        if (strict) return nullptr;
+        *dst++ = '?';
+        ++i;
+    }
+    return finish(out, dst, size_out);
 }
 
 }  // namespace
@@ -126,11 +131,11 @@ const char* to_utf8(const char* cp932, std::size_t size, std::size_t* size_out) 
 }
 
 const char* from_utf8(const char* utf8, std::size_t size, std::size_t* size_out) {
-    return from_utf8_converter().run(utf8, size, size_out, false);
+    return table_from_utf8(utf8, size, size_out, false);
 }
 
 const char* from_utf8_strict(const char* utf8, std::size_t size, std::size_t* size_out) {
-    return from_utf8_converter().run(utf8, size, size_out, true);
+    return table_from_utf8(utf8, size, size_out, true);
 }
 
 const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* size_out) {
@@ -138,8 +143,11 @@ const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* siz
 }
 
 const char* from_code_point(char32_t code_point, std::size_t* size_out) {
-    char utf8[4];
-    return from_utf8_strict(utf8, encode_utf8(code_point, utf8), size_out);
+    char bytes[2];
+    char* end = bytes;
+    if (code_point >= 0x10000 || !put_cp932(static_cast<long>(code_point), &end)) return nullptr;
+    *size_out = static_cast<std::size_t>(end - bytes);
+    return gc::copy_bytes(bytes, *size_out);
 }
 
 }  // namespace zubo::sjis

@@ -1,7 +1,8 @@
 #pragma once
-// Conversion between CP932 and UTF-8: the program's one iconv wrapper. In
-// the lenient forms, bytes that don't convert become '?', so the output goes
-// on and nothing after them is lost.
+// Conversion between CP932 and UTF-8, by tables made at build time from
+// iconv's CP932, converting as iconv does. In the lenient forms, bytes that
+// don't convert become '?', so the output goes on and nothing after them is
+// lost.
 
 #include <cstddef>
 
@@ -17,8 +18,8 @@ const char* from_utf8(const char* utf8, std::size_t size, std::size_t* size_out)
 const char* from_utf8_strict(const char* utf8, std::size_t size, std::size_t* size_out);
 const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* size_out);
 
-// The CP932 bytes of one Unicode scalar value, as iconv knows them; nullptr
-// when CP932 has no form for it.
+// The CP932 bytes of one Unicode scalar value; nullptr when CP932 has no
+// form for it.
 const char* from_code_point(char32_t code_point, std::size_t* size_out);
 
 }  // namespace zubo::sjis

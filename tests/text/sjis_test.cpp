@@ -1,5 +1,7 @@
 #include "text/sjis.h"
 
+#include "text/char_refs.h"
+
 #include <gtest/gtest.h>
 #include <iconv.h>
 
@@ -46,7 +48,51 @@ TEST(Sjis, TableToUtf8IsIconvsMapping) {
     }
 }
 
+std::string iconv_from_utf8(const std::string& utf8) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    std::string out(utf8.size() + 4, '\0');
+    char* src = const_cast<char*>(utf8.data());
+    std::size_t src_left = utf8.size();
+    char* dst = out.data();
+    std::size_t dst_left = out.size();
+    const bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1);
+    iconv_close(cd);
+    return ok ? out.substr(0, out.size() - dst_left) : "";
+}
+
+std::string converted_back(const std::string& utf8, bool strict) {
+    std::size_t size = 0;
+    const char* out = strict ? sjis::from_utf8_strict(utf8.data(), utf8.size(), &size)
+                             : sjis::from_utf8(utf8.data(), utf8.size(), &size);
+    return out ? std::string(out, size) : "(none)";
+}
+
+// The table back says what iconv says for every code point of the Basic
+// Multilingual Plane, and for every one a reference may name.
+TEST(Sjis, TableFromUnicodeIsIconvsMapping) {
+    for (char32_t c = 0x80; c < 0x10000; ++c) {
+        if (c >= 0xd800 && c <= 0xdfff) continue;
+        char utf8[4];
+        const std::string text = "a" + std::string(utf8, encode_utf8(c, utf8)) + "z";
+        const std::string expected = iconv_from_utf8(text);
+        std::size_t size = 0;
+        const char* one = sjis::from_code_point(c, &size);
+        if (!expected.empty()) {
+            ASSERT_EQ(converted_back(text, true), expected) << std::hex << c;
+            ASSERT_EQ(one ? std::string(one, size) : "", expected.substr(1, expected.size() - 2)) << std::hex << c;
+        } else {
+            ASSERT_EQ(converted_back(text, true), "(none)") << std::hex << c;
+            ASSERT_EQ(one, nullptr) << std::hex << c;
+        }
+    }
+}
+
 TEST(Sjis, LenientConversionMarksEachByteThatStartsNoCharacter) {
+    // Back: a character CP932 lacks, and bytes that are no UTF-8.
+    EXPECT_EQ(converted_back("a\xf0\x9f\x98\x80z", false), "a????z");
+    EXPECT_EQ(converted_back("\xe3\x81", false), "??");            // cut short
+    EXPECT_EQ(converted_back("\xc0\xaf\xed\xa0\x80", false), "?????");  // overlong, a surrogate
+    EXPECT_EQ(converted_back("\xe3\x81\x82", false), "\x82\xa0");
     EXPECT_EQ(converted("a\x82", false), "a?");               // a lead byte at the end
     EXPECT_EQ(converted("\x82\x20" "b", false), "? b");       // a lead byte before no trail
     EXPECT_EQ(converted("\xff\x82\xa0", false), "?\xe3\x81\x82");

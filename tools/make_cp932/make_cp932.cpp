@@ -6,7 +6,9 @@
 //   form doesn't read back as the same text, fails the build;
 // - the table from CP932 to UTF-8 that the console's UTF-8 mode converts
 //   every line with: each single byte and each lead and trail pair that
-//   iconv converts, with its UTF-8 bytes.
+//   iconv converts, with its UTF-8 bytes;
+// - the table back, from each code point of the Basic Multilingual Plane to
+//   its CP932 bytes (CP932 has nothing above it).
 
 #include <iconv.h>
 
@@ -125,11 +127,43 @@ bool write_table(const char* path, Converter& to_utf8) {
     return write_file(path, text + "};\n");
 }
 
+// kFromUnicode[65536]: each code point's CP932 bytes as iconv gives them,
+// 0 where CP932 has none, a byte below 0x100 alone, two bytes as lead * 256
+// + trail. ASCII must map to itself.
+bool write_reverse_table(const char* path, Converter& to_cp932) {
+    std::string text = "// Made by make_cp932 from iconv's CP932: do not edit.\n";
+    text += "constexpr std::uint16_t kFromUnicode[65536] = {\n";
+    for (unsigned c = 0; c < 0x10000; ++c) {
+        unsigned value = 0;
+        std::string utf8, cp932;
+        if (c < 0xd800 || c > 0xdfff) {
+            if (c < 0x80) {
+                utf8 = std::string(1, static_cast<char>(c));
+            } else if (c < 0x800) {
+                utf8 = {static_cast<char>(0xc0 | c >> 6), static_cast<char>(0x80 | (c & 0x3f))};
+            } else {
+                utf8 = {static_cast<char>(0xe0 | c >> 12), static_cast<char>(0x80 | ((c >> 6) & 0x3f)),
+                        static_cast<char>(0x80 | (c & 0x3f))};
+            }
+            if (to_cp932.run(utf8, &cp932) && (cp932.size() == 1 || cp932.size() == 2)) {
+                value = cp932.size() == 1 ? static_cast<unsigned char>(cp932[0])
+                                          : static_cast<unsigned char>(cp932[0]) << 8 | static_cast<unsigned char>(cp932[1]);
+            }
+        }
+        if (c < 0x80 && value != c) {
+            std::fprintf(stderr, "make_cp932: U+%04X is not its ASCII byte in CP932\n", c);
+            return false;
+        }
+        text += std::to_string(value) + (c % 16 == 15 ? ",\n" : ",");
+    }
+    return write_file(path, text + "};\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: make_cp932 MESSAGES_OUTPUT TABLE_OUTPUT\n");
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: make_cp932 MESSAGES_OUTPUT TO_UTF8_TABLE FROM_UNICODE_TABLE\n");
         return 2;
     }
     Converter to_cp932("CP932", "UTF-8");
@@ -147,5 +181,5 @@ int main(int argc, char** argv) {
         }
         text += "ZUBO_MESSAGE_CP932(" + std::string(s.name) + ", " + literal(cp932) + ")\n";
     }
-    return write_file(argv[1], text) && write_table(argv[2], back) ? 0 : 1;
+    return write_file(argv[1], text) && write_table(argv[2], back) && write_reverse_table(argv[3], to_cp932) ? 0 : 1;
 }
