@@ -11,5 +11,8 @@ inline constexpr char kNgWordFile[] = "ngword.txt";
 // The user's NG rules, one a line (kind and pattern); zubo appends to it
 // from the thread prompt.
 inline constexpr char kNgRulesFile[] = "ng.txt";
+// What compiling ng.txt's regular expressions found, kept for the next
+// start beside the bytes it was found for; zubo's own, made again at will.
+inline constexpr char kNgRulesCompiledFile[] = ".ng.txt.compiled";
 
 }  // namespace zubo

@@ -102,6 +102,23 @@ void sync_directory_of(const char* path) {
     close(fd);
 }
 
+// Writes the file anew beside path and renames it into place, so path is
+// the old file or the new one, whole; with sync, on the disk before the
+// rename, and the rename too.
+bool write_whole_file(const char* path, const std::string& bytes, mode_t mode, bool sync) {
+    std::string temp = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    bool written = fchmod(fd, mode) == 0 && write_all(fd, bytes) && (!sync || fsync(fd) == 0);
+    written = close(fd) == 0 && written;
+    if (written && std::rename(temp.c_str(), path) == 0) {
+        if (sync) sync_directory_of(path);
+        return true;
+    }
+    unlink(temp.c_str());
+    return false;
+}
+
 }  // namespace
 
 // The regexes of a kind twice: as the filter that checks each and tells
@@ -140,18 +157,110 @@ NgRules NgRules::read(const char* path, bool utf8_file, std::vector<int>* bad_li
     return parse(bytes, utf8_file, bad_lines);
 }
 
-NgRules NgRules::parse(std::string_view bytes, bool utf8_file, std::vector<int>* bad_lines) {
+NgRules NgRules::parse(std::string_view bytes, bool utf8_file, std::vector<int>* bad_lines, const char* kept_path) {
     NgRules rules;
+    Compiled kept;
+    const bool known = kept_path && read_compiled(kept_path, bytes, utf8_file, &kept);
+    if (known) rules.known_ = &kept;
     std::string_view rest = bytes;
     for (int number = 1; !rest.empty(); ++number) {
         std::size_t end = rest.find('\n');
         std::string_view line = rest.substr(0, end);
         rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        rules.line_number_ = number;
         if (!rules.read_line(line, utf8_file) && bad_lines) bad_lines->push_back(number);
     }
     rules.compile();
+    if (kept_path && !known && rules.has_regexes()) keep_compiled(kept_path, bytes, utf8_file, rules.found_);
+    rules.known_ = nullptr;
+    rules.found_ = Compiled();
     return rules;
+}
+
+namespace {
+
+// The kept compilation's file: a first line naming its form, the encoding's
+// flag, the rules file's bytes (their size, then themselves), the refused
+// lines, then per kind the prefilter's flag and its strings, each with its
+// size. Anything else, or other bytes, and the rules are compiled anew.
+constexpr std::string_view kKeptForm = "zubo ng.txt compiled 1\n";
+
+bool read_number(std::string_view* text, long long* number) {
+    std::size_t end = text->find_first_of(" \n");
+    if (end == 0 || end == std::string_view::npos) return false;
+    long long value = 0;
+    for (char c : text->substr(0, end)) {
+        if (c < '0' || c > '9' || value > (1LL << 40)) return false;
+        value = value * 10 + (c - '0');
+    }
+    *number = value;
+    text->remove_prefix(end + 1);
+    return true;
+}
+
+bool read_sized(std::string_view* text, std::string_view* bytes) {
+    long long size = 0;
+    if (!read_number(text, &size) || static_cast<std::size_t>(size) > text->size()) return false;
+    *bytes = text->substr(0, static_cast<std::size_t>(size));
+    text->remove_prefix(static_cast<std::size_t>(size));
+    return true;
+}
+
+void append_sized(std::string* out, std::string_view bytes) {
+    *out += std::to_string(bytes.size()) + ' ';
+    *out += bytes;
+}
+
+}  // namespace
+
+bool NgRules::read_compiled(const char* path, std::string_view bytes, bool utf8_file, Compiled* compiled) {
+    std::string file;
+    bool missing = false;
+    if (!read_whole_file(path, &file, &missing)) return false;
+    std::string_view text = file;
+    std::string_view rules;
+    if (text.substr(0, kKeptForm.size()) != kKeptForm) return false;
+    text.remove_prefix(kKeptForm.size());
+    if (text.substr(0, 2) != (utf8_file ? "u\n" : "s\n")) return false;
+    text.remove_prefix(2);
+    if (!read_sized(&text, &rules) || rules != bytes) return false;
+    long long count = 0;
+    if (!read_number(&text, &count) || count > static_cast<long long>(bytes.size())) return false;
+    for (long long i = 0; i < count; ++i) {
+        long long line = 0;
+        if (!read_number(&text, &line)) return false;
+        compiled->refused_lines.push_back(static_cast<int>(line));
+    }
+    for (int kind = 0; kind < kKindCount; ++kind) {
+        long long prefilter = 0, atoms = 0;
+        if (!read_number(&text, &prefilter) || !read_number(&text, &atoms) || atoms > static_cast<long long>(file.size())) {
+            return false;
+        }
+        compiled->prefilter[static_cast<std::size_t>(kind)] = prefilter == 1;
+        for (long long i = 0; i < atoms; ++i) {
+            std::string_view atom;
+            if (!read_sized(&text, &atom)) return false;
+            compiled->atoms[static_cast<std::size_t>(kind)].emplace_back(atom);
+        }
+    }
+    return text == "\n";
+}
+
+void NgRules::keep_compiled(const char* path, std::string_view bytes, bool utf8_file, const Compiled& compiled) {
+    std::string text(kKeptForm);
+    text += utf8_file ? "u\n" : "s\n";
+    append_sized(&text, bytes);
+    text += std::to_string(compiled.refused_lines.size()) + ' ';
+    for (int line : compiled.refused_lines) text += std::to_string(line) + ' ';
+    for (int kind = 0; kind < kKindCount; ++kind) {
+        const auto& atoms = compiled.atoms[static_cast<std::size_t>(kind)];
+        text += std::string(compiled.prefilter[static_cast<std::size_t>(kind)] ? "1 " : "0 ") +
+                std::to_string(atoms.size()) + ' ';
+        for (const std::string& atom : atoms) append_sized(&text, atom);
+    }
+    // Only speed hangs on it: a home that takes no file compiles each time.
+    write_whole_file(path, text + "\n", 0600, false);
 }
 
 // Takes one line of the file; false when it can't be read.
@@ -218,8 +327,13 @@ bool NgRules::add_regex(Kind kind, const std::string& utf8, bool fold) {
     // The flag is set at the front, so it holds for the whole pattern and
     // the pattern can't close a group around it.
     std::string pattern = fold ? "(?i)" + utf8 : utf8;
-    int id = 0;
-    if (regexes->filter.Add(pattern, regexes->options, &id) != RE2::NoError) return false;
+    const std::vector<int>& refused = known_ ? known_->refused_lines : found_.refused_lines;
+    if (known_) {
+        if (std::find(refused.begin(), refused.end(), line_number_) != refused.end()) return false;
+    } else if (int id = 0; regexes->filter.Add(pattern, regexes->options, &id) != RE2::NoError) {
+        found_.refused_lines.push_back(line_number_);
+        return false;
+    }
     regexes->patterns.push_back(std::move(pattern));
     ++rule_count_;
     return true;
@@ -231,7 +345,9 @@ void NgRules::compile() {
         // A kind whose every expression was refused has none: RE2 would
         // complain on the terminal of a filter compiled empty.
         if (rules.regexes && rules.regexes->patterns.empty()) rules.regexes.reset();
-        if (rules.regexes) compile_prefilter(rules);
+    }
+    for (int kind = 0; kind < kKindCount; ++kind) {
+        if (kinds_[kind].regexes) compile_prefilter(static_cast<Kind>(kind));
     }
 }
 
@@ -260,20 +376,36 @@ bool atom_is_folded_alike(const std::string& atom) {
     return true;
 }
 
-void NgRules::compile_prefilter(KindRules& rules) {
+void NgRules::compile_prefilter(Kind kind) {
+    KindRules& rules = kinds_[kind];
+    const auto k = static_cast<std::size_t>(kind);
+    if (known_) {
+        for (const std::string& atom : known_->atoms[k]) rules.regex_atoms.add(atom.data(), atom.size());
+        rules.prefilter = known_->prefilter[k];
+        return;
+    }
     re2::FilteredRE2& filter = rules.regexes->filter;
     std::vector<std::string> atoms;
     filter.Compile(&atoms);
     std::vector<int> unfiltered;
     filter.AllPotentials({}, &unfiltered);
     if (atoms.empty() || !unfiltered.empty()) return;
+    std::vector<std::string> cp932_atoms;
     for (const std::string& atom : atoms) {
         std::size_t size = 0;
         const char* cp932 = atom_is_folded_alike(atom) ? sjis::from_utf8_strict(atom.data(), atom.size(), &size) : nullptr;
         if (!cp932) return;
-        rules.regex_atoms.add(cp932, size);
+        cp932_atoms.emplace_back(cp932, size);
     }
+    for (const std::string& atom : cp932_atoms) rules.regex_atoms.add(atom.data(), atom.size());
     rules.prefilter = true;
+    found_.prefilter[k] = true;
+    found_.atoms[k] = std::move(cp932_atoms);
+}
+
+bool NgRules::has_regexes() const {
+    return !found_.refused_lines.empty() ||
+           std::any_of(kinds_.begin(), kinds_.end(), [](const KindRules& k) { return k.regexes != nullptr; });
 }
 
 bool NgRules::has_title_rules() const {
@@ -282,6 +414,8 @@ bool NgRules::has_title_rules() const {
 
 bool NgRules::matches_post(const NgPostFields& post) {
     if (rule_count_ == 0) return false;
+    // The next post may come in the same buffers.
+    shown_ = {};
     auto field = [](const char* text) { return text ? text : ""; };
     const char* id = id_token(field(post.id));
     if (!ids_.empty() && id_matches(id)) return true;
@@ -291,18 +425,29 @@ bool NgRules::matches_post(const NgPostFields& post) {
            regex_matches(kWord, field(post.raw_line));
 }
 
-bool NgRules::matches_title(const char* title) { return field_matches(kTitle, title ? title : ""); }
+bool NgRules::matches_title(const char* title) {
+    shown_ = {};
+    return field_matches(kTitle, title ? title : "");
+}
 
 bool NgRules::id_matches(const char* id) {
     return std::binary_search(ids_.begin(), ids_.end(), std::string_view(id));
 }
 
 // The substring and regex rules of a decoded field.
+// A field's CP932 text as the rules compare it; the words and the regular
+// expressions of a kind ask for the same one, made once per post.
+const char* NgRules::shown_text(const char* field, bool fold, bool decode) {
+    if (field == shown_.field && fold == shown_.fold && decode == shown_.decode) return shown_.text;
+    shown_ = {field, fold, decode, decoded_cp932(field, fold, &cp932_text_, decode)};
+    return shown_.text;
+}
+
 bool NgRules::field_matches(Kind kind, const char* field) {
     KindRules& rules = kinds_[kind];
     if (!rules.words.empty()) {
         bool fold = kind == kName || kind == kBody;
-        if (rules.words.found_in(decoded_cp932(field, fold, &cp932_text_))) return true;
+        if (rules.words.found_in(shown_text(field, fold, true))) return true;
     }
     return regex_matches(kind, field);
 }
@@ -310,7 +455,7 @@ bool NgRules::field_matches(Kind kind, const char* field) {
 bool NgRules::regex_matches(Kind kind, const char* field) {
     KindRules& rules = kinds_[kind];
     if (!rules.regexes) return false;
-    if (rules.prefilter && !rules.regex_atoms.found_in(decoded_cp932(field, true, &cp932_text_, kind != kWord))) {
+    if (rules.prefilter && !rules.regex_atoms.found_in(shown_text(field, true, kind != kWord))) {
         return false;
     }
     // The raw line is matched as it is written; the other fields decoded.
@@ -327,22 +472,10 @@ bool append_ng_rule(const char* path, const char* line_in_file_encoding) {
     if (!read_whole_file(path, &bytes, &missing) && !missing) return false;
     if (!bytes.empty() && bytes.back() != '\n') bytes += '\n';
     bytes += line + '\n';
-
     struct stat old_file;
-    mode_t mode = stat(path, &old_file) == 0 ? (old_file.st_mode & 07777) : 0644;
-    std::string temp = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(temp.data());
-    if (fd < 0) return false;
     // The user's own file: on the disk whole before it takes the old one's
     // place, so a crash leaves the old rules or the new ones.
-    bool written = fchmod(fd, mode) == 0 && write_all(fd, bytes) && fsync(fd) == 0;
-    written = close(fd) == 0 && written;
-    if (written && std::rename(temp.c_str(), path) == 0) {
-        sync_directory_of(path);
-        return true;
-    }
-    unlink(temp.c_str());
-    return false;
+    return write_whole_file(path, bytes, stat(path, &old_file) == 0 ? (old_file.st_mode & 07777) : 0644, true);
 }
 
 NgRules& read_ng_rules_file() {
@@ -355,7 +488,8 @@ NgRules& read_ng_rules_file() {
     bytes += console::utf8() ? 'u' : 's';
     if (read_from == bytes) return rules;
     std::vector<int> bad_lines;
-    rules = NgRules::parse(std::string_view(bytes).substr(0, bytes.size() - 1), console::utf8(), &bad_lines);
+    rules = NgRules::parse(std::string_view(bytes).substr(0, bytes.size() - 1), console::utf8(), &bad_lines,
+                           kNgRulesCompiledFile);
     read_from = std::move(bytes);
     if (!reported) {
         for (int line : bad_lines) console::print(messages::ng_rules_bad_line, line);

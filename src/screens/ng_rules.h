@@ -42,7 +42,12 @@ public:
     // read are added to *bad_lines when it is given.
     static NgRules read(const char* path, bool utf8_file, std::vector<int>* bad_lines);
     // The same for the file's bytes.
-    static NgRules parse(std::string_view bytes, bool utf8_file, std::vector<int>* bad_lines);
+    // With kept_path, what compiling the regular expressions found is kept
+    // in that file, beside the bytes it was found for, and taken from it
+    // while the bytes are the same to the last one: a start then compiles
+    // no expression until a field holds one of the strings it needs.
+    static NgRules parse(std::string_view bytes, bool utf8_file, std::vector<int>* bad_lines,
+                         const char* kept_path = nullptr);
 
     // Whether any word, name, mail, id or body rule matches the post.
     bool matches_post(const NgPostFields& post);
@@ -78,8 +83,27 @@ private:
     bool add_substring(Kind kind, std::string_view cp932);
     bool add_regex(Kind kind, const std::string& utf8, bool fold);
     void compile();
-    void compile_prefilter(KindRules& rules);
+    void compile_prefilter(Kind kind);
 
+    // What compiling the regular expressions found: the lines RE2 refused
+    // and, per kind, the strings one of which every match needs.
+    struct Compiled {
+        std::vector<int> refused_lines;
+        std::array<std::vector<std::string>, kKindCount> atoms;  // CP932
+        std::array<bool, kKindCount> prefilter = {};
+    };
+    // Whether any line was a regular expression, read or refused.
+    bool has_regexes() const;
+    static bool read_compiled(const char* path, std::string_view bytes, bool utf8_file, Compiled* compiled);
+    static void keep_compiled(const char* path, std::string_view bytes, bool utf8_file, const Compiled& compiled);
+
+    // While the rules are parsed: the line being read, what a kept
+    // compilation says (null: compile), and what this one finds.
+    int line_number_ = 0;
+    const Compiled* known_ = nullptr;
+    Compiled found_;
+
+    const char* shown_text(const char* field, bool fold, bool decode);
     bool field_matches(Kind kind, const char* field);
     bool id_matches(const char* id);
     bool regex_matches(Kind kind, const char* field);
@@ -92,6 +116,13 @@ private:
     // Reused for every field, so a post costs no allocation once they grew.
     std::string cp932_text_;
     std::string utf8_text_;
+    // The last field shown_text made, and how: valid within one post.
+    struct Shown {
+        const char* field = nullptr;
+        bool fold = false;
+        bool decode = false;
+        const char* text = nullptr;
+    } shown_;
 };
 
 // Adds one line (in the file's encoding, no newline) to the rules file at

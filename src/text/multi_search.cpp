@@ -85,7 +85,8 @@ void MultiSearch::link_failures() {
     auto* fail = reinterpret_cast<std::int32_t*>(gc::alloc_bytes(sizeof(std::int32_t) * static_cast<std::size_t>(nodes_)));
     bool* match = reinterpret_cast<bool*>(gc::alloc_bytes(static_cast<std::size_t>(nodes_)));
     auto* root_moves = reinterpret_cast<std::int32_t*>(gc::alloc_bytes(sizeof(std::int32_t) * 256));
-    if (!queue || !fail || !match || !root_moves) return;
+    auto* pair_starts = reinterpret_cast<std::uint64_t*>(gc::alloc_bytes(kPairWords * sizeof(std::uint64_t)));
+    if (!queue || !fail || !match || !root_moves || !pair_starts) return;
 
     fail[kRoot] = kRoot;
     match[kRoot] = false;
@@ -114,10 +115,39 @@ void MultiSearch::link_failures() {
         if (starts_[byte] && start_count++ == 0) only_start_ = byte;
     }
     if (start_count != 1) only_start_ = -1;
+    // The first two bytes of every word: a text position whose pair is none
+    // of these starts no word, and the root skips it.
+    std::memset(pair_starts, 0, kPairWords * sizeof(std::uint64_t));
+    for (std::int32_t first_edge = first_edge_[kRoot]; first_edge != kNone; first_edge = edges_[first_edge].next) {
+        const unsigned first = edges_[first_edge].byte;
+        for (std::int32_t e = first_edge_[edges_[first_edge].target]; e != kNone; e = edges_[e].next) {
+            const unsigned pair = first << 8 | edges_[e].byte;
+            pair_starts[pair / 64] |= std::uint64_t{1} << (pair % 64);
+        }
+    }
+    pair_starts_ = pair_starts;
     fail_ = fail;
     match_ = match;
     root_moves_ = root_moves;
     linked_ = true;
+}
+
+// From the root, the first position from p on where a word may start: its
+// byte starts a word, and either a word of that one byte ends there or its
+// pair of bytes starts one. Null at the text's end.
+const unsigned char* MultiSearch::next_start(const unsigned char* p) const {
+    for (;; ++p) {
+        // Bytes that start no word leave the root where it is.
+        if (only_start_ >= 0) {
+            p = reinterpret_cast<const unsigned char*>(std::strchr(reinterpret_cast<const char*>(p), only_start_));
+            if (!p) return nullptr;
+        } else {
+            while (*p && !starts_[*p]) ++p;
+            if (!*p) return nullptr;
+        }
+        const unsigned pair = unsigned{p[0]} << 8 | p[1];
+        if (match_[root_moves_[*p]] || (pair_starts_[pair / 64] >> (pair % 64) & 1)) return p;
+    }
 }
 
 bool MultiSearch::found_in(const char* text) {
@@ -128,16 +158,7 @@ bool MultiSearch::found_in(const char* text) {
 
     std::int32_t state = kRoot;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (state == kRoot) {
-            // Bytes that start no word leave the root where it is.
-            if (only_start_ >= 0) {
-                p = reinterpret_cast<const unsigned char*>(std::strchr(reinterpret_cast<const char*>(p), only_start_));
-                if (!p) return false;
-            } else {
-                while (*p && !starts_[*p]) ++p;
-                if (!*p) return false;
-            }
-        }
+        if (state == kRoot && !(p = next_start(p))) return false;
         for (;;) {
             if (state == kRoot) {
                 state = root_moves_[*p];

@@ -36,6 +36,7 @@ private:
     std::int32_t add_node();
     void add_edge(std::int32_t node, unsigned char byte, std::int32_t target);
     void link_failures();
+    const unsigned char* next_start(const unsigned char* p) const;
 
     // Nodes: first_edge_, ends_, fail_ and match_ are parallel arrays; node
     // 0 is the root. The root's moves are also kept as a full table, as
@@ -50,6 +51,9 @@ private:
     std::int32_t edge_count_ = 0;
     std::int32_t edge_room_ = 0;
     std::int32_t* root_moves_ = nullptr;  // 256 entries once linked
+    // A bit for each pair of bytes that starts a word, once linked.
+    static constexpr std::size_t kPairWords = 65536 / 64;
+    std::uint64_t* pair_starts_ = nullptr;
     // At the root, the text is skipped to the next byte that starts a word:
     // with strchr when only one byte does, else through this table.
     int only_start_ = -1;

@@ -98,6 +98,38 @@ TEST(NgRules, BadLinesAreNumberedAndSkipped) {
     EXPECT_TRUE(bad.empty());
 }
 
+// What compiling found is kept for the next start and taken only for the
+// same bytes: one byte changed (the same length) and the rules are the new
+// ones, never the kept ones.
+TEST(NgRules, KeptCompilationServesOnlyTheSameBytes) {
+    test::TempDir dir;
+    const std::string kept = dir.file("kept");
+    const std::string before = "body /sp[a]m[0-9]/\nname /(/\nbody /ham/i\n";
+    const std::string after = "body /sp[a]m[0-9]/\nname /(/\nbody /jam/i\n";
+    const NgPostFields spam{"", "", "", "", "spam7"}, ham{"", "", "", "", "HAM"}, jam{"", "", "", "", "Jam"};
+    for (int run = 0; run < 2; ++run) {
+        std::vector<int> bad;
+        NgRules rules = NgRules::parse(before, false, &bad, kept.c_str());
+        EXPECT_EQ(bad, std::vector<int>{2}) << run;
+        EXPECT_TRUE(rules.matches_post(spam)) << run;
+        EXPECT_TRUE(rules.matches_post(ham)) << run;
+        EXPECT_FALSE(rules.matches_post(jam)) << run;
+        EXPECT_TRUE(test::file_exists(kept));
+    }
+    // The kept file is what the second start trusted: its strings decide.
+    std::string file = test::read_file(kept);
+    ASSERT_NE(file.find("5 spam7"), std::string::npos) << file;
+    for (std::size_t at; (at = file.find("5 spam")) != std::string::npos;) file.replace(at, 6, "5 zzzz");
+    test::write_file(kept, file);
+    EXPECT_FALSE(NgRules::parse(before, false, nullptr, kept.c_str()).matches_post(spam));
+    std::vector<int> bad;
+    NgRules changed = NgRules::parse(after, false, &bad, kept.c_str());
+    EXPECT_EQ(bad, std::vector<int>{2});
+    EXPECT_FALSE(changed.matches_post(ham));
+    EXPECT_TRUE(changed.matches_post(jam));
+    EXPECT_TRUE(changed.matches_post(spam));
+}
+
 TEST(NgRules, AppendedRuleKeepsTheFileAndTakesEffect) {
     struct Row {
         const char* old;  // null: no file yet

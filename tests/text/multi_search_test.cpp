@@ -40,6 +40,8 @@ TEST(MultiSearch, FindsWhatStrstrFinds) {
         {{"word"}, "wor", false},                   // the text ends inside a word
         {{"\x82\xa0", "\xa0"}, "x\x82\xa0y", true},  // bytes, not characters: a trail byte alone
         {{"b\xff"}, "ab\xff", true},                // bytes above 0x7f
+        {{"long", "x"}, "abcx", true},              // a word of one byte at the text's end
+        {{"ab", "cd"}, "xxa", false},               // the text ends after a pair's first byte
     };
     for (const Case& c : cases) {
         EXPECT_EQ(found(c.words, c.text), c.found) << c.text;
