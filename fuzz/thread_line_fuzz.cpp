@@ -15,10 +15,10 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/anchors.h"
+#include "documents/post_id.h"
 #include "fuzz_input.h"
 #include "screens/thread_view.h"
-#include "text/anchors.h"
-#include "text/post_id.h"
 #include "text/lines.h"
 
 using zubo::PostRecord;

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "screens/tables.h"
+#include "documents/tables.h"
 
 namespace zubo::store {
 class Database;

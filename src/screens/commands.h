@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "screens/tables.h"
+#include "documents/tables.h"
 #include "text/bytes.h"
 
 namespace zubo {

@@ -8,10 +8,10 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/thread_marks.h"
 #include "screens/download_report.h"
-#include "screens/ng_rules.h"
+#include "screens/ng_rules_report.h"
 #include "screens/pager.h"
-#include "screens/thread_marks.h"
 #include "screens/thread_view.h"
 #include "store/clock.h"
 #include "store/database.h"

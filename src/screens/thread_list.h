@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "screens/tables.h"
+#include "documents/tables.h"
 #include "text/lines.h"
 
 namespace zubo::store {

@@ -9,21 +9,22 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/anchors.h"
+#include "documents/ng_words.h"
+#include "documents/post_id.h"
+#include "documents/successors.h"
+#include "documents/thread_marks.h"
 #include "net/download.h"
 #include "screens/commands.h"
 #include "screens/download_report.h"
-#include "screens/ng_filter.h"
+#include "screens/ng_rules_report.h"
 #include "screens/thread_list.h"
-#include "screens/thread_marks.h"
 #include "screens/thread_reader.h"
 #include "store/clock.h"
 #include "store/database.h"
-#include "text/anchors.h"
 #include "text/bytes.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
-#include "text/post_id.h"
-#include "text/similarity.h"
 
 namespace zubo {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "documents/ng_rules.h"
+#include "documents/ng_words.h"
+#include "documents/post_table.h"
+#include "documents/tables.h"
 #include "net/download.h"
-#include "screens/ng_filter.h"
-#include "screens/ng_rules.h"
-#include "screens/post_table.h"
-#include "screens/tables.h"
 #include "store/home.h"
 
 namespace zubo::store {
