@@ -13,6 +13,7 @@
 #include "documents/ng_words.h"
 #include "documents/post_id.h"
 #include "documents/successors.h"
+#include "documents/thread_listing.h"
 #include "documents/thread_marks.h"
 #include "net/download.h"
 #include "screens/commands.h"
