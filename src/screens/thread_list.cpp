@@ -9,6 +9,7 @@
 #include "console/messages.h"
 #include "documents/thread_listing.h"
 #include "documents/thread_marks.h"
+#include "documents/thread_source.h"
 #include "screens/download_report.h"
 #include "screens/ng_rules_report.h"
 #include "screens/pager.h"
@@ -115,13 +116,9 @@ private:
 }  // namespace
 
 Document download_thread_list(const char* url, const std::string& name) {
-    const int unmade = make_directories(board_directory(name));
-    std::string path = thread_list_path(name);
-    DocumentRules rules{is_thread_list_document, true};
-    DownloadResult result = download_to_file(gc::concat(url, "subject.txt"), path.c_str(), rules, interactive_limits());
-    blame_directory(unmade, result);
+    DownloadResult result = update_thread_list_copy(url, name, interactive_limits());
     report_download(result, {messages::download_ok_dot, messages::failed_not_thread_list});
-    return {std::move(path), std::move(result.unsaved)};
+    return {thread_list_path(name), std::move(result.unsaved)};
 }
 
 void show_thread_list(const char* url, store::Database* state) {
