@@ -11,6 +11,7 @@
 #include "console/messages.h"
 #include "store/home.h"
 #include "support/console_capture.h"
+#include "support/documents.h"
 #include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
@@ -133,9 +134,7 @@ protected:
     }
 
     static std::string doc(int posts, const std::string& body = "b") {
-        std::string text;
-        for (int i = 1; i <= posts; ++i) text += "n" + std::to_string(i) + "<>m<>d<>" + body + "<>\n";
-        return text;
+        return test::thread_document(posts, [&](int n) { return test::DatFields{"n" + std::to_string(n), "m", "d", body}; });
     }
 
     static std::string posts(int from, int to, const std::string& body = "b") {
