@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
