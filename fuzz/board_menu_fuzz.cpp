@@ -3,8 +3,8 @@
 
 #include <vector>
 
+#include "documents/board_menu.h"
 #include "fuzz_input.h"
-#include "screens/board_list.h"
 
 using zubo::BoardRecord;
 

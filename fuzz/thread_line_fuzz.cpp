@@ -1,6 +1,6 @@
 // The thread-line pipeline over any bytes: the NG filter (with a real
 // ngword.txt), the splitter and the tag rendering, and the judge of the NG
-// rules, as load_thread runs them line by line; then each post as the
+// rules, as read_thread_posts runs them line by line; then each post as the
 // console prints it in both modes, with its character references decoded.
 // An input that holds a NUL byte gives the bytes before it as ng.txt (in
 // CP932 when the first byte is even, else in UTF-8) and the rest as the
@@ -15,10 +15,11 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/anchors.h"
+#include "documents/post_id.h"
+#include "documents/post_judge.h"
+#include "documents/thread_document.h"
 #include "fuzz_input.h"
-#include "screens/thread_view.h"
-#include "text/anchors.h"
-#include "text/post_id.h"
 #include "text/lines.h"
 
 using zubo::PostRecord;

@@ -3,8 +3,8 @@
 
 #include <vector>
 
+#include "documents/thread_listing.h"
 #include "fuzz_input.h"
-#include "screens/thread_list.h"
 
 using zubo::ThreadRecord;
 

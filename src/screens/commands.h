@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "console/console.h"
-#include "screens/tables.h"
+#include "documents/tables.h"
 #include "text/bytes.h"
 
 namespace zubo {

@@ -18,10 +18,6 @@ DownloadLimits interactive_limits() {
     return limits;
 }
 
-void blame_directory(int unmade, DownloadResult& result) {
-    if (unmade != 0 && result.failure == DownloadFailure::kLocalFile) result.save_error = unmade;
-}
-
 void report_download(const DownloadResult& result, const DownloadMessages& text) {
     // A Ctrl-C that came as the download ended was meant for it too.
     console::clear_interrupt();

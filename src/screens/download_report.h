@@ -19,11 +19,6 @@ struct DownloadMessages {
     const char* not_the_document;
 };
 
-// A copy whose directory could not be made failed to save for that reason
-// (unmade: an errno value, 0 when the directory is there), not for the
-// directory's absence.
-void blame_directory(int unmade, DownloadResult& result);
-
 // Prints the ok message when the download succeeded, else "失敗" and the
 // reason in parentheses, on the same line. A download given up by Ctrl-C
 // says so, and the interrupt is spent: zubo goes on.

@@ -9,9 +9,10 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/thread_marks.h"
+#include "documents/thread_source.h"
 #include "screens/download_report.h"
 #include "screens/pager.h"
-#include "screens/thread_marks.h"
 #include "screens/thread_view.h"
 #include "store/database.h"
 #include "store/home.h"

@@ -1,6 +1,5 @@
 #include "screens/thread_list.h"
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -8,10 +7,12 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/thread_listing.h"
+#include "documents/thread_marks.h"
+#include "documents/thread_source.h"
 #include "screens/download_report.h"
-#include "screens/ng_rules.h"
+#include "screens/ng_rules_report.h"
 #include "screens/pager.h"
-#include "screens/thread_marks.h"
 #include "screens/thread_view.h"
 #include "store/clock.h"
 #include "store/database.h"
@@ -22,19 +23,6 @@
 
 namespace zubo {
 namespace {
-
-constexpr char kTokenDelimiters[] = "<>\n";
-
-// The next token at or after *p, skipping empty ones; false when none is
-// left.
-bool next_token(const char*& p, const char** start, std::size_t* size) {
-    p += std::strspn(p, kTokenDelimiters);
-    if (!*p) return false;
-    *start = p;
-    *size = std::strcspn(p, kTokenDelimiters);
-    p += *size;
-    return true;
-}
 
 // A board's threads as the pager lists them: in the service's order or
 // sorted, each with its marks from the read state.
@@ -139,39 +127,9 @@ const CommandTable<ThreadList::Action> ThreadList::kCommands{ThreadList::kRows};
 }  // namespace
 
 Document download_thread_list(const char* url, const std::string& name) {
-    const int unmade = make_directories(board_directory(name));
-    std::string path = thread_list_path(name);
-    DocumentRules rules{is_thread_list_document, true};
-    DownloadResult result = download_to_file(gc::concat(url, "subject.txt"), path.c_str(), rules, interactive_limits());
-    blame_directory(unmade, result);
+    DownloadResult result = update_thread_list_copy(url, name, interactive_limits());
     report_download(result, {messages::download_ok_dot, messages::failed_not_thread_list});
-    return {std::move(path), std::move(result.unsaved)};
-}
-
-void parse_subject_line(const char* line, ThreadRecord* thread) {
-    const char* token = nullptr;
-    std::size_t size = 0;
-    thread->dat_name[0] = '\0';
-    thread->title[0] = '\0';
-    if (!next_token(line, &token, &size)) return;
-    copy_field(thread->dat_name, kFieldSize, token, size);
-    if (!next_token(line, &token, &size)) return;
-    copy_field(thread->title, kFieldSize, token, size);
-}
-
-ThreadListing parse_subject(std::FILE* f, ThreadRecord* table) {
-    // Every line is a thread, an empty one too.
-    return read_table(f, table, kThreadTableSize, [](const char* line, ThreadRecord* thread) {
-        parse_subject_line(line, thread);
-        return true;
-    });
-}
-
-bool is_thread_list_document(std::FILE* f) {
-    char line[kLineSize];
-    if (!read_line_cut(f, line, sizeof line)) return true;
-    std::size_t digits = std::strspn(line, "0123456789");
-    return digits > 0 && std::strncmp(line + digits, ".dat<>", 6) == 0;
+    return {thread_list_path(name), std::move(result.unsaved)};
 }
 
 void show_thread_list(const char* url, store::Database* state) {

@@ -11,17 +11,17 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/anchors.h"
+#include "documents/ng_rules.h"
+#include "documents/post_id.h"
+#include "documents/urls.h"
 #include "screens/commands.h"
-#include "screens/files.h"
-#include "screens/ng_rules.h"
-#include "text/anchors.h"
+#include "store/files.h"
 #include "text/bytes.h"
 #include "text/decoded_text.h"
 #include "text/nocase_search.h"
-#include "text/post_id.h"
 #include "text/screen_rows.h"
 #include "text/sjis.h"
-#include "text/urls.h"
 
 namespace zubo {
 namespace {

@@ -4,7 +4,7 @@
 // an anchor names, replies, an ID's posts, search, links). Pages fit the
 // terminal when the output is one, and are 20 lines in a pipe.
 
-#include "screens/post_table.h"
+#include "documents/post_table.h"
 
 namespace zubo {
 

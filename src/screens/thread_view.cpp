@@ -1,6 +1,5 @@
 #include "screens/thread_view.h"
 
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,46 +8,23 @@
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/successors.h"
+#include "documents/thread_document.h"
+#include "documents/thread_source.h"
 #include "net/download.h"
 #include "screens/commands.h"
 #include "screens/download_report.h"
-#include "screens/ng_filter.h"
+#include "screens/ng_rules_report.h"
 #include "screens/thread_list.h"
-#include "screens/thread_marks.h"
 #include "screens/thread_reader.h"
 #include "store/clock.h"
 #include "store/database.h"
-#include "text/anchors.h"
-#include "text/bytes.h"
+#include "store/home.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
-#include "text/post_id.h"
-#include "text/similarity.h"
 
 namespace zubo {
 namespace {
-
-constexpr char kSeparator[] = "<>";
-constexpr char kBreakTag[] = "<br>";
-constexpr std::size_t kBreakTagSize = sizeof kBreakTag - 1;
-
-// The bytes of the tag text starts with, or 0 when it starts none: '<', an
-// ASCII letter, '/' or '!', then any bytes but '<' and '>', then '>'.
-std::size_t tag_size(const char* text) {
-    if (text[0] != '<') return 0;
-    unsigned char first = fold_lower(static_cast<unsigned char>(text[1]));
-    if (!(first >= 'a' && first <= 'z') && first != '/' && first != '!') return 0;
-    std::size_t end = 2 + std::strcspn(text + 2, "<>");
-    return text[end] == '>' ? end + 1 : 0;
-}
-
-// Whether the thread may have fallen into the archive: its server says it
-// is gone or forbidden, or sends a page in its place.
-bool may_have_fallen(const DownloadResult& result) {
-    if (result.failure == DownloadFailure::kRedirectRefused) return true;
-    return result.failure == DownloadFailure::kHttpStatus &&
-           (result.status == 403 || result.status == 404 || result.status == 410);
-}
 
 // The local copy, brought up to date when the name is safe to use (from
 // the archive when the thread has fallen off its board), with the
@@ -78,31 +54,6 @@ Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
     }
     if (state->count >= 1 && state->count < count) visit.new_from = static_cast<int>(state->count) + 1;
     return visit;
-}
-
-struct Successor {
-    std::string dat_name;
-    std::string title;
-};
-
-// The successors of the thread among the board's list, best first: later
-// threads by the likeness of their titles, with a bonus for the ones its
-// posts name.
-std::vector<Successor> successors_in(const Document& subject, const char* dat_name, const char* title,
-                                     const PostTable& posts) {
-    auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
-    File f = open_document(subject);
-    if (!table || !f) return {};
-    ThreadListing listing = parse_subject(f.get(), table);
-    std::vector<KeyedTitle> list;
-    for (int n = 1; n <= listing.count; ++n) list.push_back({thread_key(table[n].dat_name), table[n].title});
-    std::vector<std::string_view> bodies;
-    for (int n = 1; n <= posts.count(); ++n) bodies.push_back(posts.post(n).body);
-    std::vector<Successor> found;
-    for (const SuccessorCandidate& c : successor_candidates({thread_key(dat_name), title}, list, bodies)) {
-        found.push_back({table[c.entry].dat_name, table[c.entry].title});
-    }
-    return found;
 }
 
 // The thread on screen: its posts as its copy (or what arrived, when the
@@ -183,132 +134,10 @@ private:
 
 }  // namespace
 
-const char* archive_url(const char* url, const char* dat_name) {
-    std::size_t digits = std::strspn(dat_name, "0123456789");
-    if (digits < kArchiveDirDigits || std::strcmp(dat_name + digits, ".dat") != 0) return nullptr;
-    char directory[kArchiveDirDigits + 1];
-    std::memcpy(directory, dat_name, kArchiveDirDigits);
-    directory[kArchiveDirDigits] = '\0';
-    const char* base = gc::concat(url, "oyster/", directory);
-    return base ? gc::concat(base, "/", dat_name) : nullptr;
-}
-
-int render_tags(char* field) {
-    int breaks = 0;
-    char* kept = field;
-    for (const char* p = field; *p;) {
-        // The text up to the next '<' stays as it is.
-        std::size_t plain = static_cast<std::size_t>(strchrnul(p, '<') - p);
-        if (kept != p) std::memmove(kept, p, plain);
-        kept += plain;
-        p += plain;
-        if (!*p) break;
-        std::size_t tag = tag_size(p);
-        if (tag == 0) {
-            *kept++ = *p++;
-            continue;
-        }
-        if (tag == kBreakTagSize && std::memcmp(p, kBreakTag, kBreakTagSize) == 0) {
-            *kept++ = '\n';
-            *kept++ = '\t';
-            ++breaks;
-        }
-        p += tag;
-    }
-    *kept = '\0';
-    return breaks;
-}
-
-namespace {
-
-void split_fields(char* line, PostRecord* post) {
-    // A field with no separator after it (a short or cut line) is empty.
-    FieldSplitter fields(line, kSeparator);
-    copy_field(post->name, kFieldSize, fields.next());
-    copy_field(post->mail, kFieldSize, fields.next());
-    copy_field(post->date, kFieldSize, fields.next());
-    copy_field(post->body, kBodySize, fields.next());
-    post->lines = 2 + render_tags(post->name) + render_tags(post->mail) + render_tags(post->date) +
-                  render_tags(post->body);
-}
-
-void set_abone(PostRecord* post) {
-    char line[kAboneLineSize];
-    std::memcpy(line, messages::abone_line, kAboneLineSize);
-    split_fields(line, post);
-}
-
-}  // namespace
-
-void parse_thread_line(char* line, NgWords& words, PostRecord* post) {
-    post->ng = apply_ng_words(words, line) != 0;
-    split_fields(line, post);
-}
-
-void PostJudge::judge(const char* raw, PostRecord* post) {
-    // Without rules or chain only ngword.txt judges.
-    if (!post->ng && (!rules_.empty() || rules_.chain())) {
-        id_.assign(post_id(post->date));
-        post->ng = rules_.matches_post({raw, post->name, post->mail, id_.c_str(), post->body}) ||
-                   (rules_.chain() && chained(post->body));
-        if (post->ng) set_abone(post);
-    }
-    ng_.push_back(post->ng);
-    ng_count_ += post->ng;
-}
-
-// Whether the body anchors posts, and only posts NG'd before this one.
-bool PostJudge::chained(const char* body) const {
-    if (ng_count_ == 0) return false;
-    const std::vector<int> anchored = anchored_posts(body);
-    if (anchored.empty()) return false;
-    for (int n : anchored) {
-        if (static_cast<std::size_t>(n) >= ng_.size() || !ng_[static_cast<std::size_t>(n)]) return false;
-    }
-    return true;
-}
-
 ThreadLoad load_thread(std::FILE* f, PostTable& table) {
-    ThreadLoad load;
-    if (!table.reserve(0)) return load;
-
+    if (!table.reserve(0)) return {};
     NgWords words = read_ng_words(console::utf8());
-    NgRules& rules = read_ng_rules_file();
-    load.hide = rules.hide();
-    PostJudge judge(rules);
-    std::string raw;
-    char line[kLineSize];
-    PostRecord post;
-    // Every line is a post; the NG filter may overwrite the line buffer.
-    while (read_line_cut(f, line, sizeof line)) {
-        if (table.full()) {
-            load.over_limit = true;
-            break;
-        }
-        if (!rules.empty()) raw.assign(line);
-        parse_thread_line(line, words, &post);
-        judge.judge(raw.c_str(), &post);
-        if (!table.add(post)) break;
-    }
-    load.count = table.count();
-    return load;
-}
-
-DownloadResult update_thread_copy(const char* url, const std::string& board, const char* dat_name,
-                                  const DownloadLimits& limits) {
-    const int unmade = make_directories(thread_directory(board));
-    const std::string path = thread_path(board, dat_name);
-    DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path.c_str(), is_thread_document, limits);
-    const char* archived = archive_url(url, dat_name);
-    // When both places fail, the line tells how the archive answered.
-    if (archived && may_have_fallen(result)) result = update_copy(archived, path.c_str(), is_thread_document, limits);
-    blame_directory(unmade, result);
-    return result;
-}
-
-bool is_thread_document(std::FILE* f) {
-    char line[kLineSize];
-    return read_line_cut(f, line, sizeof line) && std::strstr(line, kSeparator);
+    return read_thread_posts(f, table, words, read_ng_rules_file());
 }
 
 void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title,

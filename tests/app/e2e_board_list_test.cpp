@@ -32,7 +32,6 @@ const char kUsage[] = "zubo (varsion 0.04) ２ちゃんねるブラウザ\n-h : 
 std::string downloading(const std::string& outcome = "ok\n") {
     return sjis("■板リストファイルをダウンロードしています...\n" + outcome);
 }
-std::string leaving() { return sjis("■終了します。\n"); }
 
 class E2eBoardList : public ::testing::Test {
 protected:

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "store/database.h"
+#include "support/documents.h"
 #include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
@@ -35,12 +36,11 @@ struct Post {
     std::string name, mail, date, body, shown;
 };
 
-std::string dat_line(const Post& p) { return sjis(p.name + "<>" + p.mail + "<>" + p.date + "<>" + p.body + "<>") + "\n"; }
+DatFields dat_fields(const Post& p) { return {p.name, p.mail, p.date, p.body}; }
 
 std::string dat_document(const std::vector<Post>& posts) {
-    std::string doc;
-    for (const Post& p : posts) doc += dat_line(p);
-    return doc;
+    return sjis(thread_document(static_cast<int>(posts.size()),
+                                [&](int n) { return dat_fields(posts[static_cast<std::size_t>(n - 1)]); }));
 }
 
 Post plain_post(int n) {
@@ -78,16 +78,9 @@ std::vector<std::string> numbered_titles(const std::string& stem, int count) {
     return titles;
 }
 
-std::string entries(const std::vector<std::string>& titles, int from, int to) {
-    std::string out;
-    for (int k = from; k <= to; ++k) out += std::to_string(k) + " : " + sjis(titles[static_cast<std::size_t>(k - 1)]) + "\n";
-    return out;
-}
-
 const std::string kOk = "OK.\n";
 const std::string kCannotConnect = "失敗 (接続できません)\n";
 std::string dat_open_error() { return sjis("■datオープンエラー\n"); }
-std::string leaving() { return sjis("■終了します。\n"); }
 
 // What a UTF-8 console shows for a CP932 screen: the same text, with the
 // references CP932 has no character for decoded after all.
@@ -728,7 +721,7 @@ TEST_F(E2eThreads, DatNameOutsideDatIsNeitherRequestedNorWritten) {
     std::string document = subject(titles_);
     document.replace(document.find(dat_name(2)), dat_name(2).size(), "../evil.dat");
     server_->serve("/news/subject.txt", document);
-    const std::string evil = dat_line(plain_post(1));
+    const std::string evil = sjis(dat_line(dat_fields(plain_post(1))));
     server_->serve("/news/evil.dat", evil);
     server_->serve("/news/dat/../evil.dat", evil);
 
@@ -746,7 +739,7 @@ TEST_F(E2eThreads, ControlBytesFromTheServerNeverReachTheTerminal) {
     Post post = plain_post(1);
     post.name = "\x1b]0;乗っ取り\x07名無し";
     post.body = " \x1b[31m赤\x1b[0m<br>\x1b[H戻る ";
-    const std::string document = dat_line(post);
+    const std::string document = sjis(dat_line(dat_fields(post)));
     server_->serve("/news/dat/" + dat_name(1), document);
 
     ZuboRun r = run("1\n1\n\ne\ne\n");

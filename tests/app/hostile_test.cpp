@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "net/download.h"
+#include "support/documents.h"
 #include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
@@ -68,15 +69,10 @@ std::vector<std::string> titles(const std::string& stem, int count) {
     for (int k = 1; k <= count; ++k) out.push_back(stem + std::to_string(k));
     return out;
 }
-std::string entries(const std::vector<std::string>& labels, int from, int to) {
-    std::string out;
-    for (int k = from; k <= to; ++k) out += entry(k, labels[static_cast<std::size_t>(k - 1)]);
-    return out;
-}
 std::string plain_thread(int posts, const std::string& stem) {
-    std::string doc;
-    for (int n = 1; n <= posts; ++n) doc += "name" + std::to_string(n) + "<>sage<>date<>" + stem + std::to_string(n) + "<>\n";
-    return doc;
+    return thread_document(posts, [&](int n) {
+        return DatFields{"name" + std::to_string(n), "sage", "date", stem + std::to_string(n)};
+    });
 }
 
 std::size_t occurrences(const std::string& text, const std::string& part) {

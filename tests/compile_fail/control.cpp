@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "screens/post_table.h"
+#include "documents/post_table.h"
 #include "text/multi_search.h"
 
 void use() { zubo::PostTable table; zubo::MultiSearch search; zubo::gc::Table<int> ints(3); (void)table; (void)search; (void)ints; }

@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "screens/post_table.h"
+#include "documents/post_table.h"
 #include "text/multi_search.h"
 
 void use() { auto search = std::make_shared<zubo::MultiSearch>(); (void)search; }

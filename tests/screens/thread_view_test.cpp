@@ -4,12 +4,13 @@
 
 #include <sys/stat.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "console/messages.h"
+#include "store/home.h"
 #include "support/console_capture.h"
+#include "support/documents.h"
 #include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
@@ -49,113 +50,6 @@ LoadedThread load_all(const std::string& text) {
 }
 
 std::vector<Loaded> load(const std::string& text) { return load_all(text).posts; }
-
-// One line through the NG words of the working directory's ngword.txt.
-PostRecord parse(const std::string& line) {
-    std::vector<char> buf(kLineSize);
-    std::memcpy(buf.data(), line.c_str(), line.size() + 1);
-    NgWords words = read_ng_words(false);
-    PostRecord post;
-    parse_thread_line(buf.data(), words, &post);
-    return post;
-}
-
-TEST(RenderTags, BreaksBecomeLinesOtherTagsGoAndReferencesWait) {
-    struct Case {
-        std::string field, rendered;
-        int breaks;
-    } cases[] = {
-        {"a<br>b<br>c", "a\n\tb\n\tc", 2},
-        {"<br><br>", "\n\t\n\t", 2},
-        // Character references are the console's to decode.
-        {" &amp;lt; ", " &amp;lt; ", 0},
-        {"&lt;br&gt;", "&lt;br&gt;", 0},
-        {"<a href=\"../test/read.cgi/tech/1764505451/6\" rel=\"noopener\" target=\"_blank\">&gt;&gt;6</a> x",
-         "&gt;&gt;6 x", 0},
-        {test::sjis("名無しさん </b>◆Zubo.X1yz2 <b>"), test::sjis("名無しさん ◆Zubo.X1yz2 "), 0},
-        {test::sjis("<b title=\"あい\">太字</b>"), test::sjis("太字"), 0},
-        {"<!-- c -->x</>", "x", 0},
-        // Only <br> breaks a line; other spellings are other tags.
-        {"a<BR>b<br/>c<br >d", "abcd", 0},
-        // A '<' that starts no tag stays.
-        {"a < b > c", "a < b > c", 0},
-        {"1<2 <> <3>", "1<2 <> <3>", 0},
-        {"<<b>x", "<x", 0},
-        {"<a <b>c>", "<a c>", 0},
-        {"x <a href=\"cut off", "x <a href=\"cut off", 0},
-        {"", "", 0},
-    };
-    for (const Case& c : cases) {
-        std::vector<char> field(c.field.begin(), c.field.end());
-        field.push_back('\0');
-        EXPECT_EQ(render_tags(field.data()), c.breaks) << c.field;
-        EXPECT_EQ(std::string(field.data()), c.rendered) << c.field;
-    }
-}
-
-TEST(ParseThreadLine, SplitsFourFieldsAndCountsLines) {
-    PostRecord post = parse("N<>M<>D<>x<br>y<br>z<>title\n");
-    EXPECT_STREQ(post.name, "N");
-    EXPECT_STREQ(post.mail, "M");
-    EXPECT_STREQ(post.date, "D");
-    EXPECT_STREQ(post.body, "x\n\ty\n\tz");
-    EXPECT_EQ(post.lines, 4);
-}
-
-TEST(ParseThreadLine, TagsAreRenderedInEveryFieldAfterTheCut) {
-    PostRecord post = parse(test::sjis("名無しさん </b>◆trip <b><><a>sage</a><>2026/11/30 ID:x "
-                                       "<a href=\"http://be.5ch.io/user/1\">?2BP(1000)</a><>"
-                                       "<a href=\"../test/read.cgi/b/1/2\">&gt;&gt;2</a> <br> &amp;<>\n"));
-    EXPECT_EQ(post.name, test::sjis("名無しさん ◆trip "));
-    EXPECT_STREQ(post.mail, "sage");
-    EXPECT_STREQ(post.date, "2026/11/30 ID:x ?2BP(1000)");
-    EXPECT_STREQ(post.body, "&gt;&gt;2 \n\t &amp;");
-    EXPECT_EQ(post.lines, 3);
-
-    // A break anywhere in the post takes a screen line.
-    EXPECT_EQ(parse("a<br>b<>m<br><>d<>x<br>y<>\n").lines, 5);
-
-    // A tag cut by the field's end is no tag: it stays as text.
-    std::string name = std::string(250, 'n') + "<a href=\"x\">y</a>";
-    EXPECT_EQ(std::string(parse(name + "<>m<>d<>b<>\n").name), name.substr(0, 259));
-}
-
-TEST(ParseThreadLine, ShortAndOverLongLinesStayInTheirFields) {
-    PostRecord page = parse("<html><body>500 Internal Server Error</body></html>\n");
-    EXPECT_STREQ(page.name, "");
-    EXPECT_STREQ(page.body, "");
-    EXPECT_EQ(page.lines, 2);
-
-    PostRecord two = parse("N<>M<>rest\n");
-    EXPECT_STREQ(two.name, "N");
-    EXPECT_STREQ(two.mail, "M");
-    EXPECT_STREQ(two.date, "");
-
-    std::string big(400, 'n');
-    PostRecord wide = parse(big + "<>" + big + "<>" + big + "<>b<>\n");
-    EXPECT_EQ(std::string(wide.name), big.substr(0, 259));
-    EXPECT_EQ(std::string(wide.date), big.substr(0, 259));
-    EXPECT_STREQ(wide.body, "b");
-}
-
-TEST(ParseThreadLine, NgWordGivesTheAboneFields) {
-    test::WorkingDir dir;
-    test::write_file("ngword.txt", "secret\n");
-    PostRecord post = parse("N<>M<>D<>a secret<br>b<>\n");
-    const std::string abone = test::sjis("あぼ～ん");
-    EXPECT_EQ(post.name, abone);
-    EXPECT_EQ(post.mail, abone);
-    EXPECT_EQ(post.date, abone);
-    EXPECT_EQ(post.body, abone);
-    EXPECT_EQ(post.lines, 2);
-
-    // Words match the raw line: markup and references included, as served.
-    test::write_file("ngword.txt", "</b>\n&amp;\n");
-    for (const char* line : {"a </b>trip<>m<>d<>b<>\n", "N<>M<>D<>x&amp;y<>\n"}) {
-        EXPECT_EQ(parse(line).body, abone) << line;
-    }
-    EXPECT_STREQ(parse("N<>M<>D<>x&y <i>b</i><>\n").body, "x&y b");
-}
 
 TEST(LoadThread, OneRecordPerLineUpToTheLimit) {
     std::string text;
@@ -227,30 +121,6 @@ TEST(IsPlainFileName, RefusesAnythingThatLeavesDat) {
     }
 }
 
-TEST(ArchiveUrl, KeysOfFourDigitsOrMoreHaveAPlaceInTheArchive) {
-    const char* board = "https://example.5ch.io/news/";
-    struct Case {
-        const char* dat_name;
-        const char* url;  // null: no place
-    } cases[] = {
-        {"1231808850.dat", "https://example.5ch.io/news/oyster/1231/1231808850.dat"},
-        {"123180885.dat", "https://example.5ch.io/news/oyster/1231/123180885.dat"},
-        {"1234.dat", "https://example.5ch.io/news/oyster/1234/1234.dat"},
-        {"123.dat", nullptr},
-        {".dat", nullptr},
-        {"1231808850", nullptr},
-        {"1231808850.dat.html", nullptr},
-        {"1231808850.DAT", nullptr},
-        {"12a4567890.dat", nullptr},
-        {"-1234567890.dat", nullptr},
-    };
-    for (const Case& c : cases) {
-        const char* url = archive_url(board, c.dat_name);
-        if (!c.url) EXPECT_EQ(url, nullptr) << c.dat_name;
-        else EXPECT_STREQ(url, c.url) << c.dat_name;
-    }
-}
-
 // Paging, through the local copy of a thread and scripted input.
 class ThreadPaging : public ::testing::Test {
 protected:
@@ -263,9 +133,7 @@ protected:
     }
 
     static std::string doc(int posts, const std::string& body = "b") {
-        std::string text;
-        for (int i = 1; i <= posts; ++i) text += "n" + std::to_string(i) + "<>m<>d<>" + body + "<>\n";
-        return text;
+        return test::thread_document(posts, [&](int n) { return test::DatFields{"n" + std::to_string(n), "m", "d", body}; });
     }
 
     static std::string posts(int from, int to, const std::string& body = "b") {

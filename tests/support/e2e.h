@@ -79,6 +79,17 @@ inline std::string board_list_page(const std::vector<MenuBoard>& boards) {
     return page + board_prompt(boards.size());
 }
 
+// Entries from to to of a list of labels (UTF-8; labels[0] is entry 1), a
+// line each as the pager prints them.
+inline std::string entries(const std::vector<std::string>& labels, int from, int to) {
+    std::string out;
+    for (int k = from; k <= to; ++k) out += std::to_string(k) + " : " + sjis(labels[static_cast<std::size_t>(k - 1)]) + "\n";
+    return out;
+}
+
+// The line zubo ends with.
+inline std::string leaving() { return sjis("■終了します。\n"); }
+
 // A URL on loopback where nothing listens: the port a server just gave up.
 inline std::string closed_url(const std::string& path = "") {
     int port = LoopbackServer().port();

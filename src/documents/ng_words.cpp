@@ -1,9 +1,9 @@
-#include "screens/ng_filter.h"
+#include "documents/ng_words.h"
 
 #include <cstring>
 
 #include "console/messages.h"
-#include "screens/files.h"
+#include "store/files.h"
 #include "text/lines.h"
 #include "text/sjis.h"
 

@@ -1,7 +1,12 @@
-#include "text/similarity.h"
+#include "documents/successors.h"
 
 #include <algorithm>
 #include <cstdint>
+
+#include "documents/tables.h"
+#include "documents/thread_listing.h"
+#include "documents/thread_marks.h"
+#include "text/gc_bytes.h"
 
 namespace zubo {
 namespace {
@@ -106,6 +111,23 @@ std::vector<SuccessorCandidate> successor_candidates(const KeyedTitle& current, 
     }
     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.score > b.score; });
     if (found.size() > kSuccessorLimit) found.resize(kSuccessorLimit);
+    return found;
+}
+
+std::vector<Successor> successors_in(const Document& subject, const char* dat_name, const char* title,
+                                     const PostTable& posts) {
+    auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
+    File f = open_document(subject);
+    if (!table || !f) return {};
+    ThreadListing listing = parse_subject(f.get(), table);
+    std::vector<KeyedTitle> list;
+    for (int n = 1; n <= listing.count; ++n) list.push_back({thread_key(table[n].dat_name), table[n].title});
+    std::vector<std::string_view> bodies;
+    for (int n = 1; n <= posts.count(); ++n) bodies.push_back(posts.post(n).body);
+    std::vector<Successor> found;
+    for (const SuccessorCandidate& c : successor_candidates({thread_key(dat_name), title}, list, bodies)) {
+        found.push_back({table[c.entry].dat_name, table[c.entry].title});
+    }
     return found;
 }
 

@@ -1,4 +1,4 @@
-#include "screens/board_list.h"
+#include "documents/board_menu.h"
 
 #include <gtest/gtest.h>
 

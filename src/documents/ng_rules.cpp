@@ -1,4 +1,4 @@
-#include "screens/ng_rules.h"
+#include "documents/ng_rules.h"
 
 #include <fcntl.h>
 #include <re2/filtered_re2.h>
@@ -13,9 +13,7 @@
 #include <cstring>
 #include <optional>
 
-#include "console/console.h"
-#include "console/messages.h"
-#include "screens/files.h"
+#include "store/files.h"
 #include "text/char_refs.h"
 #include "text/decoded_text.h"
 #include "text/lines.h"
@@ -478,23 +476,17 @@ bool append_ng_rule(const char* path, const char* line_in_file_encoding) {
     return write_whole_file(path, bytes, stat(path, &old_file) == 0 ? (old_file.st_mode & 07777) : 0644, true);
 }
 
-NgRules& read_ng_rules_file() {
-    static bool reported = false;
+NgRules& read_ng_rules_file(bool utf8_file, std::vector<int>* bad_lines) {
     static NgRules rules;
     static std::optional<std::string> read_from;  // the bytes the rules were read from, with the encoding's flag
     std::string bytes;
     bool missing = false;
     if (!read_whole_file(kNgRulesFile, &bytes, &missing)) bytes.clear();
-    bytes += console::utf8() ? 'u' : 's';
+    bytes += utf8_file ? 'u' : 's';
     if (read_from == bytes) return rules;
-    std::vector<int> bad_lines;
-    rules = NgRules::parse(std::string_view(bytes).substr(0, bytes.size() - 1), console::utf8(), &bad_lines,
+    rules = NgRules::parse(std::string_view(bytes).substr(0, bytes.size() - 1), utf8_file, bad_lines,
                            kNgRulesCompiledFile);
     read_from = std::move(bytes);
-    if (!reported) {
-        for (int line : bad_lines) console::print(messages::ng_rules_bad_line, line);
-        reported = !bad_lines.empty();
-    }
     return rules;
 }
 

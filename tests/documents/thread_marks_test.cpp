@@ -1,4 +1,4 @@
-#include "screens/thread_marks.h"
+#include "documents/thread_marks.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "screens/thread_list.h"
+#include "documents/thread_listing.h"
 
 #include <gtest/gtest.h>
 

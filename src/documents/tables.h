@@ -1,7 +1,7 @@
 #pragma once
-// The sizes the screens share (record fields, line and command buffers,
-// table slots) and the reader that fills a screen's table from a local
-// file, one line an entry.
+// The sizes the documents' tables and the screens share (record fields,
+// line and command buffers, table slots) and the reader that fills a table
+// from a local file, one line an entry.
 
 #include <cstdio>
 

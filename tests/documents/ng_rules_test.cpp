@@ -1,4 +1,4 @@
-#include "screens/ng_rules.h"
+#include "documents/ng_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "screens/ng_filter.h"
+#include "documents/ng_words.h"
 
 #include <gtest/gtest.h>
 

@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "documents/post_table.h"
+#include "text/lines.h"
+
 namespace zubo {
 
 // The Dice coefficient of the two titles' character bigrams (counted with
@@ -38,5 +41,16 @@ inline constexpr std::size_t kSuccessorLimit = 5;
 // first, ties in list order.
 std::vector<SuccessorCandidate> successor_candidates(const KeyedTitle& current, const std::vector<KeyedTitle>& list,
                                                      const std::vector<std::string_view>& posts);
+
+struct Successor {
+    std::string dat_name;
+    std::string title;
+};
+
+// The successors of the thread among the board's list, subject, best
+// first: later threads by the likeness of their titles, with a bonus for
+// the ones its posts name.
+std::vector<Successor> successors_in(const Document& subject, const char* dat_name, const char* title,
+                                     const PostTable& posts);
 
 }  // namespace zubo

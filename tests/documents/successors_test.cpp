@@ -1,4 +1,4 @@
-#include "text/similarity.h"
+#include "documents/successors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "text/urls.h"
+#include "documents/urls.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "screens/post_table.h"
+#include "documents/post_table.h"
 
 #include <cstring>
 

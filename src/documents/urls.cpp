@@ -1,4 +1,4 @@
-#include "text/urls.h"
+#include "documents/urls.h"
 
 #include "text/bytes.h"
 #include "text/cp932.h"

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "screens/tables.h"
+#include "documents/tables.h"
 #include "text/gc_bytes.h"
 
 namespace zubo {

@@ -1,4 +1,4 @@
-#include "text/anchors.h"
+#include "documents/anchors.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "text/post_id.h"
+#include "documents/post_id.h"
 
 namespace zubo {
 namespace {
