@@ -53,9 +53,9 @@ int label_posts(const char* title) {
 }
 
 ListedThread listed_thread(const char* dat_name, const char* title,
-                           const std::unordered_map<std::string, store::ThreadState>& states) {
+                           const store::BoardStates& states) {
     ListedThread thread{thread_key(dat_name), label_posts(title), std::nullopt, false};
-    if (auto found = states.find(dat_name); found != states.end()) thread.state = found->second;
+    if (const store::ThreadState* found = states.find(dat_name)) thread.state = *found;
     return thread;
 }
 

@@ -6,7 +6,6 @@
 
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "store/database.h"
@@ -33,7 +32,7 @@ struct ListedThread {
 // The entry for a thread-list record; states is the board's read state
 // keyed by dat name (store::Database::board_threads).
 ListedThread listed_thread(const char* dat_name, const char* title,
-                           const std::unordered_map<std::string, store::ThreadState>& states);
+                           const store::BoardStates& states);
 
 // Posts beyond the highest one seen; 0 without state.
 int unread_posts(const ListedThread& thread);

@@ -31,11 +31,11 @@ public:
     ThreadList(const char* url, const std::string& board, const ThreadRecord* threads, int count,
                store::Database* state)
         : url_(url), board_(board), threads_(threads), state_(state), now_(store::now_seconds()) {
-        std::unordered_map<std::string, store::ThreadState> states;
+        store::BoardStates states;
         // Marks from a board whose state can't be read would all be wrong.
         bool unknown = false;
         if (state_) {
-            std::optional<std::unordered_map<std::string, store::ThreadState>> read = state_->board_threads(board_);
+            std::optional<store::BoardStates> read = state_->board_threads(board_);
             store::Lookup<long long> visited = state_->visited(board_);
             unknown = !read || visited.failed;
             if (read) states = std::move(*read);

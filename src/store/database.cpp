@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -412,14 +413,29 @@ Lookup<ThreadState> Database::thread(const std::string& board, const std::string
     return out;
 }
 
-std::optional<std::unordered_map<std::string, ThreadState>> Database::board_threads(const std::string& board) const {
-    std::unordered_map<std::string, ThreadState> states;
-    Statement s(*statements_, "SELECT dat, seen, count FROM threads WHERE board = ?");
+std::optional<BoardStates> Database::board_threads(const std::string& board) const {
+    BoardStates states;
+    // The key's order: the rows come sorted, and sort() finds them so.
+    Statement s(*statements_, "SELECT dat, seen, count FROM threads WHERE board = ? ORDER BY dat");
     s.bind(board);
-    while (s.row()) states.emplace(s.text(0), ThreadState{s.number(1), s.number(2)});
-    if (s.ok()) return states;
-    report(StateFailure::kRead);
-    return std::nullopt;
+    while (s.row()) states.add(s.text(0), ThreadState{s.number(1), s.number(2)});
+    if (!s.ok()) {
+        report(StateFailure::kRead);
+        return std::nullopt;
+    }
+    states.sort();
+    return states;
+}
+
+void BoardStates::sort() {
+    auto by_dat = [](const auto& a, const auto& b) { return a.first < b.first; };
+    if (!std::is_sorted(states_.begin(), states_.end(), by_dat)) std::sort(states_.begin(), states_.end(), by_dat);
+}
+
+const ThreadState* BoardStates::find(std::string_view dat) const {
+    auto at = std::lower_bound(states_.begin(), states_.end(), dat,
+                               [](const auto& entry, std::string_view key) { return entry.first < key; });
+    return at != states_.end() && at->first == dat ? &at->second : nullptr;
 }
 
 bool Database::save_thread(const std::string& board, const std::string& dat, const ThreadState& state) {

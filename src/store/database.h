@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -31,6 +32,21 @@ inline constexpr int kBusyTimeoutMs = 5000;
 struct ThreadState {
     long long seen = 0;   // the highest post number shown
     long long count = 0;  // the posts in the copy at the end of the last visit
+};
+
+// Every thread state of one board, sorted by dat name: a list of a
+// thousand threads looks each up without a string made or hashed.
+class BoardStates {
+public:
+    // Takes the states in any order.
+    void add(std::string dat, const ThreadState& state) { states_.emplace_back(std::move(dat), state); }
+    void sort();
+    // The thread's state; null when it was never read.
+    const ThreadState* find(std::string_view dat) const;
+    std::size_t size() const { return states_.size(); }
+
+private:
+    std::vector<std::pair<std::string, ThreadState>> states_;
 };
 
 // A thread as the favourites and the history name it.
@@ -124,7 +140,7 @@ public:
     Lookup<ThreadState> thread(const std::string& board, const std::string& dat) const;
     // Every thread state of one board, keyed by dat name, in one query;
     // none when the database can't be read.
-    std::optional<std::unordered_map<std::string, ThreadState>> board_threads(const std::string& board) const;
+    std::optional<BoardStates> board_threads(const std::string& board) const;
     // Stores a thread's state. seen never goes back: the higher of the
     // stored and the given one is kept, so a second process reading the
     // same thread loses nothing. count is stored as given.

@@ -63,7 +63,9 @@ const char* table_to_utf8(const char* cp932, std::size_t size, std::size_t* size
             ++i;
             continue;
         }
-        std::memcpy(dst, c->bytes, c->size);
+        // Three bytes always, a fixed copy: the room holds three for each
+        // byte still to come, and the character's own size is kept.
+        std::memcpy(dst, c->bytes, sizeof c->bytes);
         dst += c->size;
         i += used;
     }

@@ -52,9 +52,15 @@ TEST(ThreadMarks, MarkFollowsTheStateAndTheLastVisit) {
         EXPECT_EQ(thread_mark({1700000001, c.posts, c.state, c.unknown}, c.visited), c.mark)
             << test::utf8(c.mark) << c.unknown;
     }
-    std::unordered_map<std::string, store::ThreadState> states{{"1700000001.dat", {3, 4}}};
+    // Given out of order, looked up between and at the ends.
+    store::BoardStates states;
+    states.add("1700000003.dat", {9, 9});
+    states.add("1700000001.dat", {3, 4});
+    states.sort();
     EXPECT_EQ(unread_posts(listed_thread("1700000001.dat", "t (10)", states)), 7);
     EXPECT_EQ(unread_posts(listed_thread("1700000002.dat", "t (10)", states)), 0);
+    EXPECT_EQ(unread_posts(listed_thread("1700000003.dat", "t (10)", states)), 1);
+    EXPECT_EQ(listed_thread("1700000004.dat", "t (10)", states).state, std::nullopt);
 }
 
 TEST(ThreadMarks, OrdersAreStableAndNumberFromOne) {

@@ -92,7 +92,7 @@ TEST_F(StoreTest, ThreadStateKeepsTheHighestSeenAndTheLastCount) {
     db->set_visited(board, 1699999999);
     db = open_db();
     EXPECT_EQ(db->board_threads(board)->size(), 1u);
-    EXPECT_EQ(db->board_threads("news")->at("999.dat").seen, 999);
+    EXPECT_EQ(db->board_threads("news")->find("999.dat")->seen, 999);
     EXPECT_FALSE(db->thread("news", dat).found);
     EXPECT_EQ(db->visited(board).found, 1699999999);
     EXPECT_FALSE(db->visited("news").found);
@@ -135,7 +135,7 @@ TEST_F(StoreTest, TheDocumentedTablesMadeByAnotherToolAreTakenAsTheyAre) {
     EXPECT_TRUE(db->set_visited("b", 1700000000));
     EXPECT_TRUE(db->add_favourite({"b", "1.dat", "t"}));
     db = open_db();
-    EXPECT_EQ(db->board_threads("b")->at("1.dat").seen, 10);
+    EXPECT_EQ(db->board_threads("b")->find("1.dat")->seen, 10);
     EXPECT_EQ(db->visited("b").found, 1700000000);
     EXPECT_EQ(db->favourites().size(), 1u);
 }
