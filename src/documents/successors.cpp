@@ -1,6 +1,7 @@
 #include "documents/successors.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdint>
 
 #include "documents/tables.h"
@@ -74,7 +75,8 @@ bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
 // The runs of ASCII digits in the posts: a key occurs in a post exactly
 // when it occurs in one of them, and few runs are as long as a key.
-std::vector<std::string_view> digit_runs(const std::vector<std::string_view>& posts, std::size_t min_size) {
+// Each run is a view into posts, which outlive it.
+std::vector<std::string_view> digit_runs(const std::vector<std::string>& posts, std::size_t min_size) {
     std::vector<std::string_view> runs;
     for (std::string_view post : posts) {
         for (std::size_t i = 0; i < post.size();) {
@@ -99,7 +101,7 @@ double title_similarity(std::string_view a, std::string_view b) {
 }
 
 std::vector<SuccessorCandidate> successor_candidates(const KeyedTitle& current, const std::vector<KeyedTitle>& list,
-                                                     const std::vector<std::string_view>& posts) {
+                                                     const std::vector<std::string>& posts) {
     std::vector<std::string_view> runs = digit_runs(posts, std::to_string(current.key).size());
     std::vector<std::uint32_t> own = sorted_bigrams(current.title);
     std::vector<SuccessorCandidate> found;
@@ -116,16 +118,25 @@ std::vector<SuccessorCandidate> successor_candidates(const KeyedTitle& current, 
 
 std::vector<Successor> successors_in(const Document& subject, const char* dat_name, const char* title,
                                      const PostTable& posts) {
-    auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
+    gc::Table<ThreadRecord> table(kThreadTableSize);
     File f = open_document(subject);
     if (!table || !f) return {};
-    ThreadListing listing = parse_subject(f.get(), table);
+    ThreadListing listing = parse_subject(f.get(), table.get());
+    // What the candidates are judged by is copied out of the tables: the
+    // titles, and the posts' runs of digits a key could stand in.
     std::vector<KeyedTitle> list;
     for (int n = 1; n <= listing.count; ++n) list.push_back({thread_key(table[n].dat_name), table[n].title});
-    std::vector<std::string_view> bodies;
-    for (int n = 1; n <= posts.count(); ++n) bodies.push_back(posts.post(n).body);
+    const std::size_t key_digits = std::to_string(thread_key(dat_name)).size();
+    std::vector<std::string> numbers;
+    for (int n = 1; n <= posts.count(); ++n) {
+        for (const char* p = posts.post(n).body; *p;) {
+            const std::size_t digits = std::strspn(p, "0123456789");
+            if (digits >= key_digits) numbers.emplace_back(p, digits);
+            p += digits ? digits : 1;
+        }
+    }
     std::vector<Successor> found;
-    for (const SuccessorCandidate& c : successor_candidates({thread_key(dat_name), title}, list, bodies)) {
+    for (const SuccessorCandidate& c : successor_candidates({thread_key(dat_name), title}, list, numbers)) {
         found.push_back({table[c.entry].dat_name, table[c.entry].title});
     }
     return found;

@@ -19,10 +19,11 @@ namespace zubo {
 // left with fewer than two characters shares nothing.
 double title_similarity(std::string_view a, std::string_view b);
 
-// A thread of the board's list: its key (the dat name's digits) and label.
+// A thread of the board's list: its key (the dat name's digits) and label,
+// copied out of the list's table.
 struct KeyedTitle {
     long long key = 0;
-    std::string_view title;
+    std::string title;
 };
 
 struct SuccessorCandidate {
@@ -36,11 +37,11 @@ inline constexpr std::size_t kSuccessorLimit = 5;
 
 // The candidates for the successor of current among list: threads with a
 // later key, scored by title_similarity plus kSuccessorBonus when one of
-// the current thread's posts contains the candidate's key. At most
-// kSuccessorLimit of those scoring kSuccessorThreshold or more, highest
-// first, ties in list order.
+// the current thread's posts contains the candidate's key (posts: their
+// texts, or only their runs of digits). At most kSuccessorLimit of those
+// scoring kSuccessorThreshold or more, highest first, ties in list order.
 std::vector<SuccessorCandidate> successor_candidates(const KeyedTitle& current, const std::vector<KeyedTitle>& list,
-                                                     const std::vector<std::string_view>& posts);
+                                                     const std::vector<std::string>& posts);
 
 struct Successor {
     std::string dat_name;

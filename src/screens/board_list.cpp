@@ -85,13 +85,13 @@ const CommandTable<BoardList::Action> BoardList::kCommands{BoardList::kRows};
 }  // namespace
 
 bool show_board_list(bool refresh, store::Database* state) {
-    auto* table = reinterpret_cast<BoardRecord*>(gc::alloc_bytes(sizeof(BoardRecord) * kBoardTableSize));
+    gc::Table<BoardRecord> table(kBoardTableSize);
     if (!table) return false;
 
     Document arrived;
     File f = open_board_menu(refresh, arrived);
     if (!f) return false;
-    BoardMenu menu = parse_board_menu(f.get(), table);
+    BoardMenu menu = parse_board_menu(f.get(), table.get());
     f.reset();
     if (!menu.marker_found) {
         console::write(messages::menu_strange);
@@ -99,7 +99,7 @@ bool show_board_list(bool refresh, store::Database* state) {
     }
     if (menu.over_limit) console::write(messages::reading_limit);
 
-    BoardList list(table, menu.count, state);
+    BoardList list(table.get(), menu.count, state);
     run_pager(kBoardListPager, list);
     return true;
 }

@@ -133,7 +133,7 @@ Document download_thread_list(const char* url, const std::string& name) {
 }
 
 void show_thread_list(const char* url, store::Database* state) {
-    auto* table = reinterpret_cast<ThreadRecord*>(gc::alloc_bytes(sizeof(ThreadRecord) * kThreadTableSize));
+    gc::Table<ThreadRecord> table(kThreadTableSize);
     if (!table) return;
 
     announce_download(messages::reading_thread_list);
@@ -152,11 +152,11 @@ void show_thread_list(const char* url, store::Database* state) {
         console::write(messages::no_thread_list);
         return;
     }
-    ThreadListing listing = parse_subject(f.get(), table);
+    ThreadListing listing = parse_subject(f.get(), table.get());
     f.reset();
     if (listing.over_limit) console::write(messages::reading_limit);
 
-    ThreadList list(url, name, table, listing.count, state);
+    ThreadList list(url, name, table.get(), listing.count, state);
     run_pager(kThreadListPager, list);
 }
 

@@ -45,7 +45,7 @@ TEST(SuccessorCandidates, LaterThreadsByScoreWithTheQuotedKeysBonus) {
     EXPECT_LT(faint, kSuccessorThreshold);
     std::vector<KeyedTitle> list;
     for (std::size_t i = 0; i < titles.size(); ++i) list.push_back({keys[i], titles[i]});
-    std::vector<std::string_view> posts = {"1700500", "next: https://x.5ch.net/test/read.cgi/prog/1700700000/"};
+    std::vector<std::string> posts = {"1700500", "next: https://x.5ch.net/test/read.cgi/prog/1700700000/"};
 
     auto found = successor_candidates(list[0], list, posts);
     ASSERT_EQ(found.size(), 3u);
