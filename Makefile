@@ -14,6 +14,7 @@ ARGS ?= -u
 .PHONY: deps build run demo test test-slow install clean
 
 deps:
+	@echo "checking the packages zubo needs (scripts/install-deps.sh)"
 	@bash scripts/install-deps.sh
 
 build: deps
@@ -28,11 +29,16 @@ run: build
 # Configures and builds the targets $(1) with the build's output in a log,
 # shown only when the build fails.
 BUILD_LOG = $(BUILD_DIR)/build.log
+# A line as each stage starts ($(2): who speaks), so a newcomer never waits
+# in silence.
 define quiet_build
 	@mkdir -p $(BUILD_DIR)
-	@{ cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DZUBO_WERROR=$(WERROR) \
-	        -DCMAKE_INSTALL_PREFIX=$(PREFIX) && \
-	   cmake --build $(BUILD_DIR) -j $(JOBS) --target $(1); } > $(BUILD_LOG) 2>&1 || \
+	@echo "$(2): configuring (log: $(BUILD_LOG))"
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DZUBO_WERROR=$(WERROR) \
+	        -DCMAKE_INSTALL_PREFIX=$(PREFIX) > $(BUILD_LOG) 2>&1 || \
+	 { cat $(BUILD_LOG); echo "the configuration failed (log: $(BUILD_LOG))"; exit 1; }
+	@echo "$(2): building $(1)"
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target $(1) >> $(BUILD_LOG) 2>&1 || \
 	 { cat $(BUILD_LOG); echo "the build failed (log: $(BUILD_LOG))"; exit 1; }
 endef
 
@@ -40,20 +46,20 @@ endef
 # temporary directory (scripts/demo.sh); needs no network. The build talks
 # only when it fails, so the demo's banner is the first thing on screen.
 demo: deps
-	$(call quiet_build,zubo zubo_sample_service)
+	$(call quiet_build,zubo zubo_sample_service,make demo)
 	@bash scripts/demo.sh $(BUILD_DIR)
 
 # Every test but those that wait out a real time limit (label slow): the
 # summary, a line per skipped test and the output of any failed one
 # (scripts/run-tests.sh).
 test: deps
-	@echo "make test: building (log: $(BUILD_LOG))"
-	$(call quiet_build,zubo zubo_sample_service zubo_tests)
+	$(call quiet_build,zubo zubo_sample_service zubo_tests,make test)
+	@echo "make test: running the tests"
 	@bash scripts/run-tests.sh $(BUILD_DIR) -j $(JOBS) -LE slow
 
 test-slow: deps
-	@echo "make test-slow: building (log: $(BUILD_LOG))"
-	$(call quiet_build,zubo zubo_sample_service zubo_tests)
+	$(call quiet_build,zubo zubo_sample_service zubo_tests,make test-slow)
+	@echo "make test-slow: running the tests"
 	@bash scripts/run-tests.sh $(BUILD_DIR) -j $(JOBS) -L slow
 
 install: build
