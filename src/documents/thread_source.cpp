@@ -44,7 +44,10 @@ DownloadResult update_thread_copy(const char* url, const std::string& board, con
     DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path.c_str(), is_thread_document, limits);
     const char* archived = archive_url(url, dat_name);
     // When both places fail, the line tells how the archive answered.
-    if (archived && may_have_fallen(result)) result = update_copy(archived, path.c_str(), is_thread_document, limits);
+    if (archived && may_have_fallen(result)) {
+        result = update_copy(archived, path.c_str(), is_thread_document, limits);
+        result.from_archive = result.ok() || result.failure == DownloadFailure::kLocalFile;
+    }
     blame_directory(unmade, result);
     return result;
 }

@@ -59,6 +59,8 @@ struct DownloadResult {
     // could not be saved, as the copy would have been (an appended thread:
     // the old copy and its new end). The copy on disk is as it was.
     std::optional<std::string> unsaved;
+    // The document came from the archive of fallen threads, not its board.
+    bool from_archive = false;
     bool ok() const { return failure == DownloadFailure::kNone; }
 };
 
