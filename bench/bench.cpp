@@ -228,6 +228,19 @@ std::string long_subject_document(int threads) {
     return doc;
 }
 
+// A zubo.db holding the board's list of long_subject_document(threads) in
+// the read state (half read to their end, half to half their count) and
+// the board listed once.
+void make_board_state(const fs::path& path, const std::string& board, int threads) {
+    make_database(path, [&](zubo::store::Database& db) {
+        for (int k = 1; k <= threads; ++k) {
+            long long count = 1 + k * 7 % 1000;
+            db.save_thread(board, std::to_string(1000000000 + k) + ".dat", {k % 2 ? count : count / 2, count});
+        }
+        db.set_visited(board, 1700000000);
+    });
+}
+
 struct ListWithState {
     SideBySide listed;  // with 1,000 threads in the read state, against no zubo.db
     SideBySide empty;   // the same against an empty zubo.db
@@ -242,13 +255,7 @@ ListWithState list_with_state(int runs, zubo::LoopbackServer& server, const fs::
     serve(server, "/big/subject.txt", long_subject_document(threads));
     const fs::path home = make_home(dir, "list", menu({server.url("/big/")}));
     const fs::path full = dir / "list-state.db";
-    make_database(full, [&](zubo::store::Database& db) {
-        for (int k = 1; k <= threads; ++k) {
-            long long count = 1 + k * 7 % 1000;
-            db.save_thread("big", std::to_string(1000000000 + k) + ".dat", {k % 2 ? count : count / 2, count});
-        }
-        db.set_visited("big", 1700000000);
-    });
+    make_board_state(full, "big", threads);
     const fs::path empty = dir / "empty-state.db";
     make_database(empty, [](zubo::store::Database&) {});
     // The list's prompt names its count; the Enter after the last page
@@ -399,13 +406,7 @@ DailyReading daily_reading(int runs, zubo::LoopbackServer& server, const fs::pat
     serve(server, "/daily/dat/1000000001.dat", doc);
     const fs::path home = make_home(dir, "daily", menu({server.url("/daily/")}));
     const fs::path saved = dir / "daily-state.db";
-    make_database(saved, [&](zubo::store::Database& db) {
-        for (int k = 1; k <= threads; ++k) {
-            long long count = 1 + k * 7 % 1000;
-            db.save_thread("daily", std::to_string(1000000000 + k) + ".dat", {k % 2 ? count : count / 2, count});
-        }
-        db.set_visited("daily", 1700000000);
-    });
+    make_board_state(saved, "daily", threads);
     put_state(home, saved);
     const std::string input = enter_at_each(home, "1\n1\n", "--[thread 1 (8)]--", 1);
     auto zubo_run = [&](std::vector<std::string> command, bool whole) {

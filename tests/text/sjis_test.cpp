@@ -11,11 +11,11 @@ namespace zubo {
 namespace {
 
 // iconv's own conversion of the whole text, or "" when it fails anywhere.
-std::string iconv_to_utf8(const std::string& cp932) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    std::string out(cp932.size() * 4 + 4, '\0');
-    char* src = const_cast<char*>(cp932.data());
-    std::size_t src_left = cp932.size();
+std::string iconv_convert(const char* to, const char* from, const std::string& text) {
+    iconv_t cd = iconv_open(to, from);
+    std::string out(text.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(text.data());
+    std::size_t src_left = text.size();
     char* dst = out.data();
     std::size_t dst_left = out.size();
     const bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1);
@@ -37,7 +37,7 @@ TEST(Sjis, TableToUtf8IsIconvsMapping) {
     for (int first = 0x80; first < 0x100; ++first) {
         for (int second = 0x01; second < 0x100; ++second) {
             const std::string text = {'a', static_cast<char>(first), static_cast<char>(second), 'z'};
-            const std::string expected = iconv_to_utf8(text);
+            const std::string expected = iconv_convert("UTF-8", "CP932", text);
             if (!expected.empty()) {
                 ASSERT_EQ(converted(text, true), expected) << std::hex << first << " " << second;
                 ASSERT_EQ(converted(text, false), expected) << std::hex << first << " " << second;
@@ -46,18 +46,6 @@ TEST(Sjis, TableToUtf8IsIconvsMapping) {
             }
         }
     }
-}
-
-std::string iconv_from_utf8(const std::string& utf8) {
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    std::string out(utf8.size() + 4, '\0');
-    char* src = const_cast<char*>(utf8.data());
-    std::size_t src_left = utf8.size();
-    char* dst = out.data();
-    std::size_t dst_left = out.size();
-    const bool ok = iconv(cd, &src, &src_left, &dst, &dst_left) != static_cast<std::size_t>(-1);
-    iconv_close(cd);
-    return ok ? out.substr(0, out.size() - dst_left) : "";
 }
 
 std::string converted_back(const std::string& utf8, bool strict) {
@@ -74,7 +62,7 @@ TEST(Sjis, TableFromUnicodeIsIconvsMapping) {
         if (c >= 0xd800 && c <= 0xdfff) continue;
         char utf8[4];
         const std::string text = "a" + std::string(utf8, encode_utf8(c, utf8)) + "z";
-        const std::string expected = iconv_from_utf8(text);
+        const std::string expected = iconv_convert("CP932", "UTF-8", text);
         std::size_t size = 0;
         const char* one = sjis::from_code_point(c, &size);
         if (!expected.empty()) {
