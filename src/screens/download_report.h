@@ -2,12 +2,13 @@
 // The line that tells how a screen's download went.
 
 #include "net/download.h"
+#include "screens/run.h"
 
 namespace zubo {
 
 // Prints the screen's loading line and puts it on the screen before a
 // download starts, so it shows while the network works.
-void announce_download(const char* loading_line);
+void announce_download(console::Console& console, const char* loading_line);
 
 // The limits of a download the user waits for: Ctrl-C gives it up.
 DownloadLimits interactive_limits();
@@ -22,6 +23,6 @@ struct DownloadMessages {
 // Prints the ok message when the download succeeded, else "失敗" and the
 // reason in parentheses, on the same line. A download given up by Ctrl-C
 // says so, and the interrupt is spent: zubo goes on.
-void report_download(const DownloadResult& result, const DownloadMessages& messages);
+void report_download(console::Console& console, const DownloadResult& result, const DownloadMessages& messages);
 
 }  // namespace zubo
