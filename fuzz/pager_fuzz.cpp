@@ -9,6 +9,7 @@
 
 #include "console/console.h"
 #include "fuzz_input.h"
+#include "net/download.h"
 #include "screens/ng_rules_report.h"
 #include "screens/pager.h"
 #include "screens/run.h"
@@ -53,8 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     console.set_streams(in.get(), sink);
     console.set_utf8((choice & 0x10) != 0);
     console.set_end_of_input_action([] { throw InputEnded{}; });
+    zubo::DownloadSession downloads;
     zubo::NgRulesOfRun ng_rules;
-    zubo::Run run{console, nullptr, ng_rules};
+    zubo::Run run{console, downloads, nullptr, ng_rules};
 
     try {
         zubo::run_pager(run, kind, list);

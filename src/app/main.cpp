@@ -149,7 +149,6 @@ int main(int argc, char** argv) {
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
-    downloads.make_current();
     // A record already there is opened even in a home that takes no file:
     // what was read before still shows (a full disk reads on), and each
     // failure to read or write it is said once. None is made there.
@@ -159,7 +158,7 @@ int main(int argc, char** argv) {
     // zubo.db.
     zubo::console::EndHook close_state(console, [&state] { state.reset(); });
     zubo::NgRulesOfRun ng_rules;
-    zubo::Run run{console, state.get(), ng_rules, options.refresh};
+    zubo::Run run{console, downloads, state.get(), ng_rules, options.refresh};
     const int status = zubo::show_board_list(run) ? kEnded : kCannotGoOn;
     close_state.run_once();
     console.end_now(status);

@@ -26,7 +26,7 @@ File open_board_menu(Run& run, Document& menu) {
     }
     announce_download(run.console, messages::downloading_menu);
     DocumentRules rules{is_board_menu, true};
-    DownloadResult result = download_to_file(kBoardMenuUrl, kBoardMenuFile, rules, interactive_limits());
+    DownloadResult result = download_to_file(kBoardMenuUrl, kBoardMenuFile, rules, interactive_limits(run));
     report_download(run.console, result, {messages::download_ok, messages::failed_not_menu});
     menu = {kBoardMenuFile, std::move(result.unsaved)};
     File f = open_document(menu);

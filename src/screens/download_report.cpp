@@ -12,9 +12,10 @@ void announce_download(console::Console& console, const char* loading_line) {
     console.flush();
 }
 
-DownloadLimits interactive_limits() {
+DownloadLimits interactive_limits(Run& run) {
     DownloadLimits limits;
     limits.cancelled = console::Console::interrupt_pending;
+    limits.session = &run.downloads;
     return limits;
 }
 

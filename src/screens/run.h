@@ -1,10 +1,11 @@
 #pragma once
 // What the screens of one run of zubo share: main makes it on its stack and
-// hands it down, and every screen reaches the console, the read state and
-// ng.txt through it.
+// hands it down, and every screen reaches the console, the downloads, the
+// read state and ng.txt through it.
 
 namespace zubo {
 
+class DownloadSession;
 class NgRulesOfRun;
 
 namespace console {
@@ -17,6 +18,8 @@ class Database;
 
 struct Run {
     console::Console& console;
+    // The connection cache every download of the run goes through.
+    DownloadSession& downloads;
     // The read state; null when there is none: every thread reads as new.
     store::Database* state;
     // ng.txt as the run read it last.

@@ -161,7 +161,7 @@ void show_progress(console::Console& console, int done, int total) {
 ThreadNames check_for_updates(Run& run, const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards) {
     ThreadNames unchecked;
     const bool on_terminal = run.console.output_is_terminal();
-    const DownloadLimits limits = interactive_limits();
+    const DownloadLimits limits = interactive_limits(run);
     const int total = static_cast<int>(favourites.size());
     for (int done = 0; done < total && !run.console.interrupt_pending(); ++done) {
         const store::ThreadRef& saved = favourites[static_cast<std::size_t>(done)];

@@ -127,7 +127,7 @@ const CommandTable<ThreadList::Action> ThreadList::kCommands{ThreadList::kRows};
 }  // namespace
 
 Document download_thread_list(Run& run, const char* url, const std::string& name) {
-    DownloadResult result = update_thread_list_copy(url, name, interactive_limits());
+    DownloadResult result = update_thread_list_copy(url, name, interactive_limits(run));
     report_download(run.console, result, {messages::download_ok_dot, messages::failed_not_thread_list});
     return {thread_list_path(name), std::move(result.unsaved)};
 }

@@ -36,7 +36,7 @@ Document fetch_thread(Run& run, const char* url, const std::string& board, const
         run.console.write(messages::failed_unsafe_name);
         return {};
     }
-    DownloadResult result = update_thread_copy(url, board, dat_name, interactive_limits());
+    DownloadResult result = update_thread_copy(url, board, dat_name, interactive_limits(run));
     report_download(run.console, result, {messages::download_ok_dot, messages::failed_not_thread});
     return {thread_path(board, dat_name), std::move(result.unsaved)};
 }
