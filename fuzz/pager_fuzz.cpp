@@ -9,7 +9,10 @@
 
 #include "console/console.h"
 #include "fuzz_input.h"
+#include "net/download.h"
+#include "screens/ng_rules_report.h"
 #include "screens/pager.h"
+#include "screens/run.h"
 
 namespace {
 
@@ -47,17 +50,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zubo::File in(zubo::fuzz::open_input(data + 1, size - 1));
     static std::FILE* sink = std::fopen("/dev/null", "w");
     if (!in || !sink) return 0;
-    zubo::console::set_streams(in.get(), sink);
-    zubo::console::set_utf8((choice & 0x10) != 0);
-    zubo::console::set_end_of_input_action([] { throw InputEnded{}; });
+    zubo::console::Console console;
+    console.set_streams(in.get(), sink);
+    console.set_utf8((choice & 0x10) != 0);
+    console.set_end_of_input_action([] { throw InputEnded{}; });
+    zubo::DownloadSession downloads;
+    zubo::NgRulesOfRun ng_rules;
+    zubo::Run run{console, downloads, nullptr, ng_rules};
 
     try {
-        zubo::run_pager(kind, list);
+        zubo::run_pager(run, kind, list);
     } catch (const InputEnded&) {
     }
-
-    zubo::console::set_end_of_input_action(nullptr);
-    zubo::console::set_utf8(false);
-    zubo::console::set_streams(nullptr, nullptr);
     return 0;
 }

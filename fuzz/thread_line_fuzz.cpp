@@ -66,15 +66,15 @@ std::string printed(const PostRecord& post, bool utf8, bool decoded) {
     std::size_t size = 0;
     std::FILE* out = open_memstream(&bytes, &size);
     if (!out) std::abort();
-    zubo::console::set_streams(nullptr, out);
-    zubo::console::set_utf8(utf8);
+    zubo::console::Console console;
+    console.set_streams(nullptr, out);
+    console.set_utf8(utf8);
     if (decoded) {
-        zubo::console::print_decoded(zubo::messages::post, 1, post.name, post.mail, post.date, post.body);
+        console.print_decoded(zubo::messages::post, 1, post.name, post.mail, post.date, post.body);
     } else {
-        zubo::console::print(zubo::messages::post, 1, post.name, post.mail, post.date, post.body);
+        console.print(zubo::messages::post, 1, post.name, post.mail, post.date, post.body);
     }
     std::fclose(out);
-    zubo::console::set_streams(nullptr, nullptr);
     std::string text(bytes, size);
     std::free(bytes);
     return text;

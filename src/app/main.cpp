@@ -19,6 +19,8 @@
 #include "net/download.h"
 #include "net/version.h"
 #include "screens/board_list.h"
+#include "screens/ng_rules_report.h"
+#include "screens/run.h"
 #include "store/database.h"
 #include "store/home.h"
 
@@ -60,21 +62,21 @@ bool locale_speaks_sjis() {
 
 // Makes zubo's home and works inside it, so every file zubo keeps is
 // there; false, with the reason printed, when there is none to be had.
-bool enter_home() {
+bool enter_home(zubo::console::Console& console) {
     const std::string home = zubo::home_path();
     int error = zubo::make_directories(home);
     if (error == 0 && chdir(home.c_str()) != 0) error = errno;
     if (error == 0) return true;
-    zubo::console::print(zubo::messages::home_unmakeable, home.c_str(), std::strerror(error));
+    console.print(zubo::messages::home_unmakeable, home.c_str(), std::strerror(error));
     return false;
 }
 
 // Whether zubo can keep files in its home, the working directory. When it
 // can't, it says why once and goes on: what arrives is shown from memory.
-bool home_writable() {
+bool home_writable(zubo::console::Console& console) {
     const int error = zubo::write_probe(".");
     if (error == 0) return true;
-    zubo::console::print(zubo::messages::home_unwritable, std::strerror(error));
+    console.print(zubo::messages::home_unwritable, std::strerror(error));
     return false;
 }
 
@@ -82,19 +84,19 @@ bool home_writable() {
 // and zubo says so and where the old one went. Null when there can be
 // none: zubo then reads as if every thread were new. Every failure to read
 // or write it later is said once per run, and zubo reads on.
-std::unique_ptr<zubo::store::Database> open_state() {
+std::unique_ptr<zubo::store::Database> open_state(zubo::console::Console& console) {
     zubo::store::Opened opened = zubo::store::Database::open(zubo::store::kDatabaseFile);
     if (!opened.set_aside.empty()) {
-        zubo::console::print(zubo::messages::state_rebuilt, opened.set_aside.c_str());
-        zubo::console::print(zubo::messages::state_set_aside, opened.aside_path.c_str());
+        console.print(zubo::messages::state_rebuilt, opened.set_aside.c_str());
+        console.print(zubo::messages::state_set_aside, opened.aside_path.c_str());
     }
     if (!opened.db) {
-        zubo::console::print(zubo::messages::state_unreadable, opened.failed.c_str());
+        console.print(zubo::messages::state_unreadable, opened.failed.c_str());
         return nullptr;
     }
-    opened.db->set_failure_listener([](zubo::store::StateFailure kind, const std::string& reason) {
+    opened.db->set_failure_listener([&console](zubo::store::StateFailure kind, const std::string& reason) {
         const bool read = kind == zubo::store::StateFailure::kRead;
-        zubo::console::print(read ? zubo::messages::state_unreadable : zubo::messages::state_unwritable,
+        console.print(read ? zubo::messages::state_unreadable : zubo::messages::state_unwritable,
                              reason.c_str());
     });
     return std::move(opened.db);
@@ -118,42 +120,46 @@ int main(int argc, char** argv) {
     GC_register_has_static_roots_callback(scan_only_the_program);
     // Whole pages go out in one write; the console flushes before every
     // wait, so a prompt is always on the screen before its line is read.
+    // Static: stdout outlives main's frame (a return from main flushes it
+    // in exit()).
     static char output_buffer[1 << 16];
     std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
     const zubo::Options options = zubo::read_options(argc, argv);
-    zubo::console::set_utf8(console_speaks_utf8(options.console));
+    zubo::console::Console console;
+    console.set_utf8(console_speaks_utf8(options.console));
     if (options.unknown) {
-        zubo::console::print(zubo::messages::unknown_option, options.unknown);
-        zubo::console::print(zubo::messages::usage, zubo::kVersion);
+        console.print(zubo::messages::unknown_option, options.unknown);
+        console.print(zubo::messages::usage, zubo::kVersion);
         return kBadOption;
     }
     if (options.help) {
-        zubo::console::print(zubo::messages::usage, zubo::kVersion);
+        console.print(zubo::messages::usage, zubo::kVersion);
         return kEnded;
     }
     if (options.version) {
-        zubo::console::print(zubo::messages::version_line, zubo::kVersion);
+        console.print(zubo::messages::version_line, zubo::kVersion);
         return kEnded;
     }
     // A write past the file-size limit fails (EFBIG), as on a full disk,
     // instead of ending zubo.
     std::signal(SIGXFSZ, SIG_IGN);
-    if (!enter_home()) return kCannotGoOn;
-    const bool writable = home_writable();
-    zubo::console::catch_interrupts();
+    if (!enter_home(console)) return kCannotGoOn;
+    const bool writable = home_writable(console);
+    console.catch_interrupts();
     // One connection cache for the run: the thread list and its threads
     // ride one kept-alive connection.
     zubo::DownloadSession downloads;
-    downloads.make_current();
     // A record already there is opened even in a home that takes no file:
     // what was read before still shows (a full disk reads on), and each
     // failure to read or write it is said once. None is made there.
     std::unique_ptr<zubo::store::Database> state;
-    if (writable || access(zubo::store::kDatabaseFile, F_OK) == 0) state = open_state();
+    if (writable || access(zubo::store::kDatabaseFile, F_OK) == 0) state = open_state(console);
     // However zubo ends, the read state is closed, its log folded into
     // zubo.db.
-    zubo::console::EndHook close_state([&state] { state.reset(); });
-    const int status = zubo::show_board_list(options.refresh, state.get()) ? kEnded : kCannotGoOn;
+    zubo::console::EndHook close_state(console, [&state] { state.reset(); });
+    zubo::NgRulesOfRun ng_rules;
+    zubo::Run run{console, downloads, state.get(), ng_rules, options.refresh};
+    const int status = zubo::show_board_list(run) ? kEnded : kCannotGoOn;
     close_state.run_once();
-    zubo::console::end_now(status);
+    console.end_now(status);
 }

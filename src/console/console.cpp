@@ -24,21 +24,18 @@
 namespace zubo::console {
 namespace {
 
-std::FILE* g_in = nullptr;
-std::FILE* g_out = nullptr;
-bool g_utf8 = false;
-
+// What the SIGINT handler touches is all that lives here, at file scope: a
+// signal handler is handed no Console and can reach nothing else. Every
+// other fact of the console is a Console's.
 volatile std::sig_atomic_t g_interrupted = 0;
-
-constexpr int kInterruptedStatus = 130;
-
-int exit_status() { return g_interrupted ? kInterruptedStatus : 0; }
-
-void exit_quietly() { end_now(exit_status()); }
 
 // The handler also writes a byte here, so a wait that began just after the
 // flag was looked at still wakes: poll sees the byte.
 int g_wake_pipe[2] = {-1, -1};
+
+constexpr int kInterruptedStatus = 130;
+
+int exit_status() { return g_interrupted ? kInterruptedStatus : 0; }
 
 void on_interrupt(int) {
     g_interrupted = 1;
@@ -48,24 +45,9 @@ void on_interrupt(int) {
     }
 }
 
-EndHook* g_newest_hook = nullptr;
-
-void run_end_hooks() {
-    for (EndHook* hook = g_newest_hook; hook; hook = hook->older()) hook->run_once();
-}
-
-// An interrupt that came while zubo was busy ends it before it waits.
-void end_if_interrupted() {
-    if (g_interrupted) end_of_input();
-}
-void (*g_end_action)() = exit_quietly;
-
 // A UTF-8 line takes more bytes than its CP932 form: it is read into up to
 // four times the command buffer, then converted and cut to it.
 constexpr std::size_t kMaxRawCommand = 4 * 320;
-
-std::FILE* in() { return g_in ? g_in : stdin; }
-std::FILE* out() { return g_out ? g_out : stdout; }
 
 bool is_control(unsigned char c) {
     return (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F;
@@ -107,21 +89,26 @@ const char* next_to_look_at(const char* p, const char* end) {
     return p;
 }
 
-// Writes CP932 bytes already stripped of control bytes into the output's
-// buffer, converted when the terminal speaks UTF-8.
-// Output bytes go to the output, or to a string being measured.
-void emit(const char* bytes, std::size_t size, std::string* into) {
-    if (into) into->append(bytes, size);
-    else std::fwrite(bytes, 1, size, out());
+// Where output bytes go: the output's buffer, or a string being measured.
+struct Output {
+    std::FILE* out;
+    std::string* into;
+};
+
+void emit(const char* bytes, std::size_t size, const Output& to) {
+    if (to.into) to.into->append(bytes, size);
+    else std::fwrite(bytes, 1, size, to.out);
 }
 
-void put(const char* bytes, std::size_t size, std::string* into = nullptr) {
-    if (g_utf8) {
+// Writes CP932 bytes already stripped of control bytes, converted when the
+// terminal speaks UTF-8.
+void put(const char* bytes, std::size_t size, bool utf8, const Output& to) {
+    if (utf8) {
         std::size_t converted = 0;
         const char* text = sjis::to_utf8(bytes, size, &converted);
-        emit(text, converted, into);
+        emit(text, converted, to);
     } else {
-        emit(bytes, size, into);
+        emit(bytes, size, to);
     }
 }
 
@@ -162,7 +149,7 @@ void walk_format(const char* format, std::va_list args, Sink& to) {
 // collector when a long post needs it.
 class DecodedLine {
 public:
-    explicit DecodedLine(std::string* into = nullptr) : into_(into) {}
+    DecodedLine(bool utf8, const Output& to) : utf8_(utf8), to_(to) {}
 
     void literal(const char* bytes, std::size_t size) {
         while (size > room_ - size_ && !grow(size)) {
@@ -216,10 +203,10 @@ private:
             run_[size_++] = static_cast<char>(ref.code_point);
             return;
         }
-        if (g_utf8) {
+        if (utf8_) {
             end_run();
             char utf8[4];
-            emit(utf8, encode_utf8(ref.code_point, utf8), into_);
+            emit(utf8, encode_utf8(ref.code_point, utf8), to_);
             return;
         }
         std::size_t size = 0;
@@ -247,11 +234,12 @@ private:
     // ran out and a text came in unfiltered.
     void end_run() {
         if (size_ == 0) return;
-        put(run_, unfiltered_ ? strip_controls(run_, size_) : size_, into_);
+        put(run_, unfiltered_ ? Console::strip_controls(run_, size_) : size_, utf8_, to_);
         size_ = 0;
     }
 
-    std::string* into_;
+    const bool utf8_;
+    const Output to_;
     bool unfiltered_ = false;
     char small_[4096];
     char* run_ = small_;
@@ -263,30 +251,15 @@ private:
 // nothing ready on the input's descriptor. A file is always ready, and so
 // is a pipe or a terminal that holds lines typed ahead; reading them waits
 // for nothing, and their prompts go out with the next wait.
-void flush_before_waiting() {
-    int fd = fileno(in());
+void flush_before_waiting(std::FILE* in, std::FILE* out) {
+    int fd = fileno(in);
     pollfd ready{fd, POLLIN, 0};
-    if (fd < 0 || poll(&ready, 1, 0) != 1) std::fflush(out());
+    if (fd < 0 || poll(&ready, 1, 0) != 1) std::fflush(out);
 }
 
 // Whether the input stream holds bytes already read from its descriptor
 // (glibc's stream fields): reading them waits for nothing.
 bool input_buffered(std::FILE* f) { return f->_IO_read_ptr < f->_IO_read_end; }
-
-// Waits until the input has something to read, or ends zubo at Ctrl-C,
-// however close to the wait it came.
-void wait_for_input() {
-    std::FILE* f = in();
-    int fd = fileno(f);
-    if (fd < 0 || input_buffered(f)) return;
-    pollfd fds[2] = {{fd, POLLIN, 0}, {g_wake_pipe[0], POLLIN, 0}};
-    const nfds_t count = g_wake_pipe[0] >= 0 ? 2 : 1;
-    for (;;) {
-        end_if_interrupted();
-        // Readable, closed or failed: the read that follows tells which.
-        if (poll(fds, count, -1) > 0 && fds[0].revents != 0) return;
-    }
-}
 
 // What Ctrl-C left in the wake-up pipe once its interrupt is spent.
 void drain_wake_pipe() {
@@ -297,15 +270,12 @@ void drain_wake_pipe() {
 
 }  // namespace
 
-void set_streams(std::FILE* input, std::FILE* output) {
-    g_in = input;
-    g_out = output;
+void Console::set_streams(std::FILE* input, std::FILE* output) {
+    in_ = input;
+    out_ = output;
 }
 
-void set_utf8(bool on) { g_utf8 = on; }
-bool utf8() { return g_utf8; }
-
-std::size_t strip_controls(char* bytes, std::size_t size) {
+std::size_t Console::strip_controls(char* bytes, std::size_t size) {
     std::size_t kept = 0;
     for (std::size_t i = 0; i < size;) {
         if (i + kBlock <= size && first_to_look_at(bytes + i, false) == kBlock) {
@@ -321,14 +291,33 @@ std::size_t strip_controls(char* bytes, std::size_t size) {
     return kept;
 }
 
-void write(const char* text) {
+void Console::put(const char* bytes, std::size_t size) { zubo::console::put(bytes, size, utf8_, {out(), nullptr}); }
+
+void Console::end_if_interrupted() {
+    if (g_interrupted) end_of_input();
+}
+
+void Console::wait_for_input() {
+    std::FILE* f = in();
+    int fd = fileno(f);
+    if (fd < 0 || input_buffered(f)) return;
+    pollfd fds[2] = {{fd, POLLIN, 0}, {g_wake_pipe[0], POLLIN, 0}};
+    const nfds_t count = g_wake_pipe[0] >= 0 ? 2 : 1;
+    for (;;) {
+        end_if_interrupted();
+        // Readable, closed or failed: the read that follows tells which.
+        if (poll(fds, count, -1) > 0 && fds[0].revents != 0) return;
+    }
+}
+
+void Console::write(const char* text) {
     std::size_t size = std::strlen(text);
     char* copy = gc::copy_bytes(text, size);
     if (!copy) return;
     put(copy, strip_controls(copy, size));
 }
 
-void print(const char* format, ...) {
+void Console::print(const char* format, ...) {
     char small[1024];
     std::va_list args;
     va_start(args, format);
@@ -347,34 +336,34 @@ void print(const char* format, ...) {
     put(text, strip_controls(text, static_cast<std::size_t>(needed)));
 }
 
-void print_decoded(const char* format, ...) {
+void Console::print_decoded(const char* format, ...) {
     std::va_list args;
     va_start(args, format);
-    DecodedLine line;
+    DecodedLine line(utf8_, {out(), nullptr});
     walk_format(format, args, line);
     line.finish();
     va_end(args);
 }
 
-std::string format_decoded(const char* format, ...) {
+std::string Console::format_decoded(const char* format, ...) {
     std::string text;
     std::va_list args;
     va_start(args, format);
-    DecodedLine line(&text);
+    DecodedLine line(utf8_, {out(), &text});
     walk_format(format, args, line);
     line.finish();
     va_end(args);
     return text;
 }
 
-void flush() { std::fflush(out()); }
+void Console::flush() { std::fflush(out()); }
 
-bool output_is_terminal() {
+bool Console::output_is_terminal() const {
     int fd = fileno(out());
     return fd >= 0 && isatty(fd);
 }
 
-bool terminal_size(int* rows, int* columns) {
+bool Console::terminal_size(int* rows, int* columns) const {
     winsize size = {};
     int fd = fileno(out());
     if (fd < 0 || !isatty(fd) || ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
@@ -383,7 +372,7 @@ bool terminal_size(int* rows, int* columns) {
     return true;
 }
 
-bool colour_wanted() {
+bool Console::colour_wanted() const {
     const char* no_colour = std::getenv("NO_COLOR");
     const char* term = std::getenv("TERM");
     if (no_colour && *no_colour) return false;
@@ -391,21 +380,21 @@ bool colour_wanted() {
     return output_is_terminal();
 }
 
-void write_utf8(const char* text) {
+void Console::write_utf8(const char* text) {
     const std::size_t size = std::strlen(text);
-    if (g_utf8) return emit(text, size, nullptr);
+    if (utf8_) return emit(text, size, {out(), nullptr});
     std::size_t converted = 0;
     const char* cp932 = sjis::from_utf8(text, size, &converted);
-    emit(cp932, converted, nullptr);
+    emit(cp932, converted, {out(), nullptr});
 }
 
-void write_control(const char* sequence) { std::fputs(sequence, out()); }
+void Console::write_control(const char* sequence) { std::fputs(sequence, out()); }
 
-void read_command(char* buf, std::size_t size) {
+void Console::read_command(char* buf, std::size_t size) {
     end_if_interrupted();
-    flush_before_waiting();
+    flush_before_waiting(in(), out());
     wait_for_input();
-    if (!g_utf8) {
+    if (!utf8_) {
         if (!read_line_cut(in(), buf, size)) end_of_input();
         return;
     }
@@ -417,27 +406,30 @@ void read_command(char* buf, std::size_t size) {
     copy_field(buf, size, sjis_line, converted);
 }
 
-void pause() {
+void Console::pause() {
     end_if_interrupted();
-    flush_before_waiting();
+    flush_before_waiting(in(), out());
     wait_for_input();
     int c = std::fgetc(in());
     if (c == EOF) end_of_input();
     while (c != '\n' && c != EOF) c = std::fgetc(in());
 }
 
-void end_of_input() {
+void Console::end_of_input() {
     write("\n");
     write(messages::ending);
-    run_end_hooks();
-    g_end_action();
+    for (EndHook* hook = newest_hook_; hook; hook = hook->older()) hook->run_once();
+    if (end_action_) end_action_();
     end_now(exit_status());
 }
 
-EndHook::EndHook(std::function<void()> work) : work_(std::move(work)), older_(g_newest_hook) { g_newest_hook = this; }
+EndHook::EndHook(Console& console, std::function<void()> work)
+    : console_(console), work_(std::move(work)), older_(console.newest_hook_) {
+    console_.newest_hook_ = this;
+}
 
 EndHook::~EndHook() {
-    if (g_newest_hook == this) g_newest_hook = older_;
+    if (console_.newest_hook_ == this) console_.newest_hook_ = older_;
     run_once();
 }
 
@@ -445,12 +437,12 @@ void EndHook::run_once() {
     if (work_) std::exchange(work_, nullptr)();
 }
 
-void end_now(int status) {
+void Console::end_now(int status) {
     std::fflush(out());
     std::_Exit(status);
 }
 
-void catch_interrupts() {
+void Console::catch_interrupts() {
     // No SA_RESTART: a read waiting for the user returns at once, and the
     // end of input it reports ends zubo.
     if (g_wake_pipe[0] < 0 && pipe2(g_wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) g_wake_pipe[0] = g_wake_pipe[1] = -1;
@@ -460,13 +452,11 @@ void catch_interrupts() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-bool interrupt_pending() { return g_interrupted != 0; }
+bool Console::interrupt_pending() { return g_interrupted != 0; }
 
-void clear_interrupt() {
+void Console::clear_interrupt() {
     g_interrupted = 0;
     drain_wake_pipe();
 }
-
-void set_end_of_input_action(void (*action)()) { g_end_action = action ? action : exit_quietly; }
 
 }  // namespace zubo::console

@@ -476,18 +476,16 @@ bool append_ng_rule(const char* path, const char* line_in_file_encoding) {
     return write_whole_file(path, bytes, stat(path, &old_file) == 0 ? (old_file.st_mode & 07777) : 0644, true);
 }
 
-NgRules& read_ng_rules_file(bool utf8_file, std::vector<int>* bad_lines) {
-    static NgRules rules;
-    static std::optional<std::string> read_from;  // the bytes the rules were read from, with the encoding's flag
+NgRules& read_ng_rules_file(NgRulesCache& cache, bool utf8_file, std::vector<int>* bad_lines) {
     std::string bytes;
     bool missing = false;
     if (!read_whole_file(kNgRulesFile, &bytes, &missing)) bytes.clear();
     bytes += utf8_file ? 'u' : 's';
-    if (read_from == bytes) return rules;
-    rules = NgRules::parse(std::string_view(bytes).substr(0, bytes.size() - 1), utf8_file, bad_lines,
-                           kNgRulesCompiledFile);
-    read_from = std::move(bytes);
-    return rules;
+    if (cache.read_from == bytes) return cache.rules;
+    cache.rules = NgRules::parse(std::string_view(bytes).substr(0, bytes.size() - 1), utf8_file, bad_lines,
+                                 kNgRulesCompiledFile);
+    cache.read_from = std::move(bytes);
+    return cache.rules;
 }
 
 }  // namespace zubo

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -131,11 +132,19 @@ private:
 // False when the line holds a newline or the file can't be read or written.
 bool append_ng_rule(const char* path, const char* line_in_file_encoding);
 
+// The rules of ng.txt as read last, and the bytes they were made from. It
+// holds NgRules: it lives on the stack too.
+struct NgRulesCache {
+    NgRules rules;
+    std::optional<std::string> read_from;  // the bytes, with the encoding's flag
+};
+
 // The rules of ng.txt in the home, read as UTF-8 when utf8_file, else as
-// CP932. The file is read at each call, its rules made again only when its
-// bytes or the encoding changed: the thread list and the thread view share
-// them. When they are made again, the numbers of the lines that can't be
-// read are added to *bad_lines; when not, nothing is added.
-NgRules& read_ng_rules_file(bool utf8_file, std::vector<int>* bad_lines);
+// CP932. The file is read at each call, its rules made again into cache
+// only when its bytes or the encoding changed: the thread list and the
+// thread view share them. When they are made again, the numbers of the
+// lines that can't be read are added to *bad_lines; when not, nothing is
+// added.
+NgRules& read_ng_rules_file(NgRulesCache& cache, bool utf8_file, std::vector<int>* bad_lines);
 
 }  // namespace zubo

@@ -47,20 +47,17 @@ bool curl_ready() {
     return initialised;
 }
 
-// The session main made current: one object for the run, not a handle.
-DownloadSession* current_session = nullptr;
-
-// The handle one download uses, for all its requests: the current
+// The handle one download uses, for all its requests: its limits'
 // session's, else that of a session of its own, closed with its
 // connections at the end.
 class Handle {
 public:
-    CURL* get() {
-        DownloadSession* session = DownloadSession::current();
-        return static_cast<CURL*>(session ? session->handle() : own_.handle());
-    }
+    explicit Handle(const DownloadLimits& limits) : session_(limits.session) {}
+
+    CURL* get() { return static_cast<CURL*>(session_ ? session_->handle() : own_.handle()); }
 
 private:
+    DownloadSession* session_;
     DownloadSession own_;
 };
 
@@ -647,7 +644,6 @@ curl_off_t last_modified(CURL* curl) {
 }  // namespace
 
 DownloadSession::~DownloadSession() {
-    if (current_session == this) current_session = nullptr;
     if (handle_) curl_easy_cleanup(static_cast<CURL*>(handle_));
 }
 
@@ -655,10 +651,6 @@ void* DownloadSession::handle() {
     if (!handle_ && curl_ready()) handle_ = curl_easy_init();
     return handle_;
 }
-
-DownloadSession* DownloadSession::current() { return current_session; }
-
-void DownloadSession::make_current() { current_session = this; }
 
 DownloadResult download_to_file(const char* url, const char* path) {
     return download_to_file(url, path, DocumentRules{}, DownloadLimits{});
@@ -686,7 +678,7 @@ DownloadResult download_to_file(const char* url, const char* path, const Documen
     }
     WholeBody body(pending);
 
-    Handle handle;
+    Handle handle(limits);
     DownloadResult result = exchange(handle.get(), url, request, body, limits);
     if (result.failure == DownloadFailure::kLocalFile) refused(pending, result);
     if (!result.ok()) return result;
@@ -716,7 +708,7 @@ DownloadResult update_copy(const char* url, const char* path, DocumentCheck chec
     Request request;
     request.range = range;
 
-    Handle handle;
+    Handle handle(limits);
     DownloadResult result = exchange(handle.get(), url, request, extension, limits);
     if (result.failure == DownloadFailure::kLocalFile && extension.pending()) refused(*extension.pending(), result);
     if (!result.ok()) return result;

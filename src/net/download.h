@@ -9,7 +9,10 @@
 
 namespace zubo {
 
-// How long a transfer may wait before it counts as failed.
+class DownloadSession;
+
+// How long a transfer may wait before it counts as failed, and whose
+// connections it rides.
 struct DownloadLimits {
     long connect_timeout_seconds = 30;
     // No byte for this long ends the transfer: a server that accepts and
@@ -18,6 +21,9 @@ struct DownloadLimits {
     // Asked while a transfer runs; true gives the download up (the user
     // pressed Ctrl-C). Null: never.
     bool (*cancelled)() = nullptr;
+    // The session the download goes through; null: one of its own, its
+    // connections closed at the end.
+    DownloadSession* session = nullptr;
 };
 
 // Whether a complete answer, read from f, is the document that was asked
@@ -73,9 +79,7 @@ inline constexpr std::size_t kOverlapBytes = 16;
 // (and TLS session) alive from the thread list to its threads. The handle,
 // and libcurl's start (TLS included), wait for the first download: a run
 // that reads only local copies never pays for them. main makes one for the
-// run and makes it current; the functions below download through the
-// current session, or through one of their own (its connections closed at
-// the end) when none is current.
+// run; the functions below download through the session their limits name.
 class DownloadSession {
 public:
     DownloadSession() = default;
@@ -85,12 +89,6 @@ public:
 
     // The handle, made at the first call; null when libcurl can't start.
     void* handle();
-
-    // The session the screens download through while it lives; null when
-    // none is.
-    static DownloadSession* current();
-    // Makes this session current until it ends.
-    void make_current();
 
 private:
     void* handle_ = nullptr;

@@ -1,9 +1,7 @@
 #pragma once
 // The board list: the first screen, built from the board menu.
 
-namespace zubo::store {
-class Database;
-}
+#include "screens/run.h"
 
 namespace zubo {
 
@@ -12,9 +10,9 @@ inline constexpr char kBoardMenuUrl[] = "http://menu.5ch.io/bbsmenu.html";
 
 // Shows the board list until the user leaves it, or says why there is none
 // when the menu can't be read (false: zubo can't go on). The menu is
-// downloaded when there is no copy, or when refresh asks for it; a failed
-// download keeps the copy. The board list offers the favourites and the
-// history of the read state when there is one (state may be null).
-bool show_board_list(bool refresh, store::Database* state = nullptr);
+// downloaded when there is no copy, or when the run's refresh asks for it;
+// a failed download keeps the copy. The board list offers the favourites
+// and the history of the run's read state when there is one.
+bool show_board_list(Run& run);
 
 }  // namespace zubo

@@ -19,8 +19,8 @@ namespace zubo {
 // kCommandSize - 1 bytes, the newline included when it fits.
 class TypedLine {
 public:
-    // Reads the next line; at the end of input zubo ends.
-    void read();
+    // Reads the next line from console; at the end of input zubo ends.
+    void read(console::Console& console);
 
     // The line as read, its newline included.
     const char* raw() const { return buffer_; }
@@ -62,9 +62,9 @@ public:
         return found;
     }
 
-    void print_help() const {
+    void print_help(console::Console& console) const {
         for (const CommandRow<Action>* row = rows_; row != rows_ + size_; ++row) {
-            if (row->help) console::write_utf8(row->help);
+            if (row->help) console.write_utf8(row->help);
         }
     }
 

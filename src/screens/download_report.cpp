@@ -7,56 +7,57 @@
 
 namespace zubo {
 
-void announce_download(const char* loading_line) {
-    console::write(loading_line);
-    console::flush();
+void announce_download(console::Console& console, const char* loading_line) {
+    console.write(loading_line);
+    console.flush();
 }
 
-DownloadLimits interactive_limits() {
+DownloadLimits interactive_limits(Run& run) {
     DownloadLimits limits;
-    limits.cancelled = console::interrupt_pending;
+    limits.cancelled = console::Console::interrupt_pending;
+    limits.session = &run.downloads;
     return limits;
 }
 
-void report_download(const DownloadResult& result, const DownloadMessages& text) {
+void report_download(console::Console& console, const DownloadResult& result, const DownloadMessages& text) {
     // A Ctrl-C that came as the download ended was meant for it too.
-    console::clear_interrupt();
+    console.clear_interrupt();
     switch (result.failure) {
     case DownloadFailure::kNone:
-        console::write(text.ok);
+        console.write(text.ok);
         return;
     case DownloadFailure::kNotTheDocument:
-        console::write(text.not_the_document);
+        console.write(text.not_the_document);
         return;
     case DownloadFailure::kCancelled:
-        console::write(messages::failed_cancelled);
+        console.write(messages::failed_cancelled);
         return;
     case DownloadFailure::kHttpStatus:
-        console::print(messages::failed_http, result.status);
+        console.print(messages::failed_http, result.status);
         return;
     case DownloadFailure::kCannotConnect:
-        console::write(messages::failed_connect);
+        console.write(messages::failed_connect);
         return;
     case DownloadFailure::kSecureChannel:
-        console::write(messages::failed_secure);
+        console.write(messages::failed_secure);
         return;
     case DownloadFailure::kTimedOut:
-        console::write(messages::failed_timeout);
+        console.write(messages::failed_timeout);
         return;
     case DownloadFailure::kRedirect:
-        console::write(messages::failed_redirect);
+        console.write(messages::failed_redirect);
         return;
     case DownloadFailure::kRedirectRefused:
-        console::write(messages::failed_redirect_elsewhere);
+        console.write(messages::failed_redirect_elsewhere);
         return;
     case DownloadFailure::kInterrupted:
-        console::write(messages::failed_interrupted);
+        console.write(messages::failed_interrupted);
         return;
     case DownloadFailure::kLocalFile:
-        console::print(messages::failed_local_file, std::strerror(result.save_error));
+        console.print(messages::failed_local_file, std::strerror(result.save_error));
         return;
     case DownloadFailure::kOther:
-        console::print(messages::failed_other, result.curl_code);
+        console.print(messages::failed_other, result.curl_code);
         return;
     }
 }

@@ -7,13 +7,12 @@
 
 namespace zubo {
 
-NgRules& read_ng_rules_file() {
-    static bool reported = false;
+NgRules& NgRulesOfRun::read(console::Console& console) {
     std::vector<int> bad_lines;
-    NgRules& rules = read_ng_rules_file(console::utf8(), &bad_lines);
-    if (!reported) {
-        for (int line : bad_lines) console::print(messages::ng_rules_bad_line, line);
-        reported = !bad_lines.empty();
+    NgRules& rules = read_ng_rules_file(cache_, console.utf8(), &bad_lines);
+    if (!reported_) {
+        for (int line : bad_lines) console.print(messages::ng_rules_bad_line, line);
+        reported_ = !bad_lines.empty();
     }
     return rules;
 }

@@ -28,7 +28,8 @@ enum class Next { kGoOn, kLeave, kPromptAgain };
 
 class Pager {
 public:
-    Pager(const PagerKind& kind, PagerList& list) : kind_(kind), list_(list) {}
+    Pager(console::Console& console, const PagerKind& kind, PagerList& list)
+        : console_(console), kind_(kind), list_(list) {}
 
     void run() {
         if (list_.count() < 1) return run_empty();
@@ -52,8 +53,8 @@ private:
     void print_entry(int n) const {
         if (list_.hidden(n)) return;
         std::string annotation = list_.annotation(n);
-        if (annotation.empty()) console::print_decoded(messages::entry_line, n, label(n));
-        else console::print_decoded(messages::annotated_entry_line, n, label(n), annotation.c_str());
+        if (annotation.empty()) console_.print_decoded(messages::entry_line, n, label(n));
+        else console_.print_decoded(messages::annotated_entry_line, n, label(n), annotation.c_str());
     }
 
     // Every page ends in a prompt: after every twentieth entry and after
@@ -69,19 +70,19 @@ private:
     }
 
     void leave() {
-        if (kind_.leave_message) console::write(kind_.leave_message);
+        if (kind_.leave_message) console_.write(kind_.leave_message);
     }
 
     void finish() {
-        console::write(kind_.end_message);
-        console::pause();
+        console_.write(kind_.end_message);
+        console_.pause();
     }
 
     // Opens entry n when there is one; false when there is none.
     bool open_if_in_range(long long n) {
         if (!in_range(n) || list_.hidden(static_cast<int>(n))) return false;
         int number = static_cast<int>(n);
-        console::print_decoded(kind_.open_message, number, label(number));
+        console_.print_decoded(kind_.open_message, number, label(number));
         list_.open(number);
         return true;
     }
@@ -99,8 +100,8 @@ private:
     }
 
     Next prompt_once(int& i) {
-        console::print(kind_.page_prompt, list_.count());
-        line_.read();
+        console_.print(kind_.page_prompt, list_.count());
+        line_.read(console_);
         bool opened = open_if_in_range(line_.number());
         if (const CommandRow<Action>* row = kCommands.find(line_.text())) {
             return (this->*row->action)(i);
@@ -130,9 +131,9 @@ private:
     // The pager's commands, the list's own, then how to leave.
     Next help(int&) {
         if (!is_blank(line_.text() + 1)) return Next::kGoOn;
-        kCommands.print_help();
+        kCommands.print_help(console_);
         list_.print_help();
-        console::write_utf8(kind_.leave_help);
+        console_.write_utf8(kind_.leave_help);
         return Next::kPromptAgain;
     }
 
@@ -154,15 +155,16 @@ private:
         std::size_t len = std::strlen(command);
         if (len > 0 && (command[len - 1] == '\n' || len == kCommandSize - 1)) command[len - 1] = '\0';
         const char* pattern = command + 1;
-        console::print(messages::search_banner, pattern);
+        console_.print(messages::search_banner, pattern);
         for (int k = 1; k <= list_.count(); ++k) {
             if (!list_.hidden(k) && std::strstr(label(k), pattern)) print_entry(k);
         }
-        console::print(kind_.search_prompt, list_.count());
-        line_.read();
+        console_.print(kind_.search_prompt, list_.count());
+        line_.read(console_);
         return open_if_in_range(line_.number());
     }
 
+    console::Console& console_;
     const PagerKind& kind_;
     PagerList& list_;
     TypedLine line_;
@@ -180,6 +182,6 @@ const CommandTable<Pager::Action> Pager::kCommands{Pager::kRows};
 
 }  // namespace
 
-void run_pager(const PagerKind& kind, PagerList& list) { Pager(kind, list).run(); }
+void run_pager(Run& run, const PagerKind& kind, PagerList& list) { Pager(run.console, kind, list).run(); }
 
 }  // namespace zubo

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "screens/commands.h"
+#include "screens/run.h"
 
 namespace zubo {
 
@@ -72,6 +73,6 @@ ListCommand run_list_command(List& list, const CommandTable<ListCommand (List::*
 inline constexpr int kPageSize = 20;
 
 // Runs the pager until the user leaves (or the list ends, for kReturn).
-void run_pager(const PagerKind& kind, PagerList& list);
+void run_pager(Run& run, const PagerKind& kind, PagerList& list);
 
 }  // namespace zubo

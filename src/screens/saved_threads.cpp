@@ -55,9 +55,9 @@ public:
     // after each visit, where f and t may have changed them.
     using Source = std::vector<store::ThreadRef> (store::Database::*)() const;
 
-    SavedThreadList(std::vector<store::ThreadRef> threads, Source source, const BoardUrls& boards,
+    SavedThreadList(Run& run, std::vector<store::ThreadRef> threads, Source source, const BoardUrls& boards,
                     store::Database& state, ThreadNames unchecked = {})
-        : threads_(std::move(threads)), source_(source), boards_(boards), state_(state),
+        : run_(run), threads_(std::move(threads)), source_(source), boards_(boards), state_(state),
           unchecked_(std::move(unchecked)) {
         list_all();
     }
@@ -79,7 +79,7 @@ public:
 
     void open(int n) override {
         const store::ThreadRef& saved = thread(n);
-        show_thread(url_of(saved.board), saved.board, saved.dat.c_str(), saved.title.c_str(), &state_);
+        show_thread(run_, url_of(saved.board), saved.board, saved.dat.c_str(), saved.title.c_str());
         if (source_) {
             threads_ = (state_.*source_)();
             return list_all();
@@ -138,6 +138,7 @@ private:
         counted_.clear();
     }
 
+    Run& run_;
     std::vector<store::ThreadRef> threads_;
     Source source_;
     const BoardUrls& boards_;
@@ -148,23 +149,23 @@ private:
 };
 
 // The line that says how far the check has come, rewritten in place.
-void show_progress(int done, int total) {
-    console::write_control("\r");
-    console::print(messages::checking_updates, done, total);
-    console::write_control("\x1b[K");
-    console::flush();
+void show_progress(console::Console& console, int done, int total) {
+    console.write_control("\r");
+    console.print(messages::checking_updates, done, total);
+    console.write_control("\x1b[K");
+    console.flush();
 }
 
 // Brings the favourites' copies up to date; returns those whose download
 // failed. One whose board left the menu is not tried.
-ThreadNames check_for_updates(const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards) {
+ThreadNames check_for_updates(Run& run, const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards) {
     ThreadNames unchecked;
-    const bool on_terminal = console::output_is_terminal();
-    const DownloadLimits limits = interactive_limits();
+    const bool on_terminal = run.console.output_is_terminal();
+    const DownloadLimits limits = interactive_limits(run);
     const int total = static_cast<int>(favourites.size());
-    for (int done = 0; done < total && !console::interrupt_pending(); ++done) {
+    for (int done = 0; done < total && !run.console.interrupt_pending(); ++done) {
         const store::ThreadRef& saved = favourites[static_cast<std::size_t>(done)];
-        if (on_terminal) show_progress(done + 1, total);
+        if (on_terminal) show_progress(run.console, done + 1, total);
         auto board = boards.find(saved.board);
         if (board == boards.end() || !is_plain_file_name(saved.dat.c_str())) continue;
         if (!update_thread_copy(board->second.c_str(), saved.board, saved.dat.c_str(), limits).ok()) {
@@ -172,27 +173,28 @@ ThreadNames check_for_updates(const std::vector<store::ThreadRef>& favourites, c
         }
     }
     // Ctrl-C was for the check: the favourites keep what they had.
-    console::clear_interrupt();
-    if (on_terminal) console::write_control("\r\x1b[K");
+    run.console.clear_interrupt();
+    if (on_terminal) run.console.write_control("\r\x1b[K");
     return unchecked;
 }
 
 }  // namespace
 
-void show_favourites(const BoardUrls& boards, store::Database& state) {
+void show_favourites(Run& run, const BoardUrls& boards, store::Database& state) {
     std::vector<store::ThreadRef> favourites = state.favourites();
-    ThreadNames unchecked = check_for_updates(favourites, boards);
-    console::write(messages::favourites_banner);
-    SavedThreadList list(std::move(favourites), &store::Database::favourites, boards, state, std::move(unchecked));
-    run_pager(kFavouritesPager, list);
+    ThreadNames unchecked = check_for_updates(run, favourites, boards);
+    run.console.write(messages::favourites_banner);
+    SavedThreadList list(run, std::move(favourites), &store::Database::favourites, boards, state,
+                         std::move(unchecked));
+    run_pager(run, kFavouritesPager, list);
 }
 
-void show_history(const BoardUrls& boards, store::Database& state) {
+void show_history(Run& run, const BoardUrls& boards, store::Database& state) {
     std::vector<store::ThreadRef> threads;
     for (store::HistoryEntry& entry : state.history()) threads.push_back(std::move(entry.thread));
-    console::write(messages::history_banner);
-    SavedThreadList list(std::move(threads), nullptr, boards, state);
-    run_pager(kHistoryPager, list);
+    run.console.write(messages::history_banner);
+    SavedThreadList list(run, std::move(threads), nullptr, boards, state);
+    run_pager(run, kHistoryPager, list);
 }
 
 }  // namespace zubo

@@ -6,6 +6,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "screens/run.h"
+
 namespace zubo::store {
 class Database;
 }
@@ -18,9 +20,9 @@ using BoardUrls = std::unordered_map<std::string, std::string>;
 
 // Brings every favourite's copy up to date in the list's order (Ctrl-C
 // ends the check), then lists the favourites until the user leaves.
-void show_favourites(const BoardUrls& boards, store::Database& state);
+void show_favourites(Run& run, const BoardUrls& boards, store::Database& state);
 
 // Lists the last threads opened, newest first, until the user leaves.
-void show_history(const BoardUrls& boards, store::Database& state);
+void show_history(Run& run, const BoardUrls& boards, store::Database& state);
 
 }  // namespace zubo

@@ -28,9 +28,8 @@ namespace {
 // sorted, each with its marks from the read state.
 class ThreadList : public PagerList {
 public:
-    ThreadList(const char* url, const std::string& board, const ThreadRecord* threads, int count,
-               store::Database* state)
-        : url_(url), board_(board), threads_(threads), state_(state), now_(store::now_seconds()) {
+    ThreadList(Run& run, const char* url, const std::string& board, const ThreadRecord* threads, int count)
+        : run_(run), url_(url), board_(board), threads_(threads), state_(run.state), now_(store::now_seconds()) {
         store::BoardStates states;
         // Marks from a board whose state can't be read would all be wrong.
         bool unknown = false;
@@ -63,7 +62,7 @@ public:
 
     void open(int n) override {
         const ThreadRecord& thread = record(n);
-        show_thread(url_, board_, thread.dat_name, thread.title, state_);
+        show_thread(run_, url_, board_, thread.dat_name, thread.title);
         // The visit changed what the marks say.
         if (!state_) return;
         store::Lookup<store::ThreadState> now = state_->thread(board_, thread.dat_name);
@@ -72,7 +71,7 @@ public:
     }
 
     ListCommand command(const char* line) override { return run_list_command(*this, kCommands, line); }
-    void print_help() const override { kCommands.print_help(); }
+    void print_help() const override { kCommands.print_help(run_.console); }
 
 private:
     using Action = ListCommand (ThreadList::*)(const char* argument);
@@ -85,21 +84,21 @@ private:
         if (!order) return ListCommand::kNotMine;
         order_kind_ = *order;
         order_ = sorted_entries(listed_, order_kind_, now_);
-        console::print(messages::sort_banner, list_order_name(order_kind_));
+        run_.console.print(messages::sort_banner, list_order_name(order_kind_));
         return ListCommand::kListAgain;
     }
 
     // The threads whose titles the NG rules name are left out, and counted.
     void hide_ng_titles() {
         ng_titles_.assign(listed_.size(), false);
-        NgRules& rules = read_ng_rules_file();
+        NgRules& rules = run_.ng_rules.read(run_.console);
         if (!rules.has_title_rules()) return;
         int hidden = 0;
         for (std::size_t i = 0; i < listed_.size(); ++i) {
             ng_titles_[i] = rules.matches_title(threads_[i + 1].title);
             hidden += ng_titles_[i];
         }
-        if (hidden > 0) console::print(messages::ng_threads_hidden, hidden);
+        if (hidden > 0) run_.console.print(messages::ng_threads_hidden, hidden);
     }
 
     int entry(int n) const { return order_[static_cast<std::size_t>(n - 1)]; }
@@ -107,6 +106,7 @@ private:
     const ListedThread& listed(int n) const { return listed_[static_cast<std::size_t>(entry(n) - 1)]; }
     ListedThread& listed(int n) { return listed_[static_cast<std::size_t>(entry(n) - 1)]; }
 
+    Run& run_;
     const char* url_;
     const std::string& board_;
     const ThreadRecord* threads_;
@@ -126,38 +126,38 @@ const CommandTable<ThreadList::Action> ThreadList::kCommands{ThreadList::kRows};
 
 }  // namespace
 
-Document download_thread_list(const char* url, const std::string& name) {
-    DownloadResult result = update_thread_list_copy(url, name, interactive_limits());
-    report_download(result, {messages::download_ok_dot, messages::failed_not_thread_list});
+Document download_thread_list(Run& run, const char* url, const std::string& name) {
+    DownloadResult result = update_thread_list_copy(url, name, interactive_limits(run));
+    report_download(run.console, result, {messages::download_ok_dot, messages::failed_not_thread_list});
     return {thread_list_path(name), std::move(result.unsaved)};
 }
 
-void show_thread_list(const char* url, store::Database* state) {
+void show_thread_list(Run& run, const char* url) {
     gc::Table<ThreadRecord> table(kThreadTableSize);
     if (!table) return;
 
-    announce_download(messages::reading_thread_list);
+    announce_download(run.console, messages::reading_thread_list);
     const std::string name = board_name(url);
     Document subject;
     if (name.empty()) {
-        console::write(messages::failed_unsafe_board);
+        run.console.write(messages::failed_unsafe_board);
     } else {
-        subject = download_thread_list(url, name);
+        subject = download_thread_list(run, url, name);
     }
-    console::write(messages::thread_list_banner);
+    run.console.write(messages::thread_list_banner);
 
     // The board's own list, or none: never another board's.
     File f = subject.path.empty() ? nullptr : open_document(subject);
     if (!f) {
-        console::write(messages::no_thread_list);
+        run.console.write(messages::no_thread_list);
         return;
     }
     ThreadListing listing = parse_subject(f.get(), table.get());
     f.reset();
-    if (listing.over_limit) console::write(messages::reading_limit);
+    if (listing.over_limit) run.console.write(messages::reading_limit);
 
-    ThreadList list(url, name, table.get(), listing.count, state);
-    run_pager(kThreadListPager, list);
+    ThreadList list(run, url, name, table.get(), listing.count);
+    run_pager(run, kThreadListPager, list);
 }
 
 }  // namespace zubo

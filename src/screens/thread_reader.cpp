@@ -48,30 +48,30 @@ std::string format_text(const char* format, Args... args) {
 
 // Prints text (the service's, references decoded) in one colour, reset
 // before each line break so no colour runs past a line's end.
-void print_coloured(const char* sgr, std::string_view text) {
+void print_coloured(console::Console& console, const char* sgr, std::string_view text) {
     for (;;) {
         std::size_t line_end = text.find('\n');
         std::string piece(text.substr(0, line_end));
         if (!piece.empty()) {
-            console::write_control(sgr);
-            console::print_decoded("%s", piece.c_str());
-            console::write_control(kReset);
+            console.write_control(sgr);
+            console.print_decoded("%s", piece.c_str());
+            console.write_control(kReset);
         }
         if (line_end == std::string_view::npos) return;
-        console::write("\n");
+        console.write("\n");
         text.remove_prefix(line_end + 1);
     }
 }
 
-void print_plain(std::string_view text) {
+void print_plain(console::Console& console, std::string_view text) {
     std::string piece(text);
-    console::print_decoded("%s", piece.c_str());
+    console.print_decoded("%s", piece.c_str());
 }
 
 // A count line or a mark line: in yellow when colour is on.
-void print_note(bool colour, const std::string& line) {
-    if (!colour) return console::write(line.c_str());
-    print_coloured(kYellow, line);
+void print_note(console::Console& console, bool colour, const std::string& line) {
+    if (!colour) return console.write(line.c_str());
+    print_coloured(console, kYellow, line);
 }
 
 // Where the body's anchors and links stand, in order, none overlapping.
@@ -86,14 +86,14 @@ std::vector<AnchorSpan> highlighted_spans(std::string_view body) {
     return kept;
 }
 
-void print_coloured_body(std::string_view body) {
+void print_coloured_body(console::Console& console, std::string_view body) {
     std::size_t at = 0;
     for (const AnchorSpan& span : highlighted_spans(body)) {
-        print_plain(body.substr(at, span.begin - at));
-        print_coloured(kCyan, body.substr(span.begin, span.end - span.begin));
+        print_plain(console, body.substr(at, span.begin - at));
+        print_coloured(console, kCyan, body.substr(span.begin, span.end - span.begin));
         at = span.end;
     }
-    print_plain(body.substr(at));
+    print_plain(console, body.substr(at));
 }
 
 // Where a post stands among those an ID command prints: k of total.
@@ -103,22 +103,22 @@ struct Place {
 };
 
 // One post as the view prints it, in colour when colour is on.
-void print_post(bool colour, int n, const Post& post, Place place = {}) {
+void print_post(console::Console& console, bool colour, int n, const Post& post, Place place = {}) {
     if (!colour) {
-        if (place.k == 0) console::print_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
-        else console::print_decoded(messages::post_with_place, n, post.name, post.mail, post.date, place.k, place.total, post.body);
+        if (place.k == 0) console.print_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
+        else console.print_decoded(messages::post_with_place, n, post.name, post.mail, post.date, place.k, place.total, post.body);
         return;
     }
-    console::write_control(kBold);
-    console::print("%d", n);
-    console::write_control(kReset);
-    console::write(" : ");
-    print_coloured(kGreen, post.name);
-    console::print_decoded(" [%s] %s", post.mail, post.date);
-    if (place.k) console::print(" (%d/%d)", place.k, place.total);
-    console::write("\n\t");
-    print_coloured_body(post.body);
-    console::write("\n");
+    console.write_control(kBold);
+    console.print("%d", n);
+    console.write_control(kReset);
+    console.write(" : ");
+    print_coloured(console, kGreen, post.name);
+    console.print_decoded(" [%s] %s", post.mail, post.date);
+    if (place.k) console.print(" (%d/%d)", place.k, place.total);
+    console.write("\n\t");
+    print_coloured_body(console, post.body);
+    console.write("\n");
 }
 
 // What a page may fill: the terminal's rows less the prompt's, measured at
@@ -134,12 +134,13 @@ enum class Next { kForward, kPrompt, kLeave };
 
 class ThreadReader {
 public:
-    ThreadReader(const PostTable& posts, const char* title, Visit& visit, ThreadHost& host)
-        : posts_(posts), title_(title), visit_(visit), host_(host), colour_(console::colour_wanted()),
+    ThreadReader(console::Console& console, const PostTable& posts, const char* title, Visit& visit, ThreadHost& host)
+        : console_(console), posts_(posts), title_(title), visit_(visit), host_(host),
+          colour_(console.colour_wanted()),
           hide_(host.hide()) {}
 
     void run() {
-        if (count() == 0) return console::write(messages::thread_end);
+        if (count() == 0) return console_.write(messages::thread_end);
         starts_.push_back(visit_.start);
         print_page(visit_.start);
         for (;;) {
@@ -149,7 +150,7 @@ public:
             case Next::kPrompt:
                 break;
             case Next::kForward:
-                if (last_ >= count()) return console::write(messages::thread_end);
+                if (last_ >= count()) return console_.write(messages::thread_end);
                 starts_.push_back(last_ + 1);
                 print_page(last_ + 1);
                 break;
@@ -172,18 +173,18 @@ private:
     PageRoom page_room() const {
         PageRoom room;
         int rows = 0;
-        if (!console::terminal_size(&rows, &room.columns)) return room;
+        if (!console_.terminal_size(&rows, &room.columns)) return room;
         room.terminal = true;
-        std::string prompt = console::format_decoded(messages::post_prompt, title_, count(), count(), count());
-        room.rows = std::max(1, rows - screen_rows(prompt, room.columns, console::utf8()));
+        std::string prompt = console_.format_decoded(messages::post_prompt, title_, count(), count(), count());
+        room.rows = std::max(1, rows - screen_rows(prompt, room.columns, console_.utf8()));
         return room;
     }
 
     int rows_of(int n, const PageRoom& room) const {
         const Post post = posts_.post(n);
         if (!room.terminal) return post.lines;
-        std::string text = console::format_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
-        return screen_rows(text, room.columns, console::utf8());
+        std::string text = console_.format_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
+        return screen_rows(text, room.columns, console_.utf8());
     }
 
     // Prints the page that starts at post start, the new-posts line before
@@ -205,11 +206,11 @@ private:
             // A post taller than the page prints whole, alone.
             if (printed && used + rows + (mark ? mark_rows : 0) > room.rows) break;
             if (mark) {
-                print_note(colour_, messages::new_posts_line);
+                print_note(console_, colour_, messages::new_posts_line);
                 used += mark_rows;
                 mark_pending = false;
             }
-            print_post(colour_, n, posts_.post(n));
+            print_post(console_, colour_, n, posts_.post(n));
             used += rows;
             if (!first_) first_ = n;
             printed = true;
@@ -219,8 +220,8 @@ private:
     }
 
     Next prompt() {
-        console::print_decoded(messages::post_prompt, title_, first_, last_, count());
-        line_.read();
+        console_.print_decoded(messages::post_prompt, title_, first_, last_, count());
+        line_.read(console_);
         const char* text = line_.text();
         if (const CommandRow<Action>* row = kCommands.find(text)) {
             return (this->*row->action)(text + std::strlen(row->word));
@@ -240,7 +241,7 @@ private:
         if (!has_number(argument)) return Next::kForward;
         long long target = parse_decimal(argument);
         if (!in_range(target)) {
-            console::print(messages::jump_out_of_range, count());
+            console_.print(messages::jump_out_of_range, count());
             return Next::kPrompt;
         }
         starts_.push_back(static_cast<int>(target));
@@ -257,11 +258,11 @@ private:
 
     Next help(const char* argument) {
         if (!is_blank(argument)) return Next::kForward;
-        kCommands.print_help();
+        kCommands.print_help(console_);
         return Next::kPrompt;
     }
 
-    void found(int n) { print_note(colour_, format_text(messages::found_count, n)); }
+    void found(int n) { print_note(console_, colour_, format_text(messages::found_count, n)); }
 
     Next anchored(const char*) {
         std::optional<AnchorRange> range = read_anchor_command(line_.text());
@@ -269,7 +270,7 @@ private:
         int printed = 0;
         for (int n = std::max(range->from, 1); n <= std::min(range->to, count()) && printed < kAnchorPostLimit; ++n) {
             if (!shown(n)) continue;
-            print_post(colour_, n, posts_.post(n));
+            print_post(console_, colour_, n, posts_.post(n));
             ++printed;
         }
         found(printed);
@@ -282,7 +283,7 @@ private:
         if (!has_number(argument)) return 0;
         long long n = parse_decimal(argument);
         if (in_range(n)) return static_cast<int>(n);
-        console::print(messages::jump_out_of_range, count());
+        console_.print(messages::jump_out_of_range, count());
         return -1;
     }
 
@@ -293,7 +294,7 @@ private:
         int printed = 0;
         for (int n = 1; n <= count(); ++n) {
             if (passed_by(n) || !holds(posts_.post(n))) continue;
-            print_post(colour_, n, posts_.post(n));
+            print_post(console_, colour_, n, posts_.post(n));
             ++printed;
         }
         return printed;
@@ -303,7 +304,7 @@ private:
         int target = post_number(argument);
         if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
         const int printed = print_posts_where([target](const Post& post) { return anchors(post.body, target); });
-        print_note(colour_, format_text(messages::replies_count, target, printed));
+        print_note(console_, colour_, format_text(messages::replies_count, target, printed));
         return Next::kPrompt;
     }
 
@@ -314,7 +315,7 @@ private:
         if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
         std::string id(post_id(posts_.post(target).date));
         if (!id.empty()) return id;
-        console::write(messages::no_id);
+        console_.write(messages::no_id);
         return Next::kPrompt;
     }
 
@@ -329,9 +330,9 @@ private:
         const int total = static_cast<int>(same.size());
         for (int k = 1; k <= total; ++k) {
             int n = same[static_cast<std::size_t>(k - 1)];
-            print_post(colour_, n, posts_.post(n), {k, total});
+            print_post(console_, colour_, n, posts_.post(n), {k, total});
         }
-        print_note(colour_, format_text(messages::id_count, id.c_str(), total));
+        print_note(console_, colour_, format_text(messages::id_count, id.c_str(), total));
         return Next::kPrompt;
     }
 
@@ -359,7 +360,7 @@ private:
         for (int n = 1; n <= count(); ++n) {
             if (passed_by(n)) continue;
             for (const FoundUrl& url : find_urls(posts_.post(n).body)) {
-                console::print_decoded(messages::entry_line, n, url.url.c_str());
+                console_.print_decoded(messages::entry_line, n, url.url.c_str());
                 ++listed;
             }
         }
@@ -385,7 +386,7 @@ private:
         std::variant<std::string, Next> found = target_id(argument);
         if (const Next* next = std::get_if<Next>(&found)) return *next;
         const std::string& id = std::get<std::string>(found);
-        return add_rule("id " + id, console::format_decoded("%s", ("id " + id).c_str()));
+        return add_rule("id " + id, console_.format_decoded("%s", ("id " + id).c_str()));
     }
 
     Next ng_name(const char* argument) {
@@ -399,11 +400,11 @@ private:
         name.remove_prefix(std::min(name.size(), name.find_first_not_of(" \t")));
         name.remove_suffix(name.size() - std::min(name.size(), name.find_last_not_of(" \t") + 1));
         if (post.ng || name.empty()) {
-            console::write(messages::no_name);
+            console_.write(messages::no_name);
             return Next::kPrompt;
         }
         const std::string rule = "name " + std::string(name);
-        return add_rule(rule, console::format_decoded("%s", rule.c_str()));
+        return add_rule(rule, console_.format_decoded("%s", rule.c_str()));
     }
 
     Next ng_word(const char* argument) {
@@ -414,7 +415,7 @@ private:
         // console's encoding, and the word is written as typed.
         const std::string rule = "word " + std::string(word);
         std::string in_file = rule;
-        if (console::utf8()) {
+        if (console_.utf8()) {
             std::size_t size = 0;
             const char* utf8 = sjis::to_utf8(rule.data(), rule.size(), &size);
             in_file.assign(utf8, size);
@@ -427,17 +428,18 @@ private:
     // and prints the page again.
     Next add_rule(const std::string& cp932, const std::string& in_file, bool from_post = true) {
         if (!append_ng_rule(kNgRulesFile, in_file.c_str())) {
-            console::write(messages::ng_rule_failed);
+            console_.write(messages::ng_rule_failed);
             return Next::kPrompt;
         }
-        if (from_post) console::print_decoded(messages::ng_rule_added, cp932.c_str());
-        else console::print(messages::ng_rule_added, cp932.c_str());
+        if (from_post) console_.print_decoded(messages::ng_rule_added, cp932.c_str());
+        else console_.print(messages::ng_rule_added, cp932.c_str());
         host_.reload();
         hide_ = host_.hide();
         print_page(starts_.back());
         return Next::kPrompt;
     }
 
+    console::Console& console_;
     const PostTable& posts_;
     const char* title_;
     Visit& visit_;
@@ -475,8 +477,8 @@ const CommandTable<ThreadReader::Action> ThreadReader::kCommands{ThreadReader::k
 
 }  // namespace
 
-void read_thread(const PostTable& posts, const char* title, Visit& visit, ThreadHost& host) {
-    ThreadReader(posts, title, visit, host).run();
+void read_thread(Run& run, const PostTable& posts, const char* title, Visit& visit, ThreadHost& host) {
+    ThreadReader(run.console, posts, title, visit, host).run();
 }
 
 }  // namespace zubo

@@ -5,6 +5,7 @@
 // terminal when the output is one, and are 20 lines in a pipe.
 
 #include "documents/post_table.h"
+#include "screens/run.h"
 
 namespace zubo {
 
@@ -37,6 +38,6 @@ public:
 // Pages through posts from visit.start until the user leaves (e, or Enter
 // at the last page), keeping visit.highest up to date as pages print: the
 // highest post a page covered, a hidden post too.
-void read_thread(const PostTable& posts, const char* title, Visit& visit, ThreadHost& host);
+void read_thread(Run& run, const PostTable& posts, const char* title, Visit& visit, ThreadHost& host);
 
 }  // namespace zubo

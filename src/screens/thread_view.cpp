@@ -31,13 +31,13 @@ namespace {
 // download's outcome on the line. Returns the thread to read: what arrived
 // when the copy could not take it, else the copy; none when the name is
 // unsafe.
-Document fetch_thread(const char* url, const std::string& board, const char* dat_name) {
+Document fetch_thread(Run& run, const char* url, const std::string& board, const char* dat_name) {
     if (!is_plain_file_name(dat_name)) {
-        console::write(messages::failed_unsafe_name);
+        run.console.write(messages::failed_unsafe_name);
         return {};
     }
-    DownloadResult result = update_thread_copy(url, board, dat_name, interactive_limits());
-    report_download(result, {messages::download_ok_dot, messages::failed_not_thread});
+    DownloadResult result = update_thread_copy(url, board, dat_name, interactive_limits(run));
+    report_download(run.console, result, {messages::download_ok_dot, messages::failed_not_thread});
     return {thread_path(board, dat_name), std::move(result.unsaved)};
 }
 
@@ -45,12 +45,12 @@ Document fetch_thread(const char* url, const std::string& board, const char* dat
 // resumes after the highest post seen, and marks where the posts that
 // came since the last visit begin. A state that couldn't be read gives
 // none: the visit starts at post 1.
-Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
+Visit plan_visit(console::Console& console, const std::optional<store::ThreadState>& state, int count) {
     Visit visit;
     if (!state) return visit;
     if (state->seen >= 1 && state->seen < count) {
         visit.start = static_cast<int>(state->seen) + 1;
-        console::print(messages::resume_line, visit.start, count);
+        console.print(messages::resume_line, visit.start, count);
     }
     if (state->count >= 1 && state->count < count) visit.new_from = static_cast<int>(state->count) + 1;
     return visit;
@@ -61,9 +61,10 @@ Visit plan_visit(const std::optional<store::ThreadState>& state, int count) {
 // at the prompt, and its place among the favourites.
 class ThreadCopy : public ThreadHost {
 public:
-    ThreadCopy(const char* url, const std::string& board, const char* dat_name, const char* title,
-               store::Database* state, Document document)
-        : url_(url), board_(board), dat_name_(dat_name), title_(title), state_(state), document_(std::move(document)) {}
+    ThreadCopy(Run& run, const char* url, const std::string& board, const char* dat_name, const char* title,
+               Document document)
+        : run_(run), url_(url), board_(board), dat_name_(dat_name), title_(title), state_(run.state),
+          document_(std::move(document)) {}
 
     bool load() {
         CopyFile copy(document_);
@@ -73,7 +74,7 @@ public:
         // start.
         table_ = PostTable();
         table_.reserve(copy.size());
-        load_ = load_thread(copy.stream(), table_);
+        load_ = load_thread(run_, copy.stream(), table_);
         return true;
     }
 
@@ -89,28 +90,28 @@ public:
         const std::optional<bool> favourite = state_->is_favourite(board_, dat_name_);
         if (!favourite) return;
         if (*favourite) {
-            if (state_->remove_favourite(board_, dat_name_)) console::write(messages::favourite_removed);
+            if (state_->remove_favourite(board_, dat_name_)) run_.console.write(messages::favourite_removed);
         } else if (state_->add_favourite({board_, dat_name_, title_})) {
-            console::write(messages::favourite_added);
+            run_.console.write(messages::favourite_added);
         }
     }
 
     void find_successor() override {
         Document list{thread_list_path(board_), std::nullopt};
         if (url_) {
-            announce_download(messages::reading_thread_list);
-            list = download_thread_list(url_, board_);
+            announce_download(run_.console, messages::reading_thread_list);
+            list = download_thread_list(run_, url_, board_);
         }
         const std::vector<Successor> found = successors_in(list, dat_name_, title_, table_);
-        if (found.empty()) return console::write(messages::no_successors);
-        console::write(messages::successors_banner);
+        if (found.empty()) return run_.console.write(messages::no_successors);
+        run_.console.write(messages::successors_banner);
         const int count = static_cast<int>(found.size());
         for (int k = 1; k <= count; ++k) {
-            console::print_decoded(messages::entry_line, k, found[static_cast<std::size_t>(k - 1)].title.c_str());
+            run_.console.print_decoded(messages::entry_line, k, found[static_cast<std::size_t>(k - 1)].title.c_str());
         }
-        console::print(messages::successors_prompt, count);
+        run_.console.print(messages::successors_prompt, count);
         TypedLine line;
-        line.read();
+        line.read(run_.console);
         const long long chosen = line.number();
         if (chosen < 1 || chosen > count) return;
         const Successor& next = found[static_cast<std::size_t>(chosen - 1)];
@@ -118,10 +119,11 @@ public:
         if (state_ && state_->is_favourite(board_, dat_name_).value_or(false)) {
             state_->replace_favourite(board_, dat_name_, {board_, next.dat_name, next.title});
         }
-        show_thread(url_, board_, next.dat_name.c_str(), next.title.c_str(), state_);
+        show_thread(run_, url_, board_, next.dat_name.c_str(), next.title.c_str());
     }
 
 private:
+    Run& run_;
     const char* url_;
     const std::string& board_;
     const char* dat_name_;
@@ -134,49 +136,48 @@ private:
 
 }  // namespace
 
-ThreadLoad load_thread(std::FILE* f, PostTable& table) {
+ThreadLoad load_thread(Run& run, std::FILE* f, PostTable& table) {
     if (!table.reserve(0)) return {};
-    NgWords words = read_ng_words(console::utf8());
-    return read_thread_posts(f, table, words, read_ng_rules_file());
+    NgWords words = read_ng_words(run.console.utf8());
+    return read_thread_posts(f, table, words, run.ng_rules.read(run.console));
 }
 
-void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title,
-                 store::Database* state) {
+void show_thread(Run& run, const char* url, const std::string& board, const char* dat_name, const char* title) {
     // The post table of the thread read last is garbage by now; reclaiming
     // it first lets the new table take its place, so the pages in use stay
     // the same however many threads are opened. Before the first there is
     // none to reclaim.
-    static bool thread_read_before = false;
-    if (thread_read_before) gc::collect();
-    thread_read_before = true;
+    if (run.thread_read_before) gc::collect();
+    run.thread_read_before = true;
 
     // A thread whose board has left the menu is read from its copy.
     Document document;
     if (url) {
-        announce_download(messages::reading_thread);
-        document = fetch_thread(url, board, dat_name);
+        announce_download(run.console, messages::reading_thread);
+        document = fetch_thread(run, url, board, dat_name);
     } else if (is_plain_file_name(dat_name)) {
         document.path = thread_path(board, dat_name);
     }
-    console::write(messages::thread_banner);
-    ThreadCopy copy(url, board, dat_name, title, state, std::move(document));
+    run.console.write(messages::thread_banner);
+    ThreadCopy copy(run, url, board, dat_name, title, std::move(document));
     if (!copy.load()) {
-        console::write(messages::dat_open_error);
+        run.console.write(messages::dat_open_error);
         return;
     }
     const PostTable& table = copy.posts();
-    if (copy.over_limit()) console::write(messages::reading_limit);
+    if (copy.over_limit()) run.console.write(messages::reading_limit);
 
+    store::Database* state = run.state;
     Visit visit;
     if (state) {
         state->record_opened({board, dat_name, title}, store::now_seconds());
-        visit = plan_visit(state->thread(board, dat_name).found, table.count());
+        visit = plan_visit(run.console, state->thread(board, dat_name).found, table.count());
     }
     // However the visit ends, the state learns what it showed.
-    console::EndHook remember([&] {
+    console::EndHook remember(run.console, [&] {
         if (state) state->save_thread(board, dat_name, {visit.highest, table.count()});
     });
-    read_thread(table, title, visit, copy);
+    read_thread(run, table, title, visit, copy);
 }
 
 }  // namespace zubo

@@ -5,22 +5,18 @@
 #include <string>
 
 #include "documents/thread_document.h"
-
-namespace zubo::store {
-class Database;
-}
+#include "screens/run.h"
 
 namespace zubo {
 
 // Reads a thread document from f into table, a post a line, with the NG
 // words of ngword.txt and the rules of ng.txt read once for the whole
-// document.
-ThreadLoad load_thread(std::FILE* f, PostTable& table);
+// document, in the run's console's encoding.
+ThreadLoad load_thread(Run& run, std::FILE* f, PostTable& table);
 
 // Shows the thread dat_name of the board named board, at url; from the
 // board's copy alone when url is null.
-// Remembers in state (when not null) how far it was read.
-void show_thread(const char* url, const std::string& board, const char* dat_name, const char* title,
-                 store::Database* state = nullptr);
+// Remembers in the run's read state (when there is one) how far it was read.
+void show_thread(Run& run, const char* url, const std::string& board, const char* dat_name, const char* title);
 
 }  // namespace zubo

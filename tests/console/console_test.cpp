@@ -16,10 +16,10 @@ const std::string kEnding = "\n" + test::sjis("■終了します。\n");
 TEST(Console, CommandsAndPausesTakeWholeLines) {
     test::ConsoleCapture capture("12\n2 and more\nj12");
     char buf[8];
-    console::read_command(buf, sizeof buf);
+    capture.read_command(buf, sizeof buf);
     EXPECT_STREQ(buf, "12\n");
-    console::pause();
-    console::read_command(buf, sizeof buf);
+    capture.pause();
+    capture.read_command(buf, sizeof buf);
     EXPECT_STREQ(buf, "j12");
     EXPECT_EQ(capture.output(), "");
 }
@@ -28,9 +28,9 @@ TEST(Console, LongLineIsOneCommandCutToTheBuffer) {
     for (bool utf8 : {false, true}) {
         test::ConsoleCapture capture(std::string(1000, 'x') + "\nnext line\n", utf8);
         char buf[4];
-        console::read_command(buf, sizeof buf);
+        capture.read_command(buf, sizeof buf);
         EXPECT_STREQ(buf, "xxx") << "utf8=" << utf8;
-        console::read_command(buf, sizeof buf);
+        capture.read_command(buf, sizeof buf);
         EXPECT_STREQ(buf, "nex") << "utf8=" << utf8;
         EXPECT_EQ(capture.unread_input(), "") << "utf8=" << utf8;
     }
@@ -40,26 +40,26 @@ TEST(Console, EndOfInputAtAnyReadEndsZubo) {
     struct Case {
         const char* what;
         std::string input;
-        void (*read)();
+        void (*read)(console::Console&);
     } cases[] = {
-        {"command", "", [] { char buf[8]; console::read_command(buf, sizeof buf); }},
-        {"command after the last line", "e", [] {
+        {"command", "", [](console::Console& console) { char buf[8]; console.read_command(buf, sizeof buf); }},
+        {"command after the last line", "e", [](console::Console& console) {
              char buf[8];
-             console::read_command(buf, sizeof buf);
-             console::read_command(buf, sizeof buf);
+             console.read_command(buf, sizeof buf);
+             console.read_command(buf, sizeof buf);
          }},
-        {"pause", "", [] { console::pause(); }},
+        {"pause", "", [](console::Console& console) { console.pause(); }},
     };
     for (const Case& c : cases) {
         for (bool utf8 : {false, true}) {
             test::ConsoleCapture capture(c.input, utf8);
-            EXPECT_TRUE(test::ends_at_end_of_input(c.read)) << c.what;
+            EXPECT_TRUE(test::ends_at_end_of_input([&] { c.read(capture); })) << c.what;
             EXPECT_EQ(capture.output(), utf8 ? "\n■終了します。\n" : kEnding) << c.what;
         }
     }
     // A pause answered by a last line without a newline is a pause, not the end.
     test::ConsoleCapture capture("2");
-    EXPECT_FALSE(test::ends_at_end_of_input([] { console::pause(); }));
+    EXPECT_FALSE(test::ends_at_end_of_input([&] { capture.pause(); }));
 }
 
 TEST(ConsoleUtf8, OutputIsConvertedAndBadBytesBecomeQuestionMarks) {
@@ -77,8 +77,8 @@ TEST(ConsoleUtf8, OutputIsConvertedAndBadBytesBecomeQuestionMarks) {
     };
     for (const Case& c : cases) {
         test::ConsoleCapture console("", true);
-        console::write(c.cp932.c_str());
-        console::print("[%s]", c.cp932.c_str());
+        console.write(c.cp932.c_str());
+        console.print("[%s]", c.cp932.c_str());
         EXPECT_EQ(console.output(), c.shown + "[" + c.shown + "]") << c.what;
     }
 }
@@ -91,14 +91,14 @@ TEST(ConsoleUtf8, LongFormattedOutputComesOutWhole) {
         shown += "あ";
     }
     test::ConsoleCapture console("", true);
-    console::print("%d : %s\n", 7, many.c_str());
+    console.print("%d : %s\n", 7, many.c_str());
     EXPECT_EQ(console.output(), "7 : " + shown + "\n");
 }
 
 TEST(ConsoleUtf8, WithoutTheModeOutputStaysCp932) {
     std::string text = test::sjis("あぼ") + "\x81\x60" + "\x80\n";
     test::ConsoleCapture console;
-    console::write(text.c_str());
+    console.write(text.c_str());
     EXPECT_EQ(console.output(), text);
 }
 
@@ -106,8 +106,8 @@ TEST(ConsoleUtf8, ControlBytesAreDroppedInBothModes) {
     const char* text = "a\x1b[31mb\x07\x08\r\x7f\tc\n";
     for (bool utf8 : {false, true}) {
         test::ConsoleCapture console("", utf8);
-        console::write(text);
-        console::print("%s|", text);
+        console.write(text);
+        console.print("%s|", text);
         EXPECT_EQ(console.output(), "a[31mb\tc\na[31mb\tc\n|") << "utf8=" << utf8;
     }
 }
@@ -122,7 +122,7 @@ TEST(Console, StripControlsDropsEachControlWhereverItStands) {
         for (std::size_t at = 0; at <= text.size(); ++at) {
             std::string bytes = text;
             bytes.insert(at, 1, c);
-            std::size_t size = console::strip_controls(bytes.data(), bytes.size());
+            std::size_t size = console::Console::strip_controls(bytes.data(), bytes.size());
             std::string expected = control ? text : bytes;
             ASSERT_EQ(bytes.substr(0, size), expected) << "byte " << byte << " at " << at;
         }
@@ -157,7 +157,7 @@ TEST(PrintDecoded, EachModeShowsWhatItCan) {
     for (const Case& c : cases) {
         for (bool utf8 : {false, true}) {
             test::ConsoleCapture console("", utf8);
-            console::print_decoded("%s", c.raw);
+            console.print_decoded("%s", c.raw);
             EXPECT_EQ(console.output(), utf8 ? c.utf8 : test::sjis(c.cp932)) << c.raw << " utf8=" << utf8;
         }
     }
@@ -166,7 +166,7 @@ TEST(PrintDecoded, EachModeShowsWhatItCan) {
 TEST(PrintDecoded, OnlyTheArgumentsAreDecoded) {
     for (bool utf8 : {false, true}) {
         test::ConsoleCapture console("", utf8);
-        console::print_decoded("&amp;%d %ld%% %s|%s\n", -7, 1234567890123L, "&amp;", "&#12354;");
+        console.print_decoded("&amp;%d %ld%% %s|%s\n", -7, 1234567890123L, "&amp;", "&#12354;");
         EXPECT_EQ(console.output(), "&amp;-7 1234567890123% &|" + (utf8 ? std::string("あ") : test::sjis("あ")) + "\n")
             << "utf8=" << utf8;
     }
@@ -176,9 +176,9 @@ TEST(PrintDecoded, TextWithoutReferencesComesOutAsPrintWritesIt) {
     std::string text = test::sjis("あぼ") + "\x81\x60\x1b[1m a\x80z\t" + std::string(1500, 'x') + "\x81";
     for (bool utf8 : {false, true}) {
         test::ConsoleCapture printed("", utf8);
-        console::print("%d : %s]%s\n", 3, text.c_str(), "&amp");
+        printed.print("%d : %s]%s\n", 3, text.c_str(), "&amp");
         test::ConsoleCapture decoded_out("", utf8);
-        console::print_decoded("%d : %s]%s\n", 3, text.c_str(), "&amp");
+        decoded_out.print_decoded("%d : %s]%s\n", 3, text.c_str(), "&amp");
         EXPECT_EQ(decoded_out.output(), printed.output()) << "utf8=" << utf8;
     }
 }
@@ -193,9 +193,9 @@ TEST(PrintDecoded, FiltersEveryByteWhereverItStands) {
             std::string s = text;
             s.insert(at, 1, byte);
             test::ConsoleCapture printed;
-            console::print("[%s]", s.c_str());
+            printed.print("[%s]", s.c_str());
             test::ConsoleCapture decoded;
-            console::print_decoded("[%s]", s.c_str());
+            decoded.print_decoded("[%s]", s.c_str());
             ASSERT_EQ(decoded.output(), printed.output()) << static_cast<int>(byte) << " at " << at;
         }
     }
@@ -209,24 +209,24 @@ TEST(PrintDecoded, LongLinesComeOutWhole) {
         shown += "あ😀";
     }
     test::ConsoleCapture utf8("", true);
-    console::print_decoded("%s\n", raw.c_str());
+    utf8.print_decoded("%s\n", raw.c_str());
     EXPECT_EQ(utf8.output(), shown + "\n");
 
     std::string kept;
     for (int i = 0; i < 1500; ++i) kept += test::sjis("あ") + "&#128512;";
     test::ConsoleCapture cp932;
-    console::print_decoded("%s\n", raw.c_str());
+    cp932.print_decoded("%s\n", raw.c_str());
     EXPECT_EQ(cp932.output(), kept + "\n");
 }
 
 TEST(ConsoleUtf8, InputLinesAreConvertedToCp932) {
     test::ConsoleCapture console("sスレッド\n\xff" "ab\nj12", true);
     char line[320];
-    console::read_command(line, sizeof line);
+    console.read_command(line, sizeof line);
     EXPECT_EQ(std::string(line), "s" + test::sjis("スレッド") + "\n");
-    console::read_command(line, sizeof line);
+    console.read_command(line, sizeof line);
     EXPECT_EQ(std::string(line), "?ab\n");
-    console::read_command(line, sizeof line);
+    console.read_command(line, sizeof line);
     EXPECT_STREQ(line, "j12");
 }
 
@@ -235,7 +235,7 @@ TEST(ConsoleUtf8, InputLineIsCutToTheBuffer) {
     for (int i = 0; i < 10; ++i) typed += "漢";
     test::ConsoleCapture console(typed + "\n", true);
     char line[8];
-    console::read_command(line, sizeof line);
+    console.read_command(line, sizeof line);
     EXPECT_EQ(std::strlen(line), sizeof line - 1);
     EXPECT_EQ(std::string(line).substr(0, 6), test::sjis("漢漢漢"));
 }
@@ -244,7 +244,7 @@ TEST(ConsoleUtf8, WithoutTheModeInputStaysAsTyped) {
     std::string typed = "s" + test::sjis("スレ") + "\n";
     test::ConsoleCapture console(typed);
     char line[320];
-    console::read_command(line, sizeof line);
+    console.read_command(line, sizeof line);
     EXPECT_EQ(std::string(line), typed);
 }
 

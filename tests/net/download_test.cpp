@@ -241,22 +241,23 @@ TEST_F(Download, SessionKeepsOneConnectionForEveryDownload) {
     server_.serve("/news/subject.txt", "1234567890.dat<>t (2)\n");
     server_.serve("/news/dat/1234567890.dat", "a<>b<>c<>first post of the thread<>\n");
     const std::string thread = dir_.file("thread.dat");
-    auto three_downloads = [&] {
+    auto three_downloads = [&](const DownloadLimits& limits) {
         std::filesystem::remove(thread);
-        EXPECT_TRUE(fetch("/news/subject.txt").ok());
-        EXPECT_TRUE(update_copy(server_.url("/news/dat/1234567890.dat").c_str(), thread.c_str()).ok());
-        EXPECT_TRUE(update_copy(server_.url("/news/dat/1234567890.dat").c_str(), thread.c_str()).ok());
+        EXPECT_TRUE(download_to_file(server_.url("/news/subject.txt").c_str(), target_.c_str(), limits).ok());
+        EXPECT_TRUE(update_copy(server_.url("/news/dat/1234567890.dat").c_str(), thread.c_str(), limits).ok());
+        EXPECT_TRUE(update_copy(server_.url("/news/dat/1234567890.dat").c_str(), thread.c_str(), limits).ok());
         std::set<int> ports;
         for (const SeenRequest& seen : server_.requests()) ports.insert(seen.remote_port);
         return ports.size();
     };
     {
         DownloadSession session;
-        session.make_current();
-        EXPECT_EQ(three_downloads(), 1u);
+        DownloadLimits limits;
+        limits.session = &session;
+        EXPECT_EQ(three_downloads(limits), 1u);
     }
     // Without a session each download has a connection of its own.
-    EXPECT_EQ(three_downloads(), 1u + 3u);
+    EXPECT_EQ(three_downloads(DownloadLimits{}), 1u + 3u);
 }
 
 // A thread document of the given posts.

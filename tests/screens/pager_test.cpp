@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "console/messages.h"
-#include "support/console_capture.h"
+#include "support/screen_run.h"
 #include "support/encoding.h"
 
 namespace zubo {
@@ -63,8 +63,8 @@ struct PagerRun {
 
 PagerRun run(const PagerKind& kind, int count, const std::string& input) {
     FakeList fake(count);
-    test::ConsoleCapture console(input);
-    bool ended = test::ends_at_end_of_input([&] { run_pager(kind, fake); });
+    test::ScreenRun console(input);
+    bool ended = test::ends_at_end_of_input([&] { run_pager(console.run(), kind, fake); });
     return {console.output(), console.unread_input(), fake.opened, ended};
 }
 
@@ -207,8 +207,8 @@ TEST(Pager, EndOfInputEndsZuboAtEveryRead) {
 TEST(Pager, LabelsArePrintedAsTextNotFormats) {
     FakeList fake(1);
     fake.labels[1] = "%s%n%d";
-    test::ConsoleCapture console("\n\n");
-    run_pager(kThread, fake);
+    test::ScreenRun console("\n\n");
+    run_pager(console.run(), kThread, fake);
     EXPECT_EQ(console.output(), std::string("1 : %s%n%d\n") + page_prompt(kThread, 1) + messages::thread_list_end);
 }
 
@@ -220,8 +220,8 @@ TEST(Pager, LabelsShowDecodedSearchMatchesTheRawLabel) {
         auto shown = [utf8](const std::string& text) { return utf8 ? text : test::sjis(text); };
         FakeList fake(3);
         fake.labels = {"", "Q&amp;A", "&lt;template&gt;", "&#128512; &#12354;"};
-        test::ConsoleCapture console("s&amp;\n\ns<\n2\ne\n", utf8);
-        run_pager(kBoard, fake);
+        test::ScreenRun console("s&amp;\n\ns<\n2\ne\n", utf8);
+        run_pager(console.run(), kBoard, fake);
 
         const std::string emoji = utf8 ? "😀 あ" : "&#128512; " + test::sjis("あ");
         const std::string list = "1 : Q&A\n2 : <template>\n3 : " + emoji + "\n" +
@@ -241,8 +241,8 @@ TEST(Pager, SearchTypedInUtf8FindsCp932Labels) {
     FakeList list(3);
     for (int i = 1; i < 4; ++i) list.labels[static_cast<std::size_t>(i)] = test::sjis(kTitles[i]);
 
-    test::ConsoleCapture console("sスレッド\n\ne\n", true);
-    run_pager(kBoardListPager, list);
+    test::ScreenRun console("sスレッド\n\ne\n", true);
+    run_pager(console.run(), kBoardListPager, list);
     std::string shown = console.output();
     EXPECT_NE(shown.find("■スレッドを検索...\n1 : 雑談スレッド\n3 : スレッド立て依頼\n■検索結果は以上です。"),
               std::string::npos)

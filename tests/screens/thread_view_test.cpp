@@ -9,11 +9,11 @@
 
 #include "console/messages.h"
 #include "store/home.h"
-#include "support/console_capture.h"
 #include "support/documents.h"
 #include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
+#include "support/screen_run.h"
 #include "support/temp_dir.h"
 
 namespace zubo {
@@ -40,7 +40,8 @@ LoadedThread load_all(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), f);
     std::rewind(f);
     PostTable table;
-    LoadedThread loaded{load_thread(f, table), {}};
+    test::ScreenRun screen;
+    LoadedThread loaded{load_thread(screen.run(), f, table), {}};
     std::fclose(f);
     for (int n = 1; n <= table.count(); ++n) {
         Post p = table.post(n);
@@ -126,8 +127,9 @@ class ThreadPaging : public ::testing::Test {
 protected:
     std::string show(const std::string& document, const std::string& input, const char* title = "T") {
         test::write_file("boards/board/dat/1.dat", document);
-        test::ConsoleCapture console(input);
-        input_ended_ = test::ends_at_end_of_input([&] { show_thread(kUnreachableBoard, "board", "1.dat", title); });
+        test::ScreenRun console(input);
+        input_ended_ = test::ends_at_end_of_input(
+            [&] { show_thread(console.run(), kUnreachableBoard, "board", "1.dat", title); });
         unread_ = console.unread_input();
         return console.output();
     }
@@ -288,9 +290,9 @@ TEST_F(ThreadPaging, TitleAndPostsPrintAsTextWithoutControlBytes) {
 }
 
 TEST_F(ThreadPaging, MissingOrUnsafeCopyIsAnOpenError) {
-    test::ConsoleCapture console("");
-    show_thread(kUnreachableBoard, "board", "2.dat", "T");
-    show_thread(kUnreachableBoard, "board", "../italist.txt", "T");
+    test::ScreenRun console("");
+    show_thread(console.run(), kUnreachableBoard, "board", "2.dat", "T");
+    show_thread(console.run(), kUnreachableBoard, "board", "../italist.txt", "T");
     std::string unsafe = std::string(messages::reading_thread) + messages::failed_unsafe_name +
                          messages::thread_banner + messages::dat_open_error;
     EXPECT_EQ(console.output(), head() + messages::dat_open_error + unsafe);

@@ -2,23 +2,18 @@
 
 #include <stdexcept>
 
-#include "console/console.h"
-
 namespace zubo::test {
 
 ConsoleCapture::ConsoleCapture(const std::string& input, bool utf8) : in_(std::tmpfile()), out_(std::tmpfile()) {
     if (!in_ || !out_) throw std::runtime_error("tmpfile failed");
     std::fwrite(input.data(), 1, input.size(), in_);
     std::rewind(in_);
-    console::set_streams(in_, out_);
-    console::set_utf8(utf8);
-    console::set_end_of_input_action([] { throw InputEnded{}; });
+    set_streams(in_, out_);
+    set_utf8(utf8);
+    set_end_of_input_action([] { throw InputEnded{}; });
 }
 
 ConsoleCapture::~ConsoleCapture() {
-    console::set_streams(nullptr, nullptr);
-    console::set_utf8(false);
-    console::set_end_of_input_action(nullptr);
     std::fclose(in_);
     std::fclose(out_);
 }

@@ -1,10 +1,12 @@
 #pragma once
-// Drives the console layer from a test: scripted input, captured output.
-// Where zubo would end at the end of input, the capture throws InputEnded
-// instead, so a test sees the screens unwind and goes on.
+// Drives the console layer from a test: a Console on scripted input, its
+// output captured. Where zubo would end at the end of input, the capture
+// throws InputEnded instead, so a test sees the screens unwind and goes on.
 
 #include <cstdio>
 #include <string>
+
+#include "console/console.h"
 
 namespace zubo::test {
 
@@ -21,7 +23,7 @@ bool ends_at_end_of_input(F f) {
     return false;
 }
 
-class ConsoleCapture {
+class ConsoleCapture : public console::Console {
 public:
     explicit ConsoleCapture(const std::string& input = "", bool utf8 = false);
     ~ConsoleCapture();
