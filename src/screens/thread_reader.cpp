@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -141,8 +142,7 @@ public:
 
     void run() {
         if (count() == 0) return console_.write(messages::thread_end);
-        starts_.push_back(visit_.start);
-        print_page(visit_.start);
+        show_page(visit_.last_page ? page_reaching(count()) : visit_.start);
         for (;;) {
             switch (prompt()) {
             case Next::kLeave:
@@ -151,8 +151,7 @@ public:
                 break;
             case Next::kForward:
                 if (last_ >= count()) return console_.write(messages::thread_end);
-                starts_.push_back(last_ + 1);
-                print_page(last_ + 1);
+                show_page(last_ + 1);
                 break;
             }
         }
@@ -180,11 +179,49 @@ private:
         return room;
     }
 
-    int rows_of(int n, const PageRoom& room) const {
+    int rows_of(int n, const PageRoom& room, Place place = {}) const {
         const Post post = posts_.post(n);
         if (!room.terminal) return post.lines;
-        std::string text = console_.format_decoded(messages::post, n, post.name, post.mail, post.date, post.body);
+        std::string text =
+            place.k == 0 ? console_.format_decoded(messages::post, n, post.name, post.mail, post.date, post.body)
+                         : console_.format_decoded(messages::post_with_place, n, post.name, post.mail, post.date,
+                                                   place.k, place.total, post.body);
         return screen_rows(text, room.columns, console_.utf8());
+    }
+
+    // The rows a program text (CP932) takes in the room.
+    static int rows_of_text(const std::string& text, const PageRoom& room) {
+        return room.terminal ? screen_rows(text, room.columns, false) : 1;
+    }
+
+    // The earliest post from which a page reaches post end, counted as
+    // print_page fills a page (the new-posts line too).
+    int page_reaching(int end) const {
+        const PageRoom room = page_room();
+        const int mark_rows = rows_of_text(messages::new_posts_line, room);
+        int marked = 0;  // the post the new-posts line stands before
+        for (int n = std::max(visit_.new_from, 1); visit_.new_from && n <= end && !marked; ++n) {
+            if (shown(n)) marked = n;
+        }
+        int start = end;
+        int used = 0;
+        bool any = false;
+        for (int n = end; n >= 1; --n) {
+            if (!shown(n)) continue;
+            const int rows = rows_of(n, room);
+            const bool mark = marked && visit_.new_from >= n;
+            if (any && used + rows + (mark ? mark_rows : 0) > room.rows) break;
+            used += rows;
+            start = n;
+            any = true;
+        }
+        return start;
+    }
+
+    // Prints the page that starts at post start, and remembers the start.
+    void show_page(int start) {
+        starts_.push_back(start);
+        print_page(start);
     }
 
     // Prints the page that starts at post start, the new-posts line before
@@ -219,14 +256,27 @@ private:
         visit_.highest = std::max(visit_.highest, last_);
     }
 
+    // Whether no one can post to the thread any more: it is full, or the
+    // archive keeps it.
+    bool closed() const { return count() >= kClosedThreadPosts || host_.from_archive(); }
+
     Next prompt() {
+        if (last_ >= count() && closed()) console_.write(messages::thread_over);
         console_.print_decoded(messages::post_prompt, title_, first_, last_, count());
         line_.read(console_);
         const char* text = line_.text();
+        if (!*text) return Next::kForward;
         if (const CommandRow<Action>* row = kCommands.find(text)) {
             return (this->*row->action)(text + std::strlen(row->word));
         }
-        return Next::kForward;
+        return unknown();
+    }
+
+    // A line that is no command, or whose argument doesn't fit its
+    // command: said, as typed, and the prompt comes again.
+    Next unknown() const {
+        console_.print(messages::unknown_input, line_.text());
+        return Next::kPrompt;
     }
 
     static bool has_number(const char* argument) {
@@ -238,42 +288,119 @@ private:
     Next leave(const char*) { return Next::kLeave; }
 
     Next jump(const char* argument) {
-        if (!has_number(argument)) return Next::kForward;
+        if (!has_number(argument)) return unknown();
         long long target = parse_decimal(argument);
         if (!in_range(target)) {
             console_.print(messages::jump_out_of_range, count());
             return Next::kPrompt;
         }
-        starts_.push_back(static_cast<int>(target));
+        show_page(static_cast<int>(target));
+        return Next::kPrompt;
+    }
+
+    // The page before the one shown, never one after it: the latest page
+    // start shown below this page's (the later ones are dropped), else the
+    // page that ends just before this one; at post 1, this page again.
+    Next back(const char* argument) {
+        if (!is_blank(argument)) return unknown();
+        const int start = starts_.back();
+        while (!starts_.empty() && starts_.back() >= start) starts_.pop_back();
+        if (starts_.empty()) starts_.push_back(start > 1 ? page_reaching(start - 1) : 1);
         print_page(starts_.back());
         return Next::kPrompt;
     }
 
-    Next back(const char* argument) {
-        if (!is_blank(argument)) return Next::kForward;
-        if (starts_.size() > 1) starts_.pop_back();
-        print_page(starts_.back());
+    // n: the thread brought up to date in place; its new posts show from
+    // the first, under the new-posts line.
+    Next update(const char* argument) {
+        if (!is_blank(argument)) return unknown();
+        const int before = count();
+        host_.update();
+        hide_ = host_.hide();
+        if (count() == 0) {
+            console_.write(messages::thread_end);
+            return Next::kLeave;
+        }
+        if (count() > before) {
+            visit_.new_from = before + 1;
+            show_page(before + 1);
+            return Next::kPrompt;
+        }
+        console_.write(messages::no_new_posts);
+        // A thread rewritten shorter: the page shown may reach past its end.
+        if (last_ > count()) show_page(starts_.back() <= count() ? starts_.back() : page_reaching(count()));
         return Next::kPrompt;
     }
 
     Next help(const char* argument) {
-        if (!is_blank(argument)) return Next::kForward;
+        if (!is_blank(argument)) return unknown();
         kCommands.print_help(console_);
         return Next::kPrompt;
     }
 
-    void found(int n) { print_note(console_, colour_, format_text(messages::found_count, n)); }
+    // Prints total results, result k (from 1) by print(k) in rows(k, room)
+    // rows, and then the count line. On a terminal, results taller than
+    // the page go a page at a time, each page followed by the results'
+    // prompt: Enter the next page, e the count line at once.
+    template <typename Rows, typename Print>
+    void print_results(int total, Rows rows, Print print, const std::string& count_line) {
+        const PageRoom room = page_room();
+        const int count_rows = rows_of_text(count_line, room);
+        for (int k = 1; k <= total;) {
+            if (!room.terminal) {
+                for (; k <= total; ++k) print(k);
+                break;
+            }
+            // The last page holds the count line too; a result taller than
+            // the page prints whole, alone.
+            const int first = k;
+            for (int used = 0; k <= total; ++k) {
+                const int taken = rows(k, room) + (k == total ? count_rows : 0);
+                if (k > first && used + taken > room.rows) break;
+                print(k);
+                used += taken;
+            }
+            if (k <= total && !more_results(first, k - 1, total)) break;
+        }
+        print_note(console_, colour_, count_line);
+    }
+
+    // The results' prompt: true for the next page (Enter), false to stop
+    // (e); another line is said unknown and the prompt comes again.
+    bool more_results(int first, int last, int total) {
+        TypedLine line;
+        for (;;) {
+            console_.print(messages::results_page_prompt, first, last, total);
+            line.read(console_);
+            const char* text = line.text();
+            if (!*text) return true;
+            if ((*text == 'e' || *text == 'E') && is_blank(text + 1)) return false;
+            console_.print(messages::unknown_input, text);
+        }
+    }
+
+    // Prints the posts numbered, each where it stands among them when the
+    // places are asked for, then the count line.
+    void print_post_results(const std::vector<int>& numbers, const std::string& count_line, bool places = false) {
+        const int total = static_cast<int>(numbers.size());
+        auto place = [&](int k) { return places ? Place{k, total} : Place{}; };
+        auto number = [&](int k) { return numbers[static_cast<std::size_t>(k - 1)]; };
+        print_results(
+            total, [&](int k, const PageRoom& room) { return rows_of(number(k), room, place(k)); },
+            [&](int k) { print_post(console_, colour_, number(k), posts_.post(number(k)), place(k)); }, count_line);
+    }
+
+    std::string found(int n) const { return format_text(messages::found_count, n); }
 
     Next anchored(const char*) {
         std::optional<AnchorRange> range = read_anchor_command(line_.text());
-        if (!range) return Next::kForward;
-        int printed = 0;
-        for (int n = std::max(range->from, 1); n <= std::min(range->to, count()) && printed < kAnchorPostLimit; ++n) {
-            if (!shown(n)) continue;
-            print_post(console_, colour_, n, posts_.post(n));
-            ++printed;
+        if (!range) return unknown();
+        std::vector<int> numbers;
+        for (int n = std::max(range->from, 1);
+             n <= std::min(range->to, count()) && numbers.size() < static_cast<std::size_t>(kAnchorPostLimit); ++n) {
+            if (shown(n)) numbers.push_back(n);
         }
-        found(printed);
+        print_post_results(numbers, found(static_cast<int>(numbers.size())));
         return Next::kPrompt;
     }
 
@@ -287,24 +414,21 @@ private:
         return -1;
     }
 
-    // Prints, in order, the posts the commands don't pass by that hold;
-    // returns how many.
+    // The posts, in order, that the commands don't pass by and that hold.
     template <typename Holds>
-    int print_posts_where(Holds holds) {
-        int printed = 0;
+    std::vector<int> posts_where(Holds holds) const {
+        std::vector<int> numbers;
         for (int n = 1; n <= count(); ++n) {
-            if (passed_by(n) || !holds(posts_.post(n))) continue;
-            print_post(console_, colour_, n, posts_.post(n));
-            ++printed;
+            if (!passed_by(n) && holds(posts_.post(n))) numbers.push_back(n);
         }
-        return printed;
+        return numbers;
     }
 
     Next replies(const char* argument) {
         int target = post_number(argument);
-        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
-        const int printed = print_posts_where([target](const Post& post) { return anchors(post.body, target); });
-        print_note(console_, colour_, format_text(messages::replies_count, target, printed));
+        if (target <= 0) return target == 0 ? unknown() : Next::kPrompt;
+        const std::vector<int> numbers = posts_where([target](const Post& post) { return anchors(post.body, target); });
+        print_post_results(numbers, format_text(messages::replies_count, target, static_cast<int>(numbers.size())));
         return Next::kPrompt;
     }
 
@@ -312,7 +436,7 @@ private:
     // what the prompt does instead.
     std::variant<std::string, Next> target_id(const char* argument) const {
         int target = post_number(argument);
-        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
+        if (target <= 0) return target == 0 ? unknown() : Next::kPrompt;
         std::string id(post_id(posts_.post(target).date));
         if (!id.empty()) return id;
         console_.write(messages::no_id);
@@ -323,16 +447,8 @@ private:
         std::variant<std::string, Next> found = target_id(argument);
         if (const Next* next = std::get_if<Next>(&found)) return *next;
         const std::string& id = std::get<std::string>(found);
-        std::vector<int> same;
-        for (int n = 1; n <= count(); ++n) {
-            if (!passed_by(n) && post_id(posts_.post(n).date) == id) same.push_back(n);
-        }
-        const int total = static_cast<int>(same.size());
-        for (int k = 1; k <= total; ++k) {
-            int n = same[static_cast<std::size_t>(k - 1)];
-            print_post(console_, colour_, n, posts_.post(n), {k, total});
-        }
-        print_note(console_, colour_, format_text(messages::id_count, id.c_str(), total));
+        const std::vector<int> same = posts_where([&id](const Post& post) { return post_id(post.date) == id; });
+        print_post_results(same, format_text(messages::id_count, id.c_str(), static_cast<int>(same.size())), true);
         return Next::kPrompt;
     }
 
@@ -348,34 +464,41 @@ private:
     }
 
     Next search(const char* argument) {
-        if (!*argument) return Next::kForward;
+        if (!*argument) return unknown();
         std::string decoded;
-        found(print_posts_where([&](const Post& post) { return post_holds(post, argument, &decoded); }));
+        const std::vector<int> numbers =
+            posts_where([&](const Post& post) { return post_holds(post, argument, &decoded); });
+        print_post_results(numbers, found(static_cast<int>(numbers.size())));
         return Next::kPrompt;
     }
 
     Next links(const char* argument) {
-        if (!is_blank(argument)) return Next::kForward;
-        int listed = 0;
+        if (!is_blank(argument)) return unknown();
+        std::vector<std::pair<int, std::string>> listed;
         for (int n = 1; n <= count(); ++n) {
             if (passed_by(n)) continue;
-            for (const FoundUrl& url : find_urls(posts_.post(n).body)) {
-                console_.print_decoded(messages::entry_line, n, url.url.c_str());
-                ++listed;
-            }
+            for (const FoundUrl& url : find_urls(posts_.post(n).body)) listed.emplace_back(n, url.url);
         }
-        found(listed);
+        auto link = [&](int k) -> const std::pair<int, std::string>& { return listed[static_cast<std::size_t>(k - 1)]; };
+        print_results(
+            static_cast<int>(listed.size()),
+            [&](int k, const PageRoom& room) {
+                return screen_rows(console_.format_decoded(messages::entry_line, link(k).first, link(k).second.c_str()),
+                                   room.columns, console_.utf8());
+            },
+            [&](int k) { console_.print_decoded(messages::entry_line, link(k).first, link(k).second.c_str()); },
+            found(static_cast<int>(listed.size())));
         return Next::kPrompt;
     }
 
     Next favourite(const char* argument) {
-        if (!is_blank(argument)) return Next::kForward;
+        if (!is_blank(argument)) return unknown();
         host_.toggle_favourite();
         return Next::kPrompt;
     }
 
     Next successor(const char* argument) {
-        if (!is_blank(argument)) return Next::kForward;
+        if (!is_blank(argument)) return unknown();
         host_.find_successor();
         return Next::kPrompt;
     }
@@ -391,7 +514,7 @@ private:
 
     Next ng_name(const char* argument) {
         int target = post_number(argument);
-        if (target <= 0) return target == 0 ? Next::kForward : Next::kPrompt;
+        if (target <= 0) return target == 0 ? unknown() : Next::kPrompt;
         const Post post = posts_.post(target);
         // The name's first line, without the blanks around it: the rule is
         // a substring of the name as shown.
@@ -403,14 +526,25 @@ private:
             console_.write(messages::no_name);
             return Next::kPrompt;
         }
-        const std::string rule = "name " + std::string(name);
+        // A name most posts carry (the board's default name) would hide
+        // the thread.
+        const std::string wanted(name);
+        std::string decoded_name, decoded;
+        const std::string shown_name = decoded_cp932(wanted.c_str(), false, &decoded_name);
+        int carrying = 0;
+        for (int n = 1; n <= count(); ++n) carrying += shows(posts_.post(n).name, shown_name, &decoded);
+        if (carrying * 2 > count()) {
+            console_.print_decoded(messages::ng_name_too_common, wanted.c_str(), carrying);
+            return Next::kPrompt;
+        }
+        const std::string rule = "name " + wanted;
         return add_rule(rule, console_.format_decoded("%s", rule.c_str()));
     }
 
     Next ng_word(const char* argument) {
         std::string_view word(argument);
         word.remove_prefix(std::min(word.size(), word.find_first_not_of(" \t")));
-        if (word.empty()) return Next::kForward;
+        if (word.empty()) return unknown();
         // The console gave the typed word in CP932; ng.txt is in the
         // console's encoding, and the word is written as typed.
         const std::string rule = "word " + std::string(word);
@@ -453,12 +587,14 @@ private:
 };
 
 // The letters are read without case; a line that starts with none of these
-// words, or whose argument doesn't fit its command, shows the next page.
+// words, or whose argument doesn't fit its command, is said unknown. Enter
+// alone shows the next page.
 const CommandRow<ThreadReader::Action> ThreadReader::kRows[] = {
     {"j", &ThreadReader::jump, "j[数値] : その番号から表示\n"},
     {"b", &ThreadReader::back, "b : 前のページ\n"},
     {"e", &ThreadReader::leave, "e : スレッド一覧に戻る\n"},
     {"", nullptr, "Enter : 次のページ\n"},
+    {"n", &ThreadReader::update, "n : 新着を読み込む\n"},
     {">", &ThreadReader::anchored, ">>N >>N-M : そのレスを表示\n"},
     {"&gt;", &ThreadReader::anchored, nullptr},
     {"\x81\x84", &ThreadReader::anchored, nullptr},  // the full-width '>'

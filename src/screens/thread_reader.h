@@ -17,7 +17,13 @@ struct Visit {
     int start = 1;     // the first post shown
     int new_from = 0;  // the first post new since the last visit; 0: none marked
     int highest = 0;   // the highest post printed on a page
+    // Opens at the last page (start aside): the thread was read to its
+    // last post and nothing came since.
+    bool last_page = false;
 };
+
+// A thread of this many posts or more takes no more: the service closed it.
+inline constexpr int kClosedThreadPosts = 1000;
 
 // What the prompt asks of the thread view beyond the posts.
 class ThreadHost {
@@ -33,11 +39,18 @@ public:
     // t: lists the thread's successors in its board's list and opens the
     // one chosen.
     virtual void find_successor() = 0;
+    // n: brings the copy up to date as opening the thread does (the
+    // loading line and its outcome) and reads the posts again.
+    virtual void update() = 0;
+    // Whether the copy came from the archive of fallen threads, as the
+    // posts were last read.
+    virtual bool from_archive() const = 0;
 };
 
-// Pages through posts from visit.start until the user leaves (e, or Enter
-// at the last page), keeping visit.highest up to date as pages print: the
-// highest post a page covered, a hidden post too.
+// Pages through posts from visit.start (or the last page) until the user
+// leaves (e, or Enter at the last page), keeping visit.highest up to date
+// as pages print: the highest post a page covered, a hidden post too. The
+// posts may be read again (n, an NG rule added) while they are shown.
 void read_thread(Run& run, const PostTable& posts, const char* title, Visit& visit, ThreadHost& host);
 
 }  // namespace zubo

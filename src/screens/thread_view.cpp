@@ -26,28 +26,41 @@
 namespace zubo {
 namespace {
 
+// The thread to read and where it came from.
+struct Fetched {
+    Document document;
+    bool from_archive = false;
+};
+
 // The local copy, brought up to date when the name is safe to use (from
 // the archive when the thread has fallen off its board), with the
-// download's outcome on the line. Returns the thread to read: what arrived
-// when the copy could not take it, else the copy; none when the name is
-// unsafe.
-Document fetch_thread(Run& run, const char* url, const std::string& board, const char* dat_name) {
+// download's outcome on the line, and a line more when the archive had it.
+// Returns the thread to read: what arrived when the copy could not take
+// it, else the copy; none when the name is unsafe.
+Fetched fetch_thread(Run& run, const char* url, const std::string& board, const char* dat_name) {
     if (!is_plain_file_name(dat_name)) {
         run.console.write(messages::failed_unsafe_name);
         return {};
     }
     DownloadResult result = update_thread_copy(url, board, dat_name, interactive_limits(run));
     report_download(run.console, result, {messages::download_ok_dot, messages::failed_not_thread});
-    return {thread_path(board, dat_name), std::move(result.unsaved)};
+    if (result.from_archive) run.console.write(messages::read_from_archive);
+    return {{thread_path(board, dat_name), std::move(result.unsaved)}, result.from_archive};
 }
 
 // The visit of a thread of count posts, by what was remembered of it: it
 // resumes after the highest post seen, and marks where the posts that
-// came since the last visit begin. A state that couldn't be read gives
+// came since the last visit begin; a thread read to its last post with
+// nothing new opens at its last page. A state that couldn't be read gives
 // none: the visit starts at post 1.
 Visit plan_visit(console::Console& console, const std::optional<store::ThreadState>& state, int count) {
     Visit visit;
     if (!state) return visit;
+    if (count >= 1 && state->seen >= count && state->count >= count) {
+        console.write(messages::no_new_posts);
+        visit.last_page = true;
+        return visit;
+    }
     if (state->seen >= 1 && state->seen < count) {
         visit.start = static_cast<int>(state->seen) + 1;
         console.print(messages::resume_line, visit.start, count);
@@ -62,9 +75,9 @@ Visit plan_visit(console::Console& console, const std::optional<store::ThreadSta
 class ThreadCopy : public ThreadHost {
 public:
     ThreadCopy(Run& run, const char* url, const std::string& board, const char* dat_name, const char* title,
-               Document document)
+               Fetched fetched)
         : run_(run), url_(url), board_(board), dat_name_(dat_name), title_(title), state_(run.state),
-          document_(std::move(document)) {}
+          document_(std::move(fetched.document)), from_archive_(fetched.from_archive) {}
 
     bool load() {
         CopyFile copy(document_);
@@ -83,6 +96,17 @@ public:
 
     void reload() override { load(); }
     bool hide() const override { return load_.hide; }
+    bool from_archive() const override { return from_archive_; }
+
+    // The copy's posts stay when the copy can't be read any more.
+    void update() override {
+        if (!url_) return reload();
+        announce_download(run_.console, messages::reading_thread);
+        Fetched fetched = fetch_thread(run_, url_, board_, dat_name_);
+        document_ = std::move(fetched.document);
+        from_archive_ = fetched.from_archive || from_archive_;
+        load();
+    }
 
     // A change that could not be made is said by the state, never as done.
     void toggle_favourite() override {
@@ -130,6 +154,7 @@ private:
     const char* title_;
     store::Database* state_;
     Document document_;
+    bool from_archive_;
     PostTable table_;
     ThreadLoad load_;
 };
@@ -151,15 +176,15 @@ void show_thread(Run& run, const char* url, const std::string& board, const char
     run.thread_read_before = true;
 
     // A thread whose board has left the menu is read from its copy.
-    Document document;
+    Fetched fetched;
     if (url) {
         announce_download(run.console, messages::reading_thread);
-        document = fetch_thread(run, url, board, dat_name);
+        fetched = fetch_thread(run, url, board, dat_name);
     } else if (is_plain_file_name(dat_name)) {
-        document.path = thread_path(board, dat_name);
+        fetched.document.path = thread_path(board, dat_name);
     }
     run.console.write(messages::thread_banner);
-    ThreadCopy copy(run, url, board, dat_name, title, std::move(document));
+    ThreadCopy copy(run, url, board, dat_name, title, std::move(fetched));
     if (!copy.load()) {
         run.console.write(messages::dat_open_error);
         return;

@@ -183,15 +183,20 @@ TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
     server_->serve("/news/dat/" + dat_name(2), dat_document(posts));
 
     // Board 1; thread 2 at the prompt after the last entry; the thread's
-    // pause answered with 2, which opens nothing; back at the list's last
-    // page, thread 2 again; then Enter, the list's pause, and e.
-    ZuboRun r = run("1\n2\n2\n2\n\n\n\ne\n");
+    // last prompt answered with 2, which is no command there, then Enter;
+    // back at the list's last page, thread 2 again, read to its end: it
+    // opens at its last page; then Enter, the list's pause, and e.
+    ZuboRun r = run("1\n2\n2\n\n2\n\n\n\ne\n");
     const std::string list = entries(titles_, 1, 3) + thread_prompt(3);
     // Back from thread 2, the list marks it read.
     const std::string read = entries(titles_, 1, 1) + "2 : " + sjis(titles_[1] + " [既読]\n") + entries(titles_, 3, 3) +
                              thread_prompt(3);
-    const std::string thread = thread_opened(2, sjis(titles_[1])) + printed(posts, 1, 2) + thread_last_page(sjis(titles_[1]), 1, 2, 2);
-    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + list + thread + read + thread + read +
+    const std::string title = sjis(titles_[1]);
+    const std::string first = thread_opened(2, title) + printed(posts, 1, 2) + post_prompt(title, 1, 2, 2) +
+                              sjis("■不明な入力です: 2 (?:ヘルプ)\n") + thread_last_page(title, 1, 2, 2);
+    const std::string again = thread_opened(2, title) + sjis("■新着はありません\n") + printed(posts, 1, 2) +
+                              thread_last_page(title, 1, 2, 2);
+    EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + list + first + read + again + read +
                          sjis("■板一覧に戻ります\n") + board_list_page(boards_) + leaving());
     EXPECT_EQ(requests_for("/news/dat/" + dat_name(2)), 2u);
 }
@@ -212,6 +217,7 @@ TEST_F(E2eThreads, BoardsKeepTheirOwnListsAndThreads) {
     const std::string game_thread = printed(1, plain_post(2)) + thread_last_page(sjis(game_titles[0]), 1, 1, 1);
     for (const std::string& outcome : {kOk, kCannotConnect}) {
         SCOPED_TRACE(outcome);
+        forget_read_state(dir_.path());  // the copies are this case's matter
         ZuboRun r = run(input);
         const std::size_t news = r.out.find(thread_opened(1, sjis(titles_[0]), outcome) + news_thread);
         const std::size_t game = r.out.find(board_opened(2, sjis("ゲーム"), outcome));
@@ -253,6 +259,14 @@ TEST_F(E2eThreads, RulesAddedAtThePromptHideAtOnceAndAfterARestart) {
     std::vector<Post> hidden = posts;
     hidden[1] = hidden[3] = {"あぼ～ん", "あぼ～ん", "あぼ～ん", "あぼ～ん", "あぼ～ん"};
     const std::string title = sjis(titles_[0]);
+
+    // The name four posts of five carry would hide the thread: not added.
+    ZuboRun common = run("1\n1\nngn 1\ne\ne\ne\n");
+    EXPECT_NE(common.out.find(post_prompt(title, 1, 5, 5) + sjis("■「名無しさん」は4件の書き込みの名前です: 追加しません\n") +
+                              post_prompt(title, 1, 5, 5)),
+              std::string::npos);
+    EXPECT_FALSE(file_exists(dir_.file("ng.txt")));
+    forget_read_state(dir_.path());
 
     ZuboRun first = run("1\n1\nngi 2\ne\ne\ne\n");
     EXPECT_EQ(first.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 5) + post_prompt(title, 1, 5, 5) +
@@ -434,6 +448,43 @@ TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
                                 0),
               0u);
     EXPECT_TRUE(file_exists(dir_.file("zubo.db.broken-1000086400")));
+}
+
+// A thread read to its end opens at its last page, saying nothing is new;
+// n brings it up to date in place, showing what came under the new-posts
+// line, and the read state follows.
+TEST_F(E2eThreads, ThreadReadToItsEndOpensAtItsLastPageAndNBringsItUpToDate) {
+    const std::string dat_path = "/news/dat/" + dat_name(1);
+    const std::vector<Post> posts = plain_posts(28);
+    std::vector<Post> before(posts.begin(), posts.begin() + 25);
+    std::atomic<int> asked{0};
+    // The first three answers are the thread of 25 posts, the later ones
+    // of 28: the second run's second n finds them.
+    server_->handle(dat_path, [&](const LoopbackRequest&, LoopbackResponse& res) {
+        res.set_content(dat_document(++asked <= 3 ? before : posts), "text/plain");
+    });
+    const std::string title = sjis(titles_[0]);
+    const std::string loading = sjis("■スレッドを読み込んでいます...OK.\n");
+    const std::string none_new = sjis("■新着はありません\n");
+
+    // Read to post 25 over three pages, and Enter at the last.
+    run("1\n1\n\n\n\ne\ne\n");
+    // Reopened: the last page; n finds nothing; b goes to the page that
+    // ends before it; n again finds 26 to 28.
+    ZuboRun again = run("1\n1\nn\nb\nn\ne\ne\ne\n");
+    EXPECT_NE(again.out.find(thread_opened(1, title) + none_new + printed(posts, 16, 25) + post_prompt(title, 16, 25, 25) +
+                             loading + none_new + post_prompt(title, 16, 25, 25) + printed(posts, 6, 15) +
+                             post_prompt(title, 6, 15, 25) + loading + sjis("■------ここから新着------\n") +
+                             printed(posts, 26, 28) + post_prompt(title, 26, 28, 28) + entries(titles_, 21, 21)),
+              std::string::npos)
+        << again.out;
+    EXPECT_EQ(asked, 4);
+    // The state took the 28 posts, all seen.
+    ZuboRun third = run("1\n1\ne\ne\ne\n");
+    EXPECT_NE(third.out.find(sjis("■------スレッドを表示------\n■新着はありません\n") + printed(posts, 19, 28) +
+                             post_prompt(title, 19, 28, 28)),
+              std::string::npos)
+        << third.out;
 }
 
 // A file nobody may write while it lives, root included: root passes the
@@ -653,12 +704,18 @@ TEST_F(E2eThreads, FallenThreadIsReadFromTheArchive) {
         ZuboRun r = run(c.local_copy || shown ? "1\n1\n\ne\ne\n" : "1\n1\ne\ne\n");
 
         const std::vector<Post>& posts = shown ? archived : copy;
+        // What the archive answered says so, and its thread is over. (A
+        // redirect the board's server made to the archive is followed as
+        // the board's own answer.)
+        const bool archive_said = shown && c.thread != Thread::kToArchive;
         const std::string thread = c.local_copy || shown
                                        ? printed(posts, 1, static_cast<int>(posts.size())) +
+                                             (archive_said ? sjis("■このスレッドは終わっています (t:次スレ候補)\n") : "") +
                                              thread_last_page(sjis(titles_[0]), 1, static_cast<int>(posts.size()),
                                                               static_cast<int>(posts.size()))
                                        : dat_open_error();
-        EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, c.outcome) + thread + back_and_out());
+        const std::string outcome = c.outcome + (archive_said ? "■過去ログ倉庫から読みました\n" : "");
+        EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, outcome) + thread + back_and_out());
         if (c.local_copy || shown) {
             EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), dat_document(posts));
         }

@@ -369,7 +369,7 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     ASSERT_TRUE(term.shows(post_prompt(full)));
     term.type("j1001\n");
     ASSERT_TRUE(term.shows("\n1001 : １００１ [] Over 1000 Thread\n\t このスレッドは１０００を超えました。 \n"));
-    ASSERT_TRUE(term.shows(post_prompt(full) + "1001-1001/1001 "));
+    ASSERT_TRUE(term.shows("■このスレッドは終わっています (t:次スレ候補)\n" + post_prompt(full) + "1001-1001/1001 "));
     // f, then t finds the successor the 1000th post names; opened, it
     // takes the favourite's place, so f there takes it out.
     const sample::Thread& next = board.threads[1];
@@ -382,8 +382,12 @@ TEST_F(PtyTest, Utf8SearchJumpAndNgWords) {
     ASSERT_TRUE(term.shows("■お気に入りから外しました\n"));
     term.type("e\n");
     ASSERT_TRUE(term.shows(post_prompt(full) + "1001-1001/1001 "));
-    // No command at the last page goes back: the 2 opens nothing anywhere.
+    // No command at the last page stays there: the 2 opens nothing
+    // anywhere; Enter goes back.
     term.type("2\n");
+    ASSERT_TRUE(term.shows("■不明な入力です: 2 (?:ヘルプ)\n■このスレッドは終わっています (t:次スレ候補)\n" +
+                           post_prompt(full) + "1001-1001/1001 "));
+    term.type("\n");
     ASSERT_TRUE(term.shows("■スレッド一覧に戻ります\n"));
     ASSERT_TRUE(term.shows(std::to_string(board.threads.size()) + " : " + label(board.threads.back()) + "\n" +
                            thread_prompt(board)));
@@ -433,6 +437,45 @@ TEST_F(PtyTest, PagesFitTheTerminalAsItIsResized) {
     std::string big = term.shown_before(prompt);
     EXPECT_LE(rows_on_terminal(big, 120), 39);
     EXPECT_GT(rows_on_terminal(big, 120), 10) << big;
+    term.type("\x04");
+    EXPECT_EQ(term.exit_status(), 0);
+}
+
+// What a command prints, taller than the terminal, goes a page at a time,
+// each page and its prompt within the terminal; Enter shows the next, e
+// the count line and the thread prompt.
+TEST_F(PtyTest, LongResultsGoAPageAtATime) {
+    int board_number = 0;
+    for (std::size_t i = 0; i < boards_.size() && !board_number; ++i) {
+        if (!boards_[i]->threads.empty() && boards_[i]->threads[0].lines.size() == 1001) board_number = static_cast<int>(i + 1);
+    }
+    ASSERT_GT(board_number, 0);
+    const sample::Board& board = *boards_[static_cast<std::size_t>(board_number - 1)];
+    constexpr int kRows = 12, kColumns = 80;
+    Terminal term = start("", kRows, kColumns);
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type(std::to_string(board_number) + "\n");
+    ASSERT_TRUE(term.shows(thread_prompt(board)));
+    term.type("1\n");
+    ASSERT_TRUE(term.shows(post_prompt(board.threads[0])));
+    ASSERT_TRUE(term.shows(kPromptEnd));
+    // Posts 5, 15, ... 995: a hundred bodies hold "5番目".
+    term.type("/5番目\n");
+    const std::string first_page = term.shown_before("■--(1-");
+    ASSERT_FALSE(first_page.empty());
+    ASSERT_TRUE(term.shows("/100件 Enter:続き e:やめる)--"));
+    // The terminal echoes the line typed; the results follow it.
+    EXPECT_EQ(first_page.find("/5番目\n5 : "), 0u) << first_page;
+    EXPECT_LE(rows_on_terminal(first_page + "■--(1-10/100件 Enter:続き e:やめる)--", kColumns), kRows);
+    term.type("\n");
+    const std::string second_page = term.shown_before("/100件 Enter:続き e:やめる)--");
+    EXPECT_NE(second_page.find(" : "), std::string::npos);
+    EXPECT_LE(rows_on_terminal(second_page, kColumns), kRows);
+    // Another line is no answer: said, and the same prompt again.
+    term.type("x\n");
+    ASSERT_TRUE(term.shows("■不明な入力です: x (?:ヘルプ)\n■--("));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows("■100件\n" + post_prompt(board.threads[0]) + "1-"));
     term.type("\x04");
     EXPECT_EQ(term.exit_status(), 0);
 }

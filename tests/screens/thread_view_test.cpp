@@ -4,10 +4,12 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "console/messages.h"
+#include "store/database.h"
 #include "store/home.h"
 #include "support/documents.h"
 #include "support/e2e.h"
@@ -128,10 +130,23 @@ protected:
     std::string show(const std::string& document, const std::string& input, const char* title = "T") {
         test::write_file("boards/board/dat/1.dat", document);
         test::ScreenRun console(input);
+        console.run().state = state_;
         input_ended_ = test::ends_at_end_of_input(
             [&] { show_thread(console.run(), kUnreachableBoard, "board", "1.dat", title); });
         unread_ = console.unread_input();
         return console.output();
+    }
+
+    // As show, the thread remembered as read to post seen of count, and
+    // nothing else.
+    std::string show_read(const std::string& document, const std::string& input, long long seen, long long count) {
+        for (const char* file : {"zubo.db", "zubo.db-wal", "zubo.db-shm"}) std::remove(file);
+        store::Opened opened = store::Database::open("zubo.db");
+        EXPECT_TRUE(opened.db && opened.db->save_thread("board", "1.dat", {seen, count}));
+        state_ = opened.db.get();
+        std::string out = show(document, input);
+        state_ = nullptr;
+        return out;
     }
 
     static std::string doc(int posts, const std::string& body = "b") {
@@ -151,17 +166,21 @@ protected:
     static std::string prompt(int first, int last, int count) { return test::post_prompt("T", first, last, count); }
     static std::string end(int first, int last, int count) { return test::thread_last_page("T", first, last, count); }
     static std::string out_of_range(int count) { return test::sjis("■1-" + std::to_string(count) + "の番号を入力してください\n"); }
+    static std::string unknown(const std::string& typed) { return test::sjis("■不明な入力です: ") + typed + test::sjis(" (?:ヘルプ)\n"); }
 
     test::WorkingDir dir_;
     std::string unread_;
     bool input_ended_ = false;
+    store::Database* state_ = nullptr;
 
     void SetUp() override { ASSERT_EQ(make_directories("boards/board/dat"), 0); }
 };
 
 TEST_F(ThreadPaging, TenPlainPostsFillAPage) {
-    EXPECT_EQ(show(doc(25), "\n\nx\nrest"),
-              head() + posts(1, 10) + prompt(1, 10, 25) + posts(11, 20) + prompt(11, 20, 25) + posts(21, 25) + end(21, 25, 25));
+    // A line that is no command at the last page stays there.
+    EXPECT_EQ(show(doc(25), "\n\nx\n\nrest"),
+              head() + posts(1, 10) + prompt(1, 10, 25) + posts(11, 20) + prompt(11, 20, 25) + posts(21, 25) +
+                  prompt(21, 25, 25) + unknown("x") + end(21, 25, 25));
     EXPECT_EQ(unread_, "rest");
 }
 
@@ -180,10 +199,32 @@ TEST_F(ThreadPaging, JumpAndBackMoveByThisVisitsPages) {
               head() + posts(1, 10) + prompt(1, 10, 30) + posts(5, 14) + prompt(5, 14, 30) + posts(29, 30) +
                   prompt(29, 30, 30) + posts(5, 14) + prompt(5, 14, 30) + posts(1, 10) + prompt(1, 10, 30) + posts(1, 10) +
                   prompt(1, 10, 30) + posts(11, 20) + prompt(11, 20, 30));
+    // b goes back, never forward: from 33 to 26, the latest start below
+    // it, though 36 was shown since; then to 1.
+    EXPECT_EQ(show(doc(50), "j26\n\nj33\nb\nb\ne\n"),
+              head() + posts(1, 10) + prompt(1, 10, 50) + posts(26, 35) + prompt(26, 35, 50) + posts(36, 45) +
+                  prompt(36, 45, 50) + posts(33, 42) + prompt(33, 42, 50) + posts(26, 35) + prompt(26, 35, 50) +
+                  posts(1, 10) + prompt(1, 10, 50));
     // Out of range: the page stays; a j without a number is no command.
-    EXPECT_EQ(show(doc(20), "j0\nj21\nj\n\n"), head() + posts(1, 10) + prompt(1, 10, 20) + out_of_range(20) +
-                                                   prompt(1, 10, 20) + out_of_range(20) + prompt(1, 10, 20) +
-                                                   posts(11, 20) + end(11, 20, 20));
+    EXPECT_EQ(show(doc(20), "j0\nj21\nj\n12\n\n\n"), head() + posts(1, 10) + prompt(1, 10, 20) + out_of_range(20) +
+                                                       prompt(1, 10, 20) + out_of_range(20) + prompt(1, 10, 20) +
+                                                       unknown("j") + prompt(1, 10, 20) + unknown("12") +
+                                                       prompt(1, 10, 20) + posts(11, 20) + end(11, 20, 20));
+}
+
+// Read to its last post with nothing new, a thread opens at its last page,
+// from where b goes to the pages that end before it; resumed, b goes to
+// the page before the first one shown.
+TEST_F(ThreadPaging, ReadThreadsOpenWhereTheyWereLeft) {
+    const std::string none_new = messages::no_new_posts;
+    EXPECT_EQ(show_read(doc(25), "b\nb\nb\ne\n", 25, 25),
+              head() + none_new + posts(16, 25) + prompt(16, 25, 25) + posts(6, 15) + prompt(6, 15, 25) + posts(1, 10) +
+                  prompt(1, 10, 25) + posts(1, 10) + prompt(1, 10, 25));
+    // The last page holds the new-posts line no more: nothing is new.
+    EXPECT_EQ(show_read(doc(5), "\n", 5, 5), head() + none_new + posts(1, 5) + end(1, 5, 5));
+    EXPECT_EQ(show_read(doc(25), "b\ne\n", 10, 25),
+              head() + test::sjis("■続きから表示します (11/25)\n") + posts(11, 20) + prompt(11, 20, 25) + posts(1, 10) +
+                  prompt(1, 10, 25));
 }
 
 TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
@@ -212,17 +253,28 @@ TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
         {"u\n", "1 : http://x.jp/a\n3 : http://y.jp\n" + test::sjis("■2件\n")},
         // The help, line for line as it always read.
         {"?\n", test::sjis("j[数値] : その番号から表示\nb : 前のページ\ne : スレッド一覧に戻る\nEnter : 次のページ\n"
+                           "n : 新着を読み込む\n"
                            ">>N >>N-M : そのレスを表示\nrN : Nへの返信を表示\niN : Nと同じIDのレスを表示\n/文字列 : 検索\n"
                            "u : URLの一覧\nngi N : NのIDをNGに追加\nngn N : Nの名前をNGに追加\n"
                            "ngw 文字列 : 文字列をNGワードに追加\nf : お気に入りに追加/削除\nt : 次スレ候補\n? : このヘルプ\n")},
         // No list to look in: the board is unreachable and has no copy.
         {"t\n", std::string(messages::reading_thread_list) + messages::failed_connect + messages::no_successors},
+        // Nor a thread to bring up to date: the copy's posts stay.
+        {"n\n", std::string(messages::reading_thread) + messages::failed_connect + messages::no_new_posts},
+        // No command, or a command whose argument doesn't fit it, at the
+        // last page: said, and the page stays.
+        {"clear\n", unknown("clear")},
+        {"12\n", unknown("12")},
+        {"ngw \n", unknown("ngw ")},
+        {"/\n", unknown("/")},
+        {"n 1\n", unknown("n 1")},
+        {">x\n", unknown(">x")},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(show(document, c.typed + "e\n"), head() + page + c.shown + prompt(1, 4, 4)) << c.typed;
     }
-    // A line that is no command leaves from the last page.
-    EXPECT_EQ(show(document, ">x\n"), head() + page + test::sjis("■スレッド一覧に戻ります\n"));
+    // Enter alone leaves from the last page.
+    EXPECT_EQ(show(document, "\n"), head() + page + test::sjis("■スレッド一覧に戻ります\n"));
 }
 
 // ng.txt's rules by ID, name and chain, shown as the abone line or, with
@@ -276,8 +328,13 @@ TEST_F(ThreadPaging, EGoesBackAndEndOfInputEndsZubo) {
 }
 
 TEST_F(ThreadPaging, ShortAndEmptyThreads) {
-    EXPECT_EQ(show(doc(1), "2 and more\nrest"), head() + posts(1, 1) + end(1, 1, 1));
+    EXPECT_EQ(show(doc(1), "2 and more\n\nrest"), head() + posts(1, 1) + prompt(1, 1, 1) + unknown("2 and more") + end(1, 1, 1));
     EXPECT_EQ(unread_, "rest");
+    // The last page of a thread of 1000 posts says it is over; of 999 not.
+    const std::string over = messages::thread_over;
+    EXPECT_EQ(show(doc(1000), "j1000\ne\n"), head() + posts(1, 10) + prompt(1, 10, 1000) + posts(1000, 1000) + over +
+                                                   prompt(1000, 1000, 1000));
+    EXPECT_EQ(show(doc(999), "j995\n\n"), head() + posts(1, 10) + prompt(1, 10, 999) + posts(995, 999) + end(995, 999, 999));
     EXPECT_EQ(show("", "\n"), head() + messages::thread_end);
     EXPECT_FALSE(input_ended_);
 }
