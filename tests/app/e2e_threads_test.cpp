@@ -305,6 +305,28 @@ TEST_F(E2eThreads, QuestionMarkPrintsEachListsCommands) {
                          prompt + board_list_page(boards_) + leaving());
 }
 
+// c lists the menu's headings (the boards before the first under
+// "(なし)"); a number lists that heading's boards, which open as from the
+// board list; e goes back one list at a time.
+TEST_F(E2eThreads, CategoriesListTheirBoards) {
+    write_file(dir_.file("italist.txt"), sjis("<br><br><B>\n<A HREF=" + boards_[0].url +
+                                              ">ニュース速報</A><br>\n<br><br><B>ゲーム</B><br>\n<A HREF=" +
+                                              boards_[1].url + ">ゲーム</A>\n"));
+    // c; 3 is out of range; category 1; ? there; board 1; e at its thread
+    // list, e at the category's boards, e at the categories, e.
+    ZuboRun r = run("c\n3\n1\n?\n1\ne\ne\ne\ne\n");
+    const std::string categories = sjis("1 : (なし) (1)\n2 : ゲーム (1)\n") +
+                                   sjis("■--カテゴリ番号を入力?(1-2:開く j[数値]:ジャンプ s:検索 e:板一覧)--");
+    const std::string news = sjis("1 : ニュース速報\n") + board_prompt(1);
+    const std::string help = "数値 : その番号を開く\nj[数値] : その番号へジャンプ\ns文字列 : 検索\nEnter : 次のページ\n"
+                             "? : このヘルプ\nf : お気に入り\nh : 履歴\ne : カテゴリ一覧に戻る\n";
+    EXPECT_EQ(r.out, board_list_page(boards_) + sjis("■------カテゴリ一覧------\n") + categories +
+                         sjis("■1-2の番号を入力してください\n") + categories.substr(categories.rfind("\n") + 1) +
+                         sjis("■カテゴリ[1 : (なし)]を開きます\n") + news + sjis(help) + board_prompt(1) +
+                         board_opened(1, sjis("ニュース速報")) + entries(titles_, 1, 20) + thread_prompt(45) + news +
+                         categories + board_list_page(boards_) + leaving());
+}
+
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
     const std::vector<std::string> later = numbered_titles("新しいスレッド", 45);
     std::atomic<int> visits{0};

@@ -128,6 +128,23 @@ TEST(Pager, LinesThatAreNoCommandAskAgain) {
                             messages::ending);
 }
 
+// A visit that shortens the list (a favourite taken out): the page shown
+// again is the one that now holds the last entry.
+TEST(Pager, ListShortenedByAVisitShowsItsLastPage) {
+    struct Shrinking : FakeList {
+        using FakeList::FakeList;
+        void open(int n) override {
+            FakeList::open(n);
+            labels.pop_back();
+        }
+    } fake(21);
+    test::ConsoleCapture console("\n21\n\n");
+    run_pager(kThread, fake);
+    EXPECT_EQ(console.output(), entries(1, 20) + page_prompt(kThread, 21) + entries(21, 21) +
+                                    page_prompt(kThread, 21) + opening(kThread, 21) + entries(1, 20) +
+                                    page_prompt(kThread, 20) + messages::thread_list_end);
+}
+
 TEST(Pager, CommandLettersFoldCase) {
     PagerRun upper_e = run(kBoard, 40, "E\n");
     EXPECT_EQ(upper_e.out, entries(1, 20) + page_prompt(kBoard, 40) + messages::ending);
