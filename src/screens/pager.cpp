@@ -26,7 +26,9 @@ const PagerKind kThreadListPager = {
 
 namespace {
 
-// After a prompt: show a page, ask again, leave, or end the list.
+// After a prompt: show a page, ask again, leave, or end the list; kNotMine
+// when a row of the pager's own does not take the line (e with an
+// argument), which then goes to the list's table.
 enum class Next { kShow, kPromptAgain, kLeave, kFinish, kNotMine };
 
 // Where a page has room: on a terminal, its rows less the prompt's, each
