@@ -50,6 +50,8 @@ class CommandTable {
 public:
     template <std::size_t N>
     constexpr CommandTable(const CommandRow<Action> (&rows)[N]) : rows_(rows), size_(N) {}
+    // The rows from rows to rows + size of a longer table.
+    constexpr CommandTable(const CommandRow<Action>* rows, std::size_t size) : rows_(rows), size_(size) {}
 
     // The row whose word the line starts with, the longest such; null when
     // there is none.

@@ -1,11 +1,14 @@
 #include "screens/pager.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "console/console.h"
 #include "console/messages.h"
 #include "screens/commands.h"
 #include "text/bytes.h"
+#include "text/screen_rows.h"
 
 namespace zubo {
 
@@ -23,8 +26,18 @@ const PagerKind kThreadListPager = {
 
 namespace {
 
-// After a prompt: list on, leave, or ask again where the listing stands.
-enum class Next { kGoOn, kLeave, kPromptAgain };
+// After a prompt: show a page, ask again, leave, or end the list; kNotMine
+// when a row of the pager's own does not take the line (e with an
+// argument), which then goes to the list's table.
+enum class Next { kShow, kPromptAgain, kLeave, kFinish, kNotMine };
+
+// Where a page has room: on a terminal, its rows less the prompt's, each
+// entry's rows counted at its width; in a pipe, kPageSize entries.
+struct PageRoom {
+    bool terminal = false;
+    int rows = kPageSize;
+    int columns = 80;
+};
 
 class Pager {
 public:
@@ -32,142 +45,204 @@ public:
         : console_(console), kind_(kind), list_(list) {}
 
     void run() {
-        if (list_.count() < 1) return run_empty();
+        int start = 1;
         for (;;) {
-            for (int i = 1; i <= list_.count(); ++i) {
-                print_entry(i);
-                if (prompts_after(i) && prompt(i) == Next::kLeave) return leave();
+            if (list_.count() < 1 && kind_.at_end == ListEnd::kReturn) return finish();
+            // A visit may have shortened the list (a favourite taken out).
+            if (start > list_.count() && list_.count() >= 1) start = page_holding(list_.count());
+            print_page(start);
+            switch (prompt()) {
+            case Next::kLeave:
+                return leave();
+            case Next::kFinish:
+                return finish();
+            default:
+                start = next_;
             }
-            if (kind_.at_end == ListEnd::kReturn) return finish();
         }
     }
 
 private:
-    using Action = Next (Pager::*)(int& i);
+    using Action = Next (Pager::*)(const char* argument);
     static const CommandRow<Action> kRows[];
     static const CommandTable<Action> kCommands;
 
     const char* label(int n) const { return list_.label(n); }
     bool in_range(long long n) const { return n >= 1 && n <= list_.count(); }
 
+    std::string entry_text(int n) const {
+        std::string annotation = list_.annotation(n);
+        if (annotation.empty()) return console_.format_decoded(messages::entry_line, n, label(n));
+        return console_.format_decoded(messages::annotated_entry_line, n, label(n), annotation.c_str());
+    }
+
     void print_entry(int n) const {
-        if (list_.hidden(n)) return;
         std::string annotation = list_.annotation(n);
         if (annotation.empty()) console_.print_decoded(messages::entry_line, n, label(n));
         else console_.print_decoded(messages::annotated_entry_line, n, label(n), annotation.c_str());
     }
 
-    // Every page ends in a prompt: after every twentieth entry and after
-    // the last, once when they are the same entry.
-    bool prompts_after(int i) const { return i % kPageSize == 0 || i == list_.count(); }
+    PageRoom page_room() const {
+        PageRoom room;
+        int rows = 0;
+        if (!console_.terminal_size(&rows, &room.columns)) return room;
+        room.terminal = true;
+        std::string prompt = console_.format_decoded(kind_.page_prompt, list_.count());
+        room.rows = std::max(1, rows - screen_rows(prompt, room.columns, console_.utf8()));
+        return room;
+    }
 
-    void run_empty() {
-        if (kind_.at_end == ListEnd::kReturn) return finish();
-        int unused = 0;
-        while (prompt(unused) == Next::kGoOn) {
+    // The last entry of the page that starts at start: in a pipe the page
+    // ends at a multiple of twenty (a jump's page runs to the end of the
+    // page it lands in); on a terminal it holds what fits, one entry at
+    // least however tall.
+    int page_end(int start, const PageRoom& room) const {
+        const int count = list_.count();
+        if (!room.terminal) return std::min(count, ((start - 1) / kPageSize + 1) * kPageSize);
+        int used = 0;
+        int n = start;
+        for (; n <= count; ++n) {
+            used += screen_rows(entry_text(n), room.columns, console_.utf8());
+            if (used > room.rows && n > start) break;
         }
-        return leave();
+        return n - 1;
+    }
+
+    // The first entry of the page that holds entry n, pages counted from 1.
+    int page_holding(int n) const {
+        const PageRoom room = page_room();
+        int start = 1;
+        for (int end = page_end(start, room); end < n; end = page_end(start, room)) start = end + 1;
+        return start;
+    }
+
+    void print_page(int start) {
+        first_ = start;
+        last_ = list_.count() < 1 ? 0 : page_end(start, page_room());
+        for (int n = first_; n <= last_; ++n) print_entry(n);
     }
 
     void leave() {
         if (kind_.leave_message) console_.write(kind_.leave_message);
     }
 
-    void finish() {
-        console_.write(kind_.end_message);
-        console_.pause();
-    }
+    void finish() { console_.write(kind_.end_message); }
 
-    // Opens entry n when there is one; false when there is none.
+    // Opens entry n; false when there is none.
     bool open_if_in_range(long long n) {
-        if (!in_range(n) || list_.hidden(static_cast<int>(n))) return false;
+        if (!in_range(n)) return false;
         int number = static_cast<int>(n);
         console_.print_decoded(kind_.open_message, number, label(number));
         list_.open(number);
         return true;
     }
 
-    // The entry after which the last page starts: the last multiple of
-    // twenty below the count.
-    int before_last_page() const { return (list_.count() - 1) / kPageSize * kPageSize; }
+    // The page shown again: back from an entry or a list's own screen.
+    Next page_again() {
+        next_ = first_;
+        return Next::kShow;
+    }
 
-    // The prompt after entry i; a jump moves i so the listing goes on at
-    // the target.
-    Next prompt(int& i) {
+    Next out_of_range() {
+        console_.print(messages::jump_out_of_range, list_.count());
+        return Next::kPromptAgain;
+    }
+
+    // The prompt after a page; sets next_ when a page is to show.
+    Next prompt() {
         Next next = Next::kPromptAgain;
-        while (next == Next::kPromptAgain) next = prompt_once(i);
+        while (next == Next::kPromptAgain) next = prompt_once();
         return next;
     }
 
-    Next prompt_once(int& i) {
+    Next prompt_once() {
         console_.print(kind_.page_prompt, list_.count());
         line_.read(console_);
-        bool opened = open_if_in_range(line_.number());
-        if (const CommandRow<Action>* row = kCommands.find(line_.text())) {
-            return (this->*row->action)(i);
+        const char* text = line_.text();
+        if (is_blank(text)) return next_page();
+        if (starts_with_number(text)) return open_if_in_range(line_.number()) ? page_again() : out_of_range();
+        if (const CommandRow<Action>* row = kCommands.find(text)) {
+            Next next = (this->*row->action)(text + std::strlen(row->word));
+            if (next != Next::kNotMine) return next;
         }
-        switch (list_.command(line_.text())) {
+        switch (list_.command(text)) {
         case ListCommand::kListAgain:
-            i = 0;
-            return Next::kGoOn;
+            next_ = 1;
+            return Next::kShow;
         case ListCommand::kDone:
+            return page_again();
         case ListCommand::kNotMine:
             break;
         }
-        return after_opening(opened, i);
+        console_.print(messages::unknown_input, text);
+        return Next::kPromptAgain;
     }
 
-    // Back from an entry opened at the last prompt, the last page shows
-    // again with its prompt: going on after the last entry would leave the
-    // list. So it does when the visit shortened the list (a favourite
-    // taken out).
-    Next after_opening(bool opened, int& i) const {
-        if (opened && i >= list_.count()) i = before_last_page();
-        return Next::kGoOn;
+    static bool starts_with_number(const char* text) {
+        text += std::strspn(text, " \t");
+        if (*text == '+' || *text == '-') ++text;
+        return *text >= '0' && *text <= '9';
     }
 
-    Next leave_list(int&) { return Next::kLeave; }
+    // Enter: the next page; after the last, the list starts over or ends.
+    Next next_page() {
+        if (last_ < list_.count()) {
+            next_ = last_ + 1;
+            return Next::kShow;
+        }
+        if (kind_.at_end == ListEnd::kReturn) return Next::kFinish;
+        next_ = 1;
+        return Next::kShow;
+    }
+
+    Next leave_list(const char* argument) { return is_blank(argument) ? Next::kLeave : Next::kNotMine; }
 
     // The pager's commands, the list's own, then how to leave.
-    Next help(int&) {
-        if (!is_blank(line_.text() + 1)) return Next::kGoOn;
+    Next help(const char* argument) {
+        if (!is_blank(argument)) return Next::kNotMine;
         kCommands.print_help(console_);
         list_.print_help();
         console_.write_utf8(kind_.leave_help);
         return Next::kPromptAgain;
     }
 
-    Next jump(int& i) {
-        long long target = parse_decimal(line_.text() + 1);
-        if (in_range(target)) i = static_cast<int>(target) - 1;
-        return Next::kGoOn;
+    // A jump shows the page from its target.
+    Next jump(const char* argument) {
+        long long target = parse_decimal(argument);
+        if (!in_range(target)) return out_of_range();
+        next_ = static_cast<int>(target);
+        return Next::kShow;
     }
 
-    Next search_and_open(int& i) { return after_opening(search(), i); }
-
     // Lists the entries whose label holds the typed pattern and opens the
-    // one the user names; the listing position does not move. True when an
-    // entry was opened.
-    bool search() {
+    // one the user names at the search's own prompt; then the page shows
+    // again, whatever was typed there.
+    Next search_and_open(const char*) {
         // The line's last byte is its newline, or the last typed byte when
         // the line filled the buffer; a last line with neither keeps it.
         char* command = line_.raw();
         std::size_t len = std::strlen(command);
         if (len > 0 && (command[len - 1] == '\n' || len == kCommandSize - 1)) command[len - 1] = '\0';
-        const char* pattern = command + 1;
-        console_.print(messages::search_banner, pattern);
+        const std::string pattern = command + 1;
+        console_.print(messages::search_banner, pattern.c_str());
         for (int k = 1; k <= list_.count(); ++k) {
-            if (!list_.hidden(k) && std::strstr(label(k), pattern)) print_entry(k);
+            if (std::strstr(label(k), pattern.c_str())) print_entry(k);
         }
-        console_.print(kind_.search_prompt, list_.count());
-        line_.read(console_);
-        return open_if_in_range(line_.number());
+        for (;;) {
+            console_.print(kind_.search_prompt, list_.count());
+            line_.read(console_);
+            if (!starts_with_number(line_.text()) || open_if_in_range(line_.number())) return page_again();
+            console_.print(messages::jump_out_of_range, list_.count());
+        }
     }
 
     console::Console& console_;
     const PagerKind& kind_;
     PagerList& list_;
     TypedLine line_;
+    int first_ = 1;  // the page shown last, first_ to last_
+    int last_ = 0;
+    int next_ = 1;   // the first entry of the page to show
 };
 
 const CommandRow<Pager::Action> Pager::kRows[] = {

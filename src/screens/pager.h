@@ -1,6 +1,7 @@
 #pragma once
-// The list pager every list shares (boards, threads, favourites, history): a
-// numbered list, twenty entries to a page, with open, jump, search and
+// The list pager every list shares (boards, categories, threads,
+// favourites, history): a numbered list, a page at a time (as many entries
+// as fit the terminal, twenty in a pipe), with open, jump, search and
 // leave. The lists differ only in their texts (a PagerKind) and in what an
 // entry is and does (a PagerList).
 
@@ -15,7 +16,7 @@ namespace zubo {
 // What a list does after its last entry.
 enum class ListEnd {
     kStartOver,  // list again from entry 1, endlessly
-    kReturn,     // print the end message, wait for a line, leave
+    kReturn,     // print the end message and leave at once
 };
 
 // The texts that tell the lists apart.
@@ -34,8 +35,8 @@ extern const PagerKind kThreadListPager;
 
 // What a list's own command did.
 enum class ListCommand {
-    kNotMine,    // no command of the list's: the pager goes on as with Enter
-    kDone,       // done; the listing goes on where it stood
+    kNotMine,    // no command of the list's: the line is unknown
+    kDone,       // done; the page whose prompt took it shows again
     kListAgain,  // the entries changed (a new order): list them from entry 1
 };
 
@@ -49,9 +50,6 @@ public:
     virtual const char* label(int n) const = 0;
     // Program text printed after the label and not part of it (marks).
     virtual std::string annotation(int) const { return {}; }
-    // An entry left out of the listing and the search (an NG'd title); its
-    // number is skipped.
-    virtual bool hidden(int) const { return false; }
     // Runs the next screen for entry n; the pager goes on when it returns.
     virtual void open(int n) = 0;
     // A typed line that is none of the pager's own commands (number, j, s,
@@ -69,7 +67,7 @@ ListCommand run_list_command(List& list, const CommandTable<ListCommand (List::*
     return row ? (list.*row->action)(line + std::strlen(row->word)) : ListCommand::kNotMine;
 }
 
-// Entries between two prompts.
+// Entries between two prompts when the output is no terminal.
 inline constexpr int kPageSize = 20;
 
 // Runs the pager until the user leaves (or the list ends, for kReturn).

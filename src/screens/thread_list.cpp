@@ -1,5 +1,6 @@
 #include "screens/thread_list.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -46,13 +47,12 @@ public:
             listed_.push_back(listed_thread(threads_[n].dat_name, threads_[n].title, states));
             listed_.back().state_unknown = unknown;
         }
-        order_ = sorted_entries(listed_, ListOrder::original, now_);
         hide_ng_titles();
+        order_ = shown_entries(ListOrder::original);
     }
 
     int count() const override { return static_cast<int>(order_.size()); }
     const char* label(int n) const override { return record(n).title; }
-    bool hidden(int n) const override { return ng_titles_[static_cast<std::size_t>(entry(n) - 1)]; }
 
     std::string annotation(int n) const override {
         const ListedThread& thread = listed(n);
@@ -83,9 +83,19 @@ private:
         std::optional<ListOrder> order = list_order(static_cast<char>(fold_lower(static_cast<unsigned char>(argument[0]))));
         if (!order) return ListCommand::kNotMine;
         order_kind_ = *order;
-        order_ = sorted_entries(listed_, order_kind_, now_);
+        order_ = shown_entries(order_kind_);
         run_.console.print(messages::sort_banner, list_order_name(order_kind_));
         return ListCommand::kListAgain;
+    }
+
+    // The entries in the given order, less those the title rules hide: the
+    // list numbers only the threads it shows.
+    std::vector<int> shown_entries(ListOrder order) const {
+        std::vector<int> entries = sorted_entries(listed_, order, now_);
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [this](int e) { return ng_titles_[static_cast<std::size_t>(e - 1)]; }),
+                      entries.end());
+        return entries;
     }
 
     // The threads whose titles the NG rules name are left out, and counted.

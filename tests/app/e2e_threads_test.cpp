@@ -142,11 +142,16 @@ protected:
         return board_list_page(boards_) + board_opened(1, sjis("ニュース速報"), board_outcome) + entries(titles_, 1, 20) +
                thread_prompt(static_cast<int>(titles_.size())) + thread_opened(thread, sjis(title), thread_outcome);
     }
-    // After the thread view: the thread list goes on to its next prompt,
-    // e there, and e in the board list, which has started over.
-    std::string back_and_out() const {
-        return entries(titles_, 21, 40) + thread_prompt(static_cast<int>(titles_.size())) + board_list_page(boards_) +
-               leaving();
+    // After the thread view: the thread list's first page again, thread
+    // `thread` with its mark, e there, and e in the board list shown again.
+    std::string back_and_out(int thread = 1, const std::string& mark = " [既読]") const {
+        return marked_entries(thread, mark) + thread_prompt(static_cast<int>(titles_.size())) +
+               board_list_page(boards_) + leaving();
+    }
+    // Entries 1 to 20, thread `thread` followed by its mark (UTF-8).
+    std::string marked_entries(int thread, const std::string& mark) const {
+        return entries(titles_, 1, thread - 1) + std::to_string(thread) + " : " +
+               sjis(titles_[static_cast<std::size_t>(thread - 1)] + mark) + "\n" + entries(titles_, thread + 1, 20);
     }
 };
 
@@ -171,7 +176,7 @@ TEST_F(E2eThreads, WholeRoadFromBoardToThreadAndBack) {
     // Posts 1 to 9 take 2 + 4 + 7 * 2 = 20 lines; 10 to 19 another 20.
     EXPECT_EQ(r.out, up_to_thread(3, title) + printed(posts, 1, 9) + post_prompt(sjis(title), 1, 9, 30) +
                          printed(posts, 10, 19) + post_prompt(sjis(title), 10, 19, 30) + printed(posts, 28, 30) +
-                         thread_last_page(sjis(title), 28, 30, 30) + back_and_out());
+                         thread_last_page(sjis(title), 28, 30, 30) + back_and_out(3));
     EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(3))), document);
     EXPECT_EQ(read_file(dir_.file("boards/news/subject.txt")), subject(titles_));
 }
@@ -184,9 +189,9 @@ TEST_F(E2eThreads, ShortBoardOpensItsThreadsFromItsOnlyPrompt) {
 
     // Board 1; thread 2 at the prompt after the last entry; the thread's
     // last prompt answered with 2, which is no command there, then Enter;
-    // back at the list's last page, thread 2 again, read to its end: it
-    // opens at its last page; then Enter, the list's pause, and e.
-    ZuboRun r = run("1\n2\n2\n\n2\n\n\n\ne\n");
+    // back at the list's page, thread 2 again, read to its end: it opens at
+    // its last page; then Enter, Enter, which ends the list at once, and e.
+    ZuboRun r = run("1\n2\n2\n\n2\n\n\ne\n");
     const std::string list = entries(titles_, 1, 3) + thread_prompt(3);
     // Back from thread 2, the list marks it read.
     const std::string read = entries(titles_, 1, 1) + "2 : " + sjis(titles_[1] + " [既読]\n") + entries(titles_, 3, 3) +
@@ -241,12 +246,19 @@ TEST_F(E2eThreads, BoardsKeepTheirOwnListsAndThreads) {
 // skipped; a rule line zubo can't read is said once per start.
 TEST_F(E2eThreads, NgTitlesAreLeftOutAndBadRuleLinesSaidOnce) {
     write_file(dir_.file("ng.txt"), sjis("title /スレッド1[0-9] /\nbogus line\ntitle 3 (3)\n"));
-    ZuboRun r = run("1\ne\n1\ne\ne\n");
+    // The second time round, j21 jumps to the 21st thread shown.
+    ZuboRun r = run("1\ne\n1\nj21\ne\ne\n");
     const std::string opened = board_opened(1, sjis("ニュース速報"));
-    const std::string listed = sjis("■NGスレッド 11件\n") + entries(titles_, 1, 2) + entries(titles_, 4, 9) +
-                               entries(titles_, 20, 20) + thread_prompt(45);
+    // The 34 threads shown take the numbers 1 to 34.
+    std::vector<std::string> shown = {titles_[0], titles_[1]};
+    for (int k = 4; k <= 45; ++k) {
+        if (k < 10 || k > 19) shown.push_back(titles_[static_cast<std::size_t>(k - 1)]);
+    }
+    ASSERT_EQ(shown.size(), 34u);
+    const std::string listed = sjis("■NGスレッド 11件\n") + entries(shown, 1, 20) + thread_prompt(34);
     EXPECT_EQ(r.out, board_list_page(boards_) + opened + sjis("■ng.txt 2行目を読めません\n") + listed +
-                         board_list_page(boards_) + opened + listed + board_list_page(boards_) + leaving());
+                         board_list_page(boards_) + opened + listed + entries(shown, 21, 34) + thread_prompt(34) +
+                         board_list_page(boards_) + leaving());
 }
 
 // ngi at the thread prompt hides that ID's posts at once and in the next
@@ -299,12 +311,34 @@ TEST_F(E2eThreads, QuestionMarkPrintsEachListsCommands) {
     const std::string pager = "数値 : その番号を開く\nj[数値] : その番号へジャンプ\ns文字列 : 検索\nEnter : 次のページ\n"
                               "? : このヘルプ\n";
     const std::string prompt = thread_prompt(45);
-    EXPECT_EQ(r.out, board_list_page(boards_) + sjis(pager + "f : お気に入り\nh : 履歴\ne : 終わり\n") +
+    EXPECT_EQ(r.out, board_list_page(boards_) + sjis(pager + "c : カテゴリ一覧\nf : お気に入り\nh : 履歴\ne : 終わり\n") +
                          board_list_page(boards_).substr(board_list_page(boards_).rfind("\n") + 1) +
                          board_opened(1, sjis("ニュース速報")) + entries(titles_, 1, 20) + prompt +
                          sjis(pager + "o[m/n/c/u/o] : 並べ替え (m:勢い n:新しい順 c:レス数 u:未読 o:元の順)\n"
                                       "e : 板一覧に戻る\n") +
                          prompt + board_list_page(boards_) + leaving());
+}
+
+// c lists the menu's headings (the boards before the first under
+// "(なし)"); a number lists that heading's boards, which open as from the
+// board list; e goes back one list at a time.
+TEST_F(E2eThreads, CategoriesListTheirBoards) {
+    write_file(dir_.file("italist.txt"), sjis("<br><br><B>\n<A HREF=" + boards_[0].url +
+                                              ">ニュース速報</A><br>\n<br><br><B>ゲーム</B><br>\n<A HREF=" +
+                                              boards_[1].url + ">ゲーム</A>\n"));
+    // c; 3 is out of range; category 1; ? there; board 1; e at its thread
+    // list, e at the category's boards, e at the categories, e.
+    ZuboRun r = run("c\n3\n1\n?\n1\ne\ne\ne\ne\n");
+    const std::string categories = sjis("1 : (なし) (1)\n2 : ゲーム (1)\n") +
+                                   sjis("■--カテゴリ番号を入力?(1-2:開く j[数値]:ジャンプ s:検索 e:板一覧)--");
+    const std::string news = sjis("1 : ニュース速報\n") + board_prompt(1);
+    const std::string help = "数値 : その番号を開く\nj[数値] : その番号へジャンプ\ns文字列 : 検索\nEnter : 次のページ\n"
+                             "? : このヘルプ\nf : お気に入り\nh : 履歴\ne : カテゴリ一覧に戻る\n";
+    EXPECT_EQ(r.out, board_list_page(boards_) + sjis("■------カテゴリ一覧------\n") + categories +
+                         sjis("■1-2の番号を入力してください\n") + categories.substr(categories.rfind("\n") + 1) +
+                         sjis("■カテゴリ[1 : (なし)]を開きます\n") + news + sjis(help) + board_prompt(1) +
+                         board_opened(1, sjis("ニュース速報")) + entries(titles_, 1, 20) + thread_prompt(45) + news +
+                         categories + board_list_page(boards_) + leaving());
 }
 
 TEST_F(E2eThreads, EveryVisitToABoardDownloadsItsListAgain) {
@@ -475,7 +509,8 @@ TEST_F(E2eThreads, ThreadReadToItsEndOpensAtItsLastPageAndNBringsItUpToDate) {
     EXPECT_NE(again.out.find(thread_opened(1, title) + none_new + printed(posts, 16, 25) + post_prompt(title, 16, 25, 25) +
                              loading + none_new + post_prompt(title, 16, 25, 25) + printed(posts, 6, 15) +
                              post_prompt(title, 6, 15, 25) + loading + sjis("■------ここから新着------\n") +
-                             printed(posts, 26, 28) + post_prompt(title, 26, 28, 28) + entries(titles_, 21, 21)),
+                             printed(posts, 26, 28) + post_prompt(title, 26, 28, 28) + "1 : " +
+                             sjis(titles_[0] + " [既読]\n")),
               std::string::npos)
         << again.out;
     EXPECT_EQ(asked, 4);
@@ -715,7 +750,8 @@ TEST_F(E2eThreads, FallenThreadIsReadFromTheArchive) {
                                                               static_cast<int>(posts.size()))
                                        : dat_open_error();
         const std::string outcome = c.outcome + (archive_said ? "■過去ログ倉庫から読みました\n" : "");
-        EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, outcome) + thread + back_and_out());
+        EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kOk, outcome) + thread +
+                             back_and_out(1, c.local_copy || shown ? " [既読]" : ""));
         if (c.local_copy || shown) {
             EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(1))), dat_document(posts));
         }
@@ -769,7 +805,7 @@ TEST_F(E2eThreads, NoLocalCopyAndNoServerIsADatOpenError) {
 
     ZuboRun r = run("1\n1\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kCannotConnect, kCannotConnect) + dat_open_error() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0], kCannotConnect, kCannotConnect) + dat_open_error() + back_and_out(1, ""));
     EXPECT_EQ(names_in(dir_.file("boards/news/dat")), std::set<std::string>{});
 }
 
@@ -784,7 +820,7 @@ TEST_F(E2eThreads, DatNameOutsideDatIsNeitherRequestedNorWritten) {
 
     ZuboRun r = run("1\n2\ne\ne\n");
 
-    EXPECT_EQ(r.out, up_to_thread(2, titles_[1], kOk, "失敗 (スレッド名が不正です)\n") + dat_open_error() + back_and_out());
+    EXPECT_EQ(r.out, up_to_thread(2, titles_[1], kOk, "失敗 (スレッド名が不正です)\n") + dat_open_error() + back_and_out(2, ""));
     for (const SeenRequest& seen : server_->requests()) EXPECT_EQ(seen.target.find("evil"), std::string::npos) << seen.target;
     EXPECT_EQ(names_in(dir_.path()), plus_read_state({"italist.txt", "boards"}));
     EXPECT_FALSE(file_exists(dir_.file("boards/news/dat")));

@@ -319,7 +319,7 @@ protected:
     }
 
     // Board 1, thread 1 of the old list, the thread's end line, Enter at
-    // the list shown again, its end line, e: everything shown comes from
+    // the list shown again, which ends it, e: everything shown comes from
     // the old copies.
     // Both downloads fail with the same outcome line, unless the thread's
     // is given.
@@ -327,7 +327,7 @@ protected:
                                           const std::string& thread_outcome = "") {
         write_file(dir_.file("italist.txt"), menu);
         forget_read_state(dir_.path());  // each case a first visit
-        ZuboRun r = run("1\n1\n\n\n\ne\n");
+        ZuboRun r = run("1\n1\n\n\ne\n");
         const std::string list = entries(old_titles_, 1, 20) + thread_prompt(20);
         // Back from thread 1, the list marks it read.
         const std::string read_list = "1 : old1" + sjis(" [既読]") + "\n" + entries(old_titles_, 2, 20) + thread_prompt(20);
@@ -576,7 +576,8 @@ TEST_F(ClosedInput, EveryPromptAndPauseEndsZuboAtOnce) {
         {"thread list prompt", "1\n", thread_prompt(20) + kEnd},
         {"thread list search prompt", "1\nst1\n", thread_search_prompt(20) + kEnd},
         {"short thread list's last prompt", "2\n", entry(3, "s3") + thread_prompt(3) + kEnd},
-        {"thread list end pause", "2\n\n", entry(3, "s3") + thread_prompt(3) + kThreadListEnd + kEnd},
+        // The thread list's end waits for nothing: the board list is next.
+        {"board prompt after the thread list's end", "2\n\n", board_prompt(2) + kEnd},
         {"thread prompt", "1\n1\n", post_prompt("t1", 1, 10, 15) + kEnd},
         {"last page's prompt", "1\n1\n\n", post(15, "name15", "sage", "date", "p15") + post_prompt("t1", 11, 15, 15) + kEnd},
     };
@@ -591,9 +592,11 @@ TEST_F(ClosedInput, EveryPromptAndPauseEndsZuboAtOnce) {
 
 TEST_F(ClosedInput, HundredKilobyteLineIsOneCommand) {
     // Cut to the command buffer and the rest dropped: one command, no
-    // command letter; the list starts over and meets the end of input.
+    // command letter; said once to be unknown, then the prompt again meets
+    // the end of input.
     ZuboRun r = run(std::string(100000, 'x') + "\n");
     EXPECT_EQ(occurrences(r.out, board_prompt(2)), 2u);
+    EXPECT_EQ(occurrences(r.out, sjis("■不明な入力です: xxx")), 1u);
     EXPECT_TRUE(ends_with(r.out, board_prompt(2) + kEnd));
     EXPECT_EQ(server_.request_count(), 0u);
 }

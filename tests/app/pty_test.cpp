@@ -288,7 +288,11 @@ TEST_P(PtyModeTest, TypicalRoadFromTheFirstStartToTheEnd) {
     Terminal term = start();
     ASSERT_TRUE(term.started());
     ASSERT_TRUE(term.shows(shown("■板リストファイルをダウンロードしています...\nok\n1 : " + board.name + "\n")));
-    ASSERT_TRUE(term.shows(shown("20 : " + boards_[19]->name + "\n" + board_prompt())));
+    // The first page fills the terminal's 40 rows but the prompt's one:
+    // every board name takes one row of 120 columns.
+    ASSERT_EQ(rows_on_terminal(board_prompt(), 120), 1);
+    const std::size_t page = std::min<std::size_t>(39, boards_.size());
+    ASSERT_TRUE(term.shows(shown(std::to_string(page) + " : " + boards_[page - 1]->name + "\n" + board_prompt())));
     term.type("1\n");
 
     ASSERT_TRUE(term.shows(shown("■スレッド[1 : " + board.name + "]を開きます\n")));
@@ -306,18 +310,21 @@ TEST_P(PtyModeTest, TypicalRoadFromTheFirstStartToTheEnd) {
     ASSERT_TRUE(term.shows(shown(post_prompt(thread))));
     term.type("e\n");
 
-    // The thread list goes on after the entry where its prompt stood.
+    // The thread list shows again the page whose prompt opened the thread.
     const sample::Thread& last = board.threads.back();
-    // Its last page ends in a prompt too.
-    ASSERT_TRUE(term.shows(shown("21 : " + label(board.threads[20]) + "\n")));
+    ASSERT_TRUE(term.shows(shown("1 : " + label(thread))));
+    ASSERT_TRUE(term.shows(shown(thread_prompt(board))));
+    // Its last page ends in a prompt too; Enter there goes back to the
+    // board list at once, with nothing more to type.
+    term.type("j" + std::to_string(board.threads.size()) + "\n");
     ASSERT_TRUE(term.shows(shown(std::to_string(board.threads.size()) + " : " + label(last) + "\n" +
                                  thread_prompt(board))));
     term.type("\n");
-    ASSERT_TRUE(term.shows(shown("■板一覧に戻ります\n")));
-    term.type("\n");
+    ASSERT_TRUE(term.shows(shown("■板一覧に戻ります\n1 : " + board.name + "\n")));
+    ASSERT_TRUE(term.shows(shown(board_prompt())));
 
     // So does the board list, to the prompt after its last entry.
-    ASSERT_TRUE(term.shows(shown("21 : " + boards_[20]->name + "\n")));
+    term.type("j" + std::to_string(boards_.size()) + "\n");
     ASSERT_TRUE(term.shows(shown(std::to_string(boards_.size()) + " : " + boards_.back()->name + "\n" + board_prompt())));
     term.type("e\n");
     ASSERT_TRUE(term.shows(shown("■終了します。\n")));
@@ -480,6 +487,48 @@ TEST_F(PtyTest, LongResultsGoAPageAtATime) {
     EXPECT_EQ(term.exit_status(), 0);
 }
 
+// A list's page holds the entries that fit the terminal above its prompt,
+// each entry's rows counted at the terminal's width, read at every page.
+TEST_F(PtyTest, ListPagesFitTheTerminalRowByRow) {
+    auto entry = [this](std::size_t n) { return std::to_string(n) + " : " + boards_[n - 1]->name + "\n"; };
+    // The last entry of the page from entry `from`: one at least.
+    auto page_end = [&](std::size_t from, int rows, int columns) {
+        const int room = rows - rows_on_terminal(board_prompt(), columns);
+        int used = 0;
+        std::size_t n = from;
+        for (; n <= boards_.size(); ++n) {
+            used += rows_on_terminal(entry(n), columns);
+            if (used > room && n > from) break;
+        }
+        return n - 1;
+    };
+    auto entries = [&](std::size_t from, std::size_t to) {
+        std::string out;
+        for (std::size_t n = from; n <= to; ++n) out += entry(n);
+        return out;
+    };
+    Terminal term = start("", 16, 24);
+    ASSERT_TRUE(term.shows("ok\n"));
+    // Pages of 16 rows by 24 columns, then 10 by 60; the prompt wraps.
+    const std::size_t first = page_end(1, 16, 24);
+    ASSERT_GT(rows_on_terminal(board_prompt(), 24), 2);
+    ASSERT_LT(first, boards_.size());
+    EXPECT_EQ(term.shown_before(board_prompt()), entries(1, first));
+    term.type("\n");
+    const std::size_t second = page_end(first + 1, 16, 24);
+    // The terminal echoes what is typed.
+    EXPECT_EQ(term.shown_before(board_prompt()), "\n" + entries(first + 1, second));
+    term.resize(10, 60);
+    term.type("\n");
+    const std::size_t third = page_end(second + 1, 10, 60);
+    EXPECT_EQ(term.shown_before(board_prompt()), "\n" + entries(second + 1, third));
+    // A jump's page starts at its target.
+    term.type("j2\n");
+    EXPECT_EQ(term.shown_before(board_prompt()), "j2\n" + entries(2, page_end(2, 10, 60)));
+    term.type("e\n");
+    EXPECT_EQ(term.exit_status(), 0);
+}
+
 // Output goes out before zubo waits on the network: the server holds the
 // thread's document until the test has seen the loading line. Ctrl-C while
 // a download is held gives that download up: the copy read before is shown
@@ -556,9 +605,14 @@ TEST_F(PtyTest, CtrlDEndsZuboAtEveryRead) {
         {"prompt at a thread's end",
          {{board_prompt(), "1\n"}, {thread_prompt(board), "1\n"}, {post_prompt(thread), "j7\n"}},
          "/" + std::to_string(thread.lines.size()) + kPromptEnd},
-        {"pause at a thread list's end",
-         {{board_prompt(), "1\n"}, {thread_prompt(board), "\n"}, {thread_prompt(board), "\n"}},
-         "■板一覧に戻ります\n"},
+        // The thread list's end waits for no line: the board list is next.
+        {"board prompt after a thread list's end",
+         {{board_prompt(), "1\n"}, {thread_prompt(board), "\n"}, {"■板一覧に戻ります\n", ""}},
+         board_prompt()},
+        {"board prompt after an unknown line", {{board_prompt(), "xyz\n"}},
+         "■不明な入力です: xyz (?:ヘルプ)\n" + board_prompt()},
+        {"board prompt after a number out of range", {{board_prompt(), "0\n"}},
+         "■1-" + std::to_string(boards_.size()) + "の番号を入力してください\n" + board_prompt()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.read);

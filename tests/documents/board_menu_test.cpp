@@ -103,6 +103,61 @@ TEST(ParseBoardMenu, RealMenus) {
     EXPECT_STREQ(new_menu.records[0].url, "https://headline.5ch.io/bbynamazu/");
     EXPECT_EQ(new_menu.records[15].name, test::sjis("数学"));
     EXPECT_EQ(new_menu.records[10].name, test::sjis("鉄道総合"));
+
+    // Its headings in order, each with its boards; the last has none.
+    std::vector<std::pair<std::string, int>> categories;
+    for (const MenuCategory& c : new_menu.result.categories) categories.emplace_back(test::utf8(c.name), c.count);
+    EXPECT_EQ(categories, (std::vector<std::pair<std::string, int>>{
+                              {"地震", 3}, {"ニュース", 3}, {"PC等", 4}, {"趣味", 6}, {"他のサイト", 0}}));
+    // The old menu's headings hold every board, one heading not after the
+    // marker's spelling (<BR><B>運営案内</B><BR>) among them.
+    int boards = 0;
+    for (const MenuCategory& c : old_menu.result.categories) boards += c.count;
+    EXPECT_EQ(boards, 907);
+    EXPECT_EQ(old_menu.result.categories.size(), 47u);
+    EXPECT_TRUE(old_menu.result.categories.front().headed);
+}
+
+// Each category: its name (empty for the boards before the first heading),
+// its first board and how many boards it holds.
+TEST(ParseBoardMenu, HeadingsMakeCategories) {
+    struct Expected {
+        std::string name;
+        bool headed;
+        int first, count;
+    };
+    struct Case {
+        const char* menu;
+        std::vector<Expected> categories;
+    } cases[] = {
+        {"<A HREF=http://top/>Top</A>\n"
+         "<br><br><b>\n"
+         "<A HREF=http://a/>A</A><br>\n"
+         "<A HREF=http://b/>B</A><br>\n"
+         "<BR><BR><B>News</B><BR>\n"
+         "<A HREF=http://c/>C</A>\n"
+         "<BR><B>Empty</B><BR>\n"
+         "<br><br><B>Last</B><br>\n"
+         "<A HREF=http://d/>D</A>\n",
+         {{"", false, 1, 2}, {"News", true, 3, 1}, {"Empty", true, 4, 0}, {"Last", true, 4, 1}}},
+        {"<br><br><B>Only</B><br>\n<A HREF=http://a/>A</A>\n<A HREF=http://b/>B</A>\n", {{"Only", true, 1, 2}}},
+        {"<br><br><B>None</B><br>\n", {{"None", true, 1, 0}}},
+        {"<br><br><B></B><br>\n<A HREF=http://a/>A</A>\n", {{"", true, 1, 1}}},
+        // A link that holds <B> is a board; a heading without its end is none.
+        {"<br><br><B>x</B>\n<A HREF=http://a/><B>A</B></A>\n<B>open\n<A HREF=http://b/>B</A>\n", {{"x", true, 1, 2}}},
+        {"<br><br>\n<A HREF=http://a/>A</A>\n", {}},
+    };
+    for (const Case& c : cases) {
+        auto p = parse(c.menu);
+        const std::vector<MenuCategory>& got = p.result.categories;
+        ASSERT_EQ(got.size(), c.categories.size()) << c.menu;
+        for (std::size_t i = 0; i < got.size(); ++i) {
+            EXPECT_EQ(got[i].name, c.categories[i].name) << c.menu << i;
+            EXPECT_EQ(got[i].headed, c.categories[i].headed) << c.menu << i;
+            EXPECT_EQ(got[i].first, c.categories[i].first) << c.menu << i;
+            EXPECT_EQ(got[i].count, c.categories[i].count) << c.menu << i;
+        }
+    }
 }
 
 }  // namespace

@@ -81,11 +81,12 @@ TEST(Pager, PromptsAfterEveryTwentiethAndTheLastEntryAndStartsOver) {
     EXPECT_TRUE(r.opened.empty());
 }
 
-TEST(Pager, ThreadListEndsWithItsMessageAndAPauseThatTakesAWholeLine) {
+TEST(Pager, ThreadListEndsWithItsMessageAndReadsNothingMore) {
     PagerRun r = run(kThread, 45, "\n\n\n2\nrest");
     std::string p = page_prompt(kThread, 45);
     EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(41, 45) + p + messages::thread_list_end);
-    EXPECT_EQ(r.unread, "rest");
+    EXPECT_EQ(r.unread, "2\nrest");
+    EXPECT_FALSE(r.input_ended);
 }
 
 TEST(Pager, JumpContinuesAtTheTargetAndPagesStayOnMultiplesOfTwenty) {
@@ -94,12 +95,54 @@ TEST(Pager, JumpContinuesAtTheTargetAndPagesStayOnMultiplesOfTwenty) {
     EXPECT_EQ(r.out, entries(1, 20) + p + entries(45, 60) + p);
 }
 
-TEST(Pager, JumpsOutOfRangeChangeNothing) {
+std::string out_of_range(int count) { return format(messages::jump_out_of_range, count); }
+
+std::string unknown(const std::string& line) {
+    char buf[1024];
+    std::snprintf(buf, sizeof buf, messages::unknown_input, line.c_str());
+    return buf;
+}
+
+// Numbers and jumps outside 1..N say so and ask again; a line that is no
+// command says so and asks again; the page stays where it was.
+TEST(Pager, LinesThatAreNoCommandAskAgain) {
+    struct Case {
+        const char* line;
+        bool in_range_line;  // a number or jump out of range; else unknown
+    } cases[] = {
+        {"j0", true},   {"j", true},    {"j101", true},  {"j-3", true},  {"j4294967297", true},
+        {"jx", true},   {"0", true},    {"-1", true},    {"101", true},  {"400", true},
+        {" 0", true},   {"xyz", false}, {"?x", false},   {"e12", false}, {"ee", false},
+        {"o", false},   {"\x82\xa0", false},
+    };
     std::string p = page_prompt(kThread, 100);
-    for (const char* jump : {"j0\n", "j\n", "j101\n", "j-3\n", "j4294967297\n"}) {
-        PagerRun r = run(kThread, 100, std::string(jump) + "e\n");
-        EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p) << jump;
+    for (const Case& c : cases) {
+        PagerRun r = run(kThread, 100, std::string(c.line) + "\n\ne\n");
+        std::string said = c.in_range_line ? out_of_range(100) : unknown(c.line);
+        EXPECT_EQ(r.out, entries(1, 20) + p + said + p + entries(21, 40) + p) << c.line;
+        EXPECT_TRUE(r.opened.empty()) << c.line;
     }
+    // A CR before the newline is no part of the line shown.
+    PagerRun crlf = run(kBoard, 3, "abc\r\ne\n");
+    EXPECT_EQ(crlf.out, entries(1, 3) + page_prompt(kBoard, 3) + unknown("abc") + page_prompt(kBoard, 3) +
+                            messages::ending);
+}
+
+// A visit that shortens the list (a favourite taken out): the page shown
+// again is the one that now holds the last entry.
+TEST(Pager, ListShortenedByAVisitShowsItsLastPage) {
+    struct Shrinking : FakeList {
+        using FakeList::FakeList;
+        void open(int n) override {
+            FakeList::open(n);
+            labels.pop_back();
+        }
+    } fake(21);
+    test::ScreenRun console("\n21\n\n");
+    run_pager(console.run(), kThread, fake);
+    EXPECT_EQ(console.output(), entries(1, 20) + page_prompt(kThread, 21) + entries(21, 21) +
+                                    page_prompt(kThread, 21) + opening(kThread, 21) + entries(1, 20) +
+                                    page_prompt(kThread, 20) + messages::thread_list_end);
 }
 
 TEST(Pager, CommandLettersFoldCase) {
@@ -111,33 +154,38 @@ TEST(Pager, CommandLettersFoldCase) {
     EXPECT_EQ(upper_j.out, entries(1, 20) + p + entries(12, 20) + p);
 }
 
-TEST(Pager, NumberOpensItsEntryThenTheListingGoesOn) {
-    PagerRun r = run(kThread, 45, "12\ne\n");
+// Back from an entry, the page whose prompt opened it shows again: a
+// page, a jump's page, the last page, after a search.
+TEST(Pager, NumberOpensItsEntryThenItsPageShowsAgain) {
     std::string p = page_prompt(kThread, 45);
-    EXPECT_EQ(r.out, entries(1, 20) + p + opening(kThread, 12) + entries(21, 40) + p);
-    EXPECT_EQ(r.opened, std::vector<int>{12});
-}
+    PagerRun r = run(kThread, 45, "12\n\n30\nj43\n41\ne\n");
+    EXPECT_EQ(r.out, entries(1, 20) + p + opening(kThread, 12) + entries(1, 20) + p + entries(21, 40) + p +
+                         opening(kThread, 30) + entries(21, 40) + p + entries(43, 45) + p + opening(kThread, 41) +
+                         entries(43, 45) + p);
+    EXPECT_EQ(r.opened, (std::vector<int>{12, 30, 41}));
 
-TEST(Pager, LeadingLetterMakesTheNumberZero) {
-    PagerRun r = run(kBoard, 20, "e12\n");
-    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kBoard, 20) + messages::ending);
-    EXPECT_TRUE(r.opened.empty());
+    PagerRun board = run(kBoard, 45, "\n3\ne\n");
+    std::string b = page_prompt(kBoard, 45);
+    EXPECT_EQ(board.out, entries(1, 20) + b + entries(21, 40) + b + opening(kBoard, 3) + entries(21, 40) + b +
+                             messages::ending);
 }
 
 TEST(Pager, SearchListsHitsAndOpensFromItsOwnPrompt) {
     std::string p = page_prompt(kThread, 25);
     // Labels holding "L2": 2 and 20 to 25.
-    PagerRun r = run(kThread, 25, "sL2\n21\n\n\n");
+    PagerRun r = run(kThread, 25, "sL2\n26\n21\n\n\n");
     std::string hits = format(messages::entry_line, 2, "L2") + entries(20, 25);
-    EXPECT_EQ(r.out, entries(1, 20) + p + search_banner("L2") + hits + format(kThread.search_prompt, 25) +
-                         opening(kThread, 21) + entries(21, 25) + p + messages::thread_list_end);
+    std::string sp = format(kThread.search_prompt, 25);
+    EXPECT_EQ(r.out, entries(1, 20) + p + search_banner("L2") + hits + sp + out_of_range(25) + sp +
+                         opening(kThread, 21) + entries(1, 20) + p + entries(21, 25) + p + messages::thread_list_end);
     EXPECT_EQ(r.opened, std::vector<int>{21});
 }
 
 TEST(Pager, BareSearchMatchesEveryLabel) {
     PagerRun r = run(kThread, 20, "s\nx\n\n");
-    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kThread, 20) + search_banner("") +
-                         entries(1, 20) + format(kThread.search_prompt, 20) + messages::thread_list_end);
+    EXPECT_EQ(r.out, entries(1, 20) + page_prompt(kThread, 20) + search_banner("") + entries(1, 20) +
+                         format(kThread.search_prompt, 20) + entries(1, 20) + page_prompt(kThread, 20) +
+                         messages::thread_list_end);
 }
 
 TEST(Pager, SearchOnALastLineWithoutNewlineKeepsEveryByte) {
@@ -152,14 +200,14 @@ TEST(Pager, LongCommandLineIsOneCommand) {
     std::string line = "j2" + std::string(400, '0') + std::string(598, 'e');
     PagerRun r = run(kThread, 45, line + "\nj21\ne\n");
     std::string p = page_prompt(kThread, 45);
-    EXPECT_EQ(r.out, entries(1, 20) + p + entries(21, 40) + p + entries(21, 40) + p);
+    EXPECT_EQ(r.out, entries(1, 20) + p + out_of_range(45) + p + entries(21, 40) + p);
     EXPECT_EQ(r.unread, "");
 }
 
 TEST(Pager, ShortThreadListPromptsAfterItsLastEntry) {
     // Back from an entry opened at the last prompt, the last page shows
     // again: the list is left only by Enter or e there.
-    PagerRun r = run(kThread, 3, "2\n3\n\n\nrest");
+    PagerRun r = run(kThread, 3, "2\n3\n\nrest");
     const std::string page = entries(1, 3) + page_prompt(kThread, 3);
     EXPECT_EQ(r.out, page + opening(kThread, 2) + page + opening(kThread, 3) + page + messages::thread_list_end);
     EXPECT_EQ(r.opened, (std::vector<int>{2, 3}));
@@ -182,7 +230,8 @@ TEST(Pager, EmptyBoardListPromptsAtOnce) {
     PagerRun r = run(kBoard, 0, "1\n\ne\n");
     std::string p = test::sjis("■--スレッド一覧番号入力?(1-0 j[");
     ASSERT_EQ(r.out.substr(0, p.size()), p);
-    EXPECT_EQ(r.out, page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + page_prompt(kBoard, 0) + messages::ending);
+    EXPECT_EQ(r.out, page_prompt(kBoard, 0) + out_of_range(0) + page_prompt(kBoard, 0) + page_prompt(kBoard, 0) +
+                         messages::ending);
     EXPECT_TRUE(r.opened.empty());
 }
 
@@ -199,9 +248,11 @@ TEST(Pager, EndOfInputEndsZuboAtEveryRead) {
     PagerRun thread = run(kThread, 30, "");
     EXPECT_EQ(thread.out, entries(1, 20) + page_prompt(kThread, 30) + kEnding);
 
-    PagerRun at_pause = run(kThread, 3, "\n");
-    EXPECT_EQ(at_pause.out, entries(1, 3) + page_prompt(kThread, 3) + messages::thread_list_end + kEnding);
-    EXPECT_TRUE(at_pause.input_ended);
+    PagerRun at_search_prompt = run(kThread, 3, "sL\n");
+    std::string sp = format(kThread.search_prompt, 3);
+    EXPECT_EQ(at_search_prompt.out, entries(1, 3) + page_prompt(kThread, 3) + search_banner("L") + entries(1, 3) +
+                                        sp + kEnding);
+    EXPECT_TRUE(at_search_prompt.input_ended);
 }
 
 TEST(Pager, LabelsArePrintedAsTextNotFormats) {
@@ -225,7 +276,7 @@ TEST(Pager, LabelsShowDecodedSearchMatchesTheRawLabel) {
 
         const std::string emoji = utf8 ? "😀 あ" : "&#128512; " + test::sjis("あ");
         const std::string list = "1 : Q&A\n2 : <template>\n3 : " + emoji + "\n" +
-                                 shown("■--スレッド一覧番号入力?(1-3 j[数値]:ジャンプ s:検索 e:終わり)--");
+                                 shown("■--スレッド一覧番号入力?(1-3 j[数値]:ジャンプ s:検索 c:カテゴリ f:お気に入り h:履歴 ?:ヘルプ e:終わり)--");
         const std::string hits_end = shown("■検索結果は以上です。読みたい板番号を入力?(1-3)");
         EXPECT_EQ(console.output(), list + shown("■&amp;を検索...\n") + "1 : Q&A\n" + hits_end + list +
                                         shown("■<を検索...\n") + hits_end +

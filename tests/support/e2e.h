@@ -34,10 +34,10 @@ inline std::string board_menu(const std::vector<MenuBoard>& boards) {
 // The prompts of the board list, the thread list and the thread view, and
 // those after a search of either list.
 inline std::string board_prompt(std::size_t count) {
-    return sjis("■--スレッド一覧番号入力?(1-" + std::to_string(count) + " j[数値]:ジャンプ s:検索 e:終わり)--");
+    return sjis("■--スレッド一覧番号入力?(1-" + std::to_string(count) + " j[数値]:ジャンプ s:検索 c:カテゴリ f:お気に入り h:履歴 ?:ヘルプ e:終わり)--");
 }
 inline std::string thread_prompt(std::size_t count) {
-    return sjis("■--スレッド番号を入力?(1-" + std::to_string(count) + ":開く j[数値]:ジャンプ s:検索 o[m/n/c/u/o]:並べ替え e:板一覧)--");
+    return sjis("■--スレッド番号を入力?(1-" + std::to_string(count) + ":開く j[数値]:ジャンプ s:検索 o[m/n/c/u/o]:並べ替え ?:ヘルプ e:板一覧)--");
 }
 inline std::string post_prompt(const std::string& title, int first, int last, int count) {
     return sjis("■--[") + title + "]--(" + std::to_string(first) + "-" + std::to_string(last) + "/" +
