@@ -26,8 +26,8 @@ extern "C" void* __libc_stack_end;
 
 namespace {
 
-// The collector's warnings would go to standard error, which zubo keeps
-// silent.
+// The collector's warnings would go to standard error, which holds only
+// zubo's word on its command line.
 void quiet_warning(char*, GC_word) {}
 
 // The collector looks for live blocks in the program's own data and on
@@ -123,8 +123,12 @@ int main(int argc, char** argv) {
     const zubo::Options options = zubo::read_options(argc, argv);
     zubo::console::set_utf8(console_speaks_utf8(options.console));
     if (options.unknown) {
+        // A mistake is said on standard error, in the console's encoding;
+        // standard output stays for what was asked for.
+        zubo::console::set_streams(nullptr, stderr);
         zubo::console::print(zubo::messages::unknown_option, options.unknown);
         zubo::console::print(zubo::messages::usage, zubo::kVersion);
+        zubo::console::flush();
         return kBadOption;
     }
     if (options.help) {

@@ -7,7 +7,24 @@
 
 namespace zubo {
 
+namespace {
+
+// Whether the loading line on the screen says already how to give up.
+bool g_hint_shown = false;
+
+// A download that has received nothing for a while: the loading line says
+// how to give it up, once.
+void show_cancel_hint() {
+    if (g_hint_shown) return;
+    g_hint_shown = true;
+    console::write(messages::cancel_hint);
+    console::flush();
+}
+
+}  // namespace
+
 void announce_download(const char* loading_line) {
+    g_hint_shown = false;
     console::write(loading_line);
     console::flush();
 }
@@ -15,6 +32,8 @@ void announce_download(const char* loading_line) {
 DownloadLimits interactive_limits() {
     DownloadLimits limits;
     limits.cancelled = console::interrupt_pending;
+    // In a pipe nobody is there to press Ctrl-C.
+    if (console::output_is_terminal()) limits.quiet = show_cancel_hint;
     return limits;
 }
 

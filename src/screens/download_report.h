@@ -9,7 +9,9 @@ namespace zubo {
 // download starts, so it shows while the network works.
 void announce_download(const char* loading_line);
 
-// The limits of a download the user waits for: Ctrl-C gives it up.
+// The limits of a download the user waits for: Ctrl-C gives it up, and on
+// a terminal, one that has received nothing for a few seconds adds to the
+// loading line how to give it up.
 DownloadLimits interactive_limits();
 
 // How a screen acknowledges its download: the line's end on success, and
