@@ -830,6 +830,22 @@ TEST_F(E2eThreads, FirstForbiddenIsAskedAgainOnTheRunsOneConnection) {
     for (const SeenRequest& request : seen) EXPECT_EQ(request.remote_port, seen[0].remote_port);
 }
 
+// In a pipe nobody presses Ctrl-C: a download that keeps zubo waiting
+// adds nothing to its loading line.
+TEST_F(E2eThreads, SlowDownloadInAPipeAddsNoAdvice) {
+    const std::vector<Post> posts = plain_posts(3);
+    const std::string document = dat_document(posts);
+    server_->handle("/news/dat/" + dat_name(1), [document](const LoopbackRequest&, LoopbackResponse& res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        res.set_content(document, "text/plain");
+    });
+
+    ZuboRun r = run("1\n1\n\ne\ne\n");
+
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_last_page(sjis(titles_[0]), 1, 3, 3) +
+                         back_and_out());
+}
+
 TEST_F(E2eThreads, NoLocalCopyAndNoServerIsADatOpenError) {
     write_file(dir_.file("boards/news/subject.txt"), subject(titles_));
     server_.reset();
