@@ -20,9 +20,8 @@ struct DownloadLimits {
     // Asked while a transfer runs; true gives the download up (the user
     // pressed Ctrl-C). Null: never.
     bool (*cancelled)() = nullptr;
-    // Called once a transfer has received nothing for quiet_seconds (from
-    // its start or its last byte), once each time it goes quiet so long.
-    // Null: never.
+    // Called when a transfer has received nothing for quiet_seconds (from
+    // its start or its last byte), once a transfer. Null: never.
     void (*quiet)() = nullptr;
     long quiet_seconds = 3;
 };
