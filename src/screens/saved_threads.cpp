@@ -2,10 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <optional>
-#include <algorithm>
 #include <set>
 #include <utility>
 #include <vector>
@@ -64,7 +64,8 @@ std::optional<int> leading_number(const char*& text) {
 
 // Threads of several boards, each shown with the posts in its copy, its
 // board, and its read state's mark counted from the copy; a favourite the
-// update check could not reach says so.
+// last check found in the archive says so, and one this check could not
+// reach. The favourites are taken out and moved from their list.
 class SavedThreadList : public PagerList {
 public:
     // A list with a source (the favourites) takes its threads from it again

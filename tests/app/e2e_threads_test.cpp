@@ -439,6 +439,12 @@ TEST_F(E2eThreads, FavouritesAreTakenOutAndMovedFromTheirList) {
         // The history has no such commands: the line is Enter there.
         EXPECT_EQ(out.find(sjis(c.said), out.find(sjis("■------履歴を表示------\n"))), c.said.empty() ? out.find(sjis("■------履歴を表示------\n")) : std::string::npos);
     }
+    // ? lists them at the favourites only.
+    const std::string out = run("1\n1\n\ne\nf\n?\ne\nh\n?\ne\ne\n").out;
+    const std::string own = sjis("dN : Nをお気に入りから外す\nmN M : NをM番目に移す\ne : 板一覧に戻る\n");
+    const std::size_t history = out.find(sjis("■------履歴を表示------\n"));
+    EXPECT_LT(out.find(own), history);
+    EXPECT_NE(out.find(sjis("? : このヘルプ\ne : 板一覧に戻る\n"), history), std::string::npos);
 }
 
 // A favourite the check found in the archive says [落] after its marks,
