@@ -1016,8 +1016,19 @@ std::vector<DownloadResult> update_copies(const std::vector<CopyUpdate>& updates
     for (;;) {
         const bool cancelled = limits.cancelled && limits.cancelled();
         if (!cancelled) fill_lanes();
+        bool any_running = false;
+        for (const Lane& lane : lanes) any_running |= lane.job.has_value();
+        if (!any_running) {
+            // Not cancelled, copies are left only when no handle can be
+            // made for them; cancelled, those not started stay as they are.
+            for (std::size_t i = next; i < updates.size() && !cancelled; ++i) {
+                if (!started[i]) results[i] = failed(DownloadFailure::kOther);
+            }
+            break;
+        }
         int running = 0;
         curl_multi_perform(multi.get(), &running);
+        bool lane_freed = false;
         int queued = 0;
         while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
             if (message->msg != CURLMSG_DONE) continue;
@@ -1027,14 +1038,13 @@ std::vector<DownloadResult> update_copies(const std::vector<CopyUpdate>& updates
                 curl_multi_remove_handle(multi.get(), lane.curl.get());
                 if (!lane.job->ended(code)) settle_lane(lane);
                 else if (curl_multi_add_handle(multi.get(), lane.curl.get()) != CURLM_OK) settle_lane(lane, true);
+                lane_freed |= !lane.job;
                 break;
             }
         }
-        bool any_running = false;
-        for (const Lane& lane : lanes) any_running |= lane.job.has_value();
-        // Cancelled, the copies not started are left as they are.
-        if (!any_running && (cancelled || next >= updates.size())) break;
-        curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, nullptr);
+        // A lane set free takes the next copy at once; otherwise the
+        // transfers are waited for, and Ctrl-C looked at, in short steps.
+        if (!lane_freed) curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, nullptr);
     }
     return results;
 }
