@@ -28,8 +28,8 @@ extern "C" void* __libc_stack_end;
 
 namespace {
 
-// The collector's warnings would go to standard error, which zubo keeps
-// silent.
+// The collector's warnings would go to standard error, which holds only
+// zubo's word on its command line.
 void quiet_warning(char*, GC_word) {}
 
 // The collector looks for live blocks in the program's own data and on
@@ -128,8 +128,12 @@ int main(int argc, char** argv) {
     zubo::console::Console console;
     console.set_utf8(console_speaks_utf8(options.console));
     if (options.unknown) {
+        // A mistake is said on standard error, in the console's encoding;
+        // standard output stays for what was asked for.
+        console.set_streams(nullptr, stderr);
         console.print(zubo::messages::unknown_option, options.unknown);
         console.print(zubo::messages::usage, zubo::kVersion);
+        console.flush();
         return kBadOption;
     }
     if (options.help) {

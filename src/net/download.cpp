@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -285,6 +287,12 @@ private:
 struct Answer {
     CURL* curl;
     BodySink* sink;
+    const DownloadLimits* limits;
+    // The body bytes received so far, and when the last of them came (or
+    // the transfer began).
+    curl_off_t received = 0;
+    std::chrono::steady_clock::time_point last_byte = std::chrono::steady_clock::now();
+    bool told_quiet = false;
     bool decided = false;
     bool kept = false;
     std::size_t dropped = 0;
@@ -329,16 +337,29 @@ bool set_condition(CURL* curl, curl_off_t since) {
 }
 
 // libcurl asks this several times a second while a transfer runs, waiting
-// included; a non-zero answer ends the transfer.
-int on_progress(void* cancelled, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    return reinterpret_cast<bool (*)()>(cancelled)() ? 1 : 0;
+// included; a non-zero answer ends the transfer. A transfer that has
+// received nothing for limits.quiet_seconds says so, once.
+int on_progress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+    Answer& answer = *static_cast<Answer*>(context);
+    const DownloadLimits& limits = *answer.limits;
+    if (limits.cancelled && limits.cancelled()) return 1;
+    if (!limits.quiet || answer.told_quiet) return 0;
+    const auto now = std::chrono::steady_clock::now();
+    if (received != answer.received) {
+        answer.received = received;
+        answer.last_byte = now;
+    } else if (now - answer.last_byte >= std::chrono::seconds(limits.quiet_seconds)) {
+        answer.told_quiet = true;
+        limits.quiet();
+    }
+    return 0;
 }
 
-bool set_cancel(CURL* curl, bool (*cancelled)()) {
-    if (!cancelled) return true;
+bool set_progress(CURL* curl, Answer* answer) {
+    if (!answer->limits->cancelled && !answer->limits->quiet) return true;
     return curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, on_progress) == CURLE_OK &&
-           curl_easy_setopt(curl, CURLOPT_XFERINFODATA, reinterpret_cast<void*>(cancelled)) == CURLE_OK;
+           curl_easy_setopt(curl, CURLOPT_XFERINFODATA, answer) == CURLE_OK;
 }
 
 // Sets every option of one GET explicitly, after clearing those of the
@@ -352,7 +373,7 @@ bool configure(CURL* curl, const char* url, const Request& request, Answer* answ
     const char* range = request.range;
     return curl_easy_setopt(curl, CURLOPT_URL, url) == CURLE_OK &&
            set_condition(curl, request.modified_since) &&
-           set_cancel(curl, limits.cancelled) &&
+           set_progress(curl, answer) &&
            curl_easy_setopt(curl, CURLOPT_USERAGENT, kUserAgent) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
            // A whole document may come in every encoding libcurl can decode
@@ -453,40 +474,82 @@ bool same_file(const char* url, const char* target) {
 // been seen to refuse a new connection's first request). The body of the
 // final answer goes to sink when sink takes its status. An exchange without
 // failure ended on an answer that is neither a redirect nor that first
-// 403; its status is the caller's to judge.
+// 403; its status is the caller's to judge. The transfers are the caller's
+// to run (one at a time, or beside others): begin() makes the handle ready
+// for the next request, ended() takes its outcome.
+class Exchange {
+public:
+    Exchange(CURL* curl, const char* url, const Request& request, BodySink& sink, const DownloadLimits& limits)
+        : curl_(curl), url_(url), target_(url), request_(request), sink_(sink), limits_(limits) {}
+    Exchange(const Exchange&) = delete;
+    Exchange& operator=(const Exchange&) = delete;
+
+    // Sets the handle up for the next request; false when it can't be (the
+    // exchange has then ended).
+    bool begin() {
+        answer_ = Answer{curl_, &sink_, &limits_};
+        if (curl_ && configure(curl_, target_, request_, &answer_, limits_)) return true;
+        result_ = failed(DownloadFailure::kOther);
+        return false;
+    }
+
+    // The request begun last ended with code. True when the exchange has
+    // ended (result()); false when it asks again: begin() comes next.
+    bool ended(CURLcode code) {
+        result_ = DownloadResult{};
+        result_.curl_code = code;
+        curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &result_.status);
+        if (answer_.sink_failed) result_.failure = DownloadFailure::kLocalFile;
+        else if (answer_.too_long) result_.failure = DownloadFailure::kHttpStatus;
+        else result_.failure = classify(code);
+        if (!result_.ok()) return true;
+
+        if (result_.status == 403 && !asked_again_) {
+            asked_again_ = true;
+            return false;
+        }
+        // 304: the copy asked about is current; no redirect.
+        if (result_.status < 300 || result_.status >= 400 || result_.status == 304) return true;
+        char* location = nullptr;
+        curl_easy_getinfo(curl_, CURLINFO_REDIRECT_URL, &location);
+        // A 3xx that leads nowhere brings no document either.
+        if (!location) return end(DownloadFailure::kHttpStatus);
+        if (!same_file(url_, location)) return end(DownloadFailure::kRedirectRefused);
+        if (++redirects_ > kMaxRedirects) return end(DownloadFailure::kRedirect);
+        // The handle owns location only until its next request.
+        target_ = gc::copy_bytes(location, std::strlen(location));
+        if (!target_) return end(DownloadFailure::kOther);
+        return false;
+    }
+
+    const DownloadResult& result() const { return result_; }
+
+private:
+    bool end(DownloadFailure failure) {
+        result_ = failed(failure, failure == DownloadFailure::kOther ? 0 : result_.status);
+        return true;
+    }
+
+    CURL* curl_;
+    const char* url_;
+    const char* target_;
+    Request request_;
+    BodySink& sink_;
+    const DownloadLimits& limits_;
+    Answer answer_{nullptr, nullptr, nullptr};
+    bool asked_again_ = false;
+    int redirects_ = 0;
+    DownloadResult result_;
+};
+
+// The exchange, its requests made one after the other on curl.
 DownloadResult exchange(CURL* curl, const char* url, const Request& request, BodySink& sink,
                         const DownloadLimits& limits) {
     if (!curl) return failed(DownloadFailure::kOther);
-    const char* target = url;
-    bool asked_again = false;
-    for (int redirects = 0;;) {
-        Answer answer{curl, &sink};
-        if (!configure(curl, target, request, &answer, limits)) return failed(DownloadFailure::kOther);
-        CURLcode code = curl_easy_perform(curl);
-        DownloadResult result;
-        result.curl_code = code;
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
-        if (answer.sink_failed) result.failure = DownloadFailure::kLocalFile;
-        else if (answer.too_long) result.failure = DownloadFailure::kHttpStatus;
-        else result.failure = classify(code);
-        if (!result.ok()) return result;
-
-        if (result.status == 403 && !asked_again) {
-            asked_again = true;
-            continue;
-        }
-        // 304: the copy asked about is current; no redirect.
-        if (result.status < 300 || result.status >= 400 || result.status == 304) return result;
-        char* location = nullptr;
-        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
-        // A 3xx that leads nowhere brings no document either.
-        if (!location) return failed(DownloadFailure::kHttpStatus, result.status);
-        if (!same_file(url, location)) return failed(DownloadFailure::kRedirectRefused, result.status);
-        if (++redirects > kMaxRedirects) return failed(DownloadFailure::kRedirect, result.status);
-        // The handle owns location only until its next request.
-        target = gc::copy_bytes(location, std::strlen(location));
-        if (!target) return failed(DownloadFailure::kOther);
+    Exchange exchange(curl, url, request, sink, limits);
+    while (exchange.begin() && !exchange.ended(curl_easy_perform(curl))) {
     }
+    return exchange.result();
 }
 
 bool is_success(long status) { return status >= 200 && status < 300; }
@@ -641,6 +704,144 @@ curl_off_t last_modified(CURL* curl) {
     return modified;
 }
 
+// One copy brought up to date, as a run of exchanges on one handle: the
+// new end of an extendable copy, else (or when the copy is no longer the
+// document's start) the whole document; and, when the first place says the
+// document is gone, the same from the fallback. Whoever runs the handle's
+// transfers calls begin() once, then ended() after each transfer until it
+// says the job is over.
+class CopyJob {
+public:
+    explicit CopyJob(const CopyUpdate& update, const DownloadLimits& limits) : update_(update), limits_(limits) {}
+    CopyJob(const CopyJob&) = delete;
+    CopyJob& operator=(const CopyJob&) = delete;
+
+    // Sets curl up for the job's first request; false when the job ended
+    // without one (result()).
+    bool begin(CURL* curl) {
+        curl_ = curl;
+        if (!curl_ || !update_.url || !update_.path) return finish(failed(DownloadFailure::kOther));
+        return start_place(update_.url);
+    }
+
+    // The transfer begun last ended with code: true when another request
+    // has been set up on the handle, false when the job is over (result()).
+    bool ended(CURLcode code) {
+        if (!exchange_->ended(code)) return exchange_->begin() || exchange_ended();
+        return exchange_ended();
+    }
+
+    const DownloadResult& result() const { return result_; }
+
+private:
+    // Asks url for the copy: its new end when it can be extended, else the
+    // whole document.
+    bool start_place(const char* url) {
+        at_fallback_ = url != update_.url;
+        place_ = url;
+        drop_requests();
+        std::optional<CopyEnd> end = extendable_copy(update_.path);
+        if (!end) return start_whole();
+        extension_.emplace(update_.path, *end);
+        // Everything from the overlap on; libcurl sends it as "Range: bytes=N-".
+        std::snprintf(range_, sizeof range_, "%lld-", extension_->overlap_from());
+        Request request;
+        request.range = range_;
+        exchange_.emplace(curl_, place_, request, *extension_, limits_);
+        return exchange_->begin() || exchange_ended();
+    }
+
+    bool start_whole() {
+        drop_requests();
+        whole_.emplace(update_.path);
+        // A name too long for any file: no disk would take the copy, and
+        // what can never be kept is not asked for.
+        if (whole_->error() == ENAMETOOLONG) {
+            DownloadResult result;
+            refused(*whole_, result);
+            return place_ended(result);
+        }
+        body_.emplace(*whole_);
+        exchange_.emplace(curl_, place_, Request{}, *body_, limits_);
+        return exchange_->begin() || exchange_ended();
+    }
+
+    // The answers before are done with: their sinks go (and their
+    // temporary files with them), the exchange first, which points at them.
+    void drop_requests() {
+        exchange_.reset();
+        body_.reset();
+        whole_.reset();
+        extension_.reset();
+    }
+
+    bool exchange_ended() {
+        DownloadResult result = exchange_->result();
+        if (!body_) return range_ended(result);
+        if (result.failure == DownloadFailure::kLocalFile) refused(*whole_, result);
+        if (!result.ok()) return place_ended(result);
+        if (is_success(result.status)) settle(*whole_, update_.check, -1, result);
+        else result.failure = DownloadFailure::kHttpStatus;
+        return place_ended(result);
+    }
+
+    bool range_ended(DownloadResult result) {
+        if (result.failure == DownloadFailure::kLocalFile && extension_->pending()) refused(*extension_->pending(), result);
+        if (!result.ok()) return place_ended(result);
+        // Read before anything else is asked: the answer just received.
+        const curl_header* answered_range = content_range(curl_);
+        switch (result.status) {
+        case 206:
+            // The copy is no longer the document's start (the thread was
+            // rewritten), or the answer is some other part of it.
+            if (!extension_->overlap_matched() ||
+                (answered_range && range_start(answered_range) != extension_->overlap_from())) {
+                return start_whole();
+            }
+            break;
+        case 200:
+            // A 200 with a Content-Range is a slice, not the whole document.
+            if (answered_range) return start_whole();
+            break;
+        case 416:
+            // The copy is longer than the document: rewritten too.
+            return start_whole();
+        default:
+            result.failure = DownloadFailure::kHttpStatus;
+            return place_ended(result);
+        }
+        extension_->commit(update_.check, result);
+        return place_ended(result);
+    }
+
+    // One place answered: the job ends, or asks the fallback once.
+    bool place_ended(DownloadResult result) {
+        if (!at_fallback_ && update_.fallback && update_.falls_back && update_.falls_back(result)) {
+            return start_place(update_.fallback);
+        }
+        result.from_archive = at_fallback_ && (result.ok() || result.failure == DownloadFailure::kLocalFile);
+        return finish(std::move(result));
+    }
+
+    bool finish(DownloadResult result) {
+        drop_requests();
+        result_ = std::move(result);
+        return false;
+    }
+
+    const CopyUpdate update_;
+    const DownloadLimits& limits_;
+    CURL* curl_ = nullptr;
+    const char* place_ = nullptr;
+    bool at_fallback_ = false;
+    char range_[32] = {};
+    std::optional<Extension> extension_;
+    std::optional<PendingFile> whole_;
+    std::optional<WholeBody> body_;
+    std::optional<Exchange> exchange_;
+    DownloadResult result_;
+};
+
 }  // namespace
 
 DownloadSession::~DownloadSession() {
@@ -651,6 +852,7 @@ void* DownloadSession::handle() {
     if (!handle_ && curl_ready()) handle_ = curl_easy_init();
     return handle_;
 }
+
 
 DownloadResult download_to_file(const char* url, const char* path) {
     return download_to_file(url, path, DocumentRules{}, DownloadLimits{});
@@ -697,45 +899,147 @@ DownloadResult update_copy(const char* url, const char* path, const DownloadLimi
 }
 
 DownloadResult update_copy(const char* url, const char* path, DocumentCheck check, const DownloadLimits& limits) {
-    if (!url || !path) return failed(DownloadFailure::kOther);
-    DocumentRules whole{check, false};
-    std::optional<CopyEnd> end = extendable_copy(path);
-    if (!end) return download_to_file(url, path, whole, limits);
-    Extension extension(path, *end);
-    // Everything from the overlap on; libcurl sends it as "Range: bytes=N-".
-    char range[32];
-    std::snprintf(range, sizeof range, "%lld-", extension.overlap_from());
-    Request request;
-    request.range = range;
-
+    CopyUpdate update;
+    update.url = url;
+    update.path = path;
+    update.check = check;
+    CopyJob job(update, limits);
     Handle handle(limits);
-    DownloadResult result = exchange(handle.get(), url, request, extension, limits);
-    if (result.failure == DownloadFailure::kLocalFile && extension.pending()) refused(*extension.pending(), result);
-    if (!result.ok()) return result;
-    // Read before anything else is asked: the answer just received.
-    const curl_header* answered_range = content_range(handle.get());
-    switch (result.status) {
-    case 206:
-        // The copy is no longer the document's start (the thread was
-        // rewritten), or the answer is some other part of it.
-        if (!extension.overlap_matched() ||
-            (answered_range && range_start(answered_range) != extension.overlap_from())) {
-            return download_to_file(url, path, whole, limits);
-        }
-        break;
-    case 200:
-        // A 200 with a Content-Range is a slice, not the whole document.
-        if (answered_range) return download_to_file(url, path, whole, limits);
-        break;
-    case 416:
-        // The copy is longer than the document: rewritten too.
-        return download_to_file(url, path, whole, limits);
-    default:
-        result.failure = DownloadFailure::kHttpStatus;
-        return result;
+    CURL* curl = handle.get();
+    for (bool asking = job.begin(curl); asking; asking = job.ended(curl_easy_perform(curl))) {
     }
-    extension.commit(check, result);
-    return result;
+    return job.result();
+}
+
+bool is_gone(const DownloadResult& result) {
+    if (result.failure == DownloadFailure::kRedirectRefused) return true;
+    return result.failure == DownloadFailure::kHttpStatus &&
+           (result.status == 403 || result.status == 404 || result.status == 410);
+}
+
+namespace {
+
+struct MultiCleanup {
+    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
+};
+struct EasyCleanup {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using Multi = std::unique_ptr<CURLM, MultiCleanup>;
+using Easy = std::unique_ptr<CURL, EasyCleanup>;
+
+// The server a URL names (scheme, host and port): what the limit per
+// server counts; the URL itself when it can't be read.
+std::string server_of(const char* url) {
+    Url parsed(curl_url());
+    char* origin = nullptr;
+    if (!url) return "";
+    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url, 0) != CURLUE_OK) return url;
+    std::string server;
+    for (CURLUPart part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
+        if (curl_url_get(parsed.get(), part, &origin, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+            server += CurlText(origin).get();
+            origin = nullptr;
+        }
+        server += '|';
+    }
+    return server;
+}
+
+// One of the transfers running at once: its handle, kept for the next
+// copy (with the connections of the multi handle it belongs to), and the
+// copy it serves.
+struct Lane {
+    Easy curl;
+    std::optional<CopyJob> job;
+    std::size_t index = 0;
+    std::string server;
+};
+
+}  // namespace
+
+std::vector<DownloadResult> update_copies(const std::vector<CopyUpdate>& updates, const DownloadLimits& limits,
+                                          const std::function<void(std::size_t finished)>& progress) {
+    std::vector<DownloadResult> results(updates.size(), failed(DownloadFailure::kCancelled));
+    std::vector<bool> started(updates.size(), false);
+    Multi multi(curl_ready() ? curl_multi_init() : nullptr);
+    if (!multi) {
+        for (DownloadResult& result : results) result = failed(DownloadFailure::kOther);
+        return results;
+    }
+    Lane lanes[kConcurrentDownloads];
+    std::size_t finished = 0, next = 0;
+    // A job ends with its result; a handle the multi handle refused, with
+    // no transfer.
+    auto settle_lane = [&](Lane& lane, bool refused = false) {
+        results[lane.index] = refused ? failed(DownloadFailure::kOther) : lane.job->result();
+        lane.job.reset();
+        if (progress) progress(++finished);
+    };
+    auto busy_on = [&](const std::string& server) {
+        int busy = 0;
+        for (const Lane& lane : lanes) busy += lane.job && lane.server == server;
+        return busy;
+    };
+    // Starts the first copies not yet started whose servers have room, on
+    // the free lanes.
+    auto fill_lanes = [&] {
+        for (Lane& lane : lanes) {
+            if (lane.job) continue;
+            if (!lane.curl) lane.curl.reset(curl_easy_init());
+            if (!lane.curl) continue;
+            for (std::size_t i = next; i < updates.size(); ++i) {
+                if (started[i]) continue;
+                std::string server = server_of(updates[i].url);
+                if (busy_on(server) >= kDownloadsPerServer) continue;
+                started[i] = true;
+                lane.index = i;
+                lane.server = std::move(server);
+                lane.job.emplace(updates[i], limits);
+                if (!lane.job->begin(lane.curl.get())) {
+                    settle_lane(lane);
+                    continue;
+                }
+                if (curl_multi_add_handle(multi.get(), lane.curl.get()) == CURLM_OK) break;
+                settle_lane(lane, true);
+            }
+            while (next < updates.size() && started[next]) ++next;
+        }
+    };
+    for (;;) {
+        const bool cancelled = limits.cancelled && limits.cancelled();
+        if (!cancelled) fill_lanes();
+        bool any_running = false;
+        for (const Lane& lane : lanes) any_running |= lane.job.has_value();
+        if (!any_running) {
+            // Not cancelled, copies are left only when no handle can be
+            // made for them; cancelled, those not started stay as they are.
+            for (std::size_t i = next; i < updates.size() && !cancelled; ++i) {
+                if (!started[i]) results[i] = failed(DownloadFailure::kOther);
+            }
+            break;
+        }
+        int running = 0;
+        curl_multi_perform(multi.get(), &running);
+        bool lane_freed = false;
+        int queued = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+            if (message->msg != CURLMSG_DONE) continue;
+            for (Lane& lane : lanes) {
+                if (!lane.job || lane.curl.get() != message->easy_handle) continue;
+                const CURLcode code = message->data.result;
+                curl_multi_remove_handle(multi.get(), lane.curl.get());
+                if (!lane.job->ended(code)) settle_lane(lane);
+                else if (curl_multi_add_handle(multi.get(), lane.curl.get()) != CURLM_OK) settle_lane(lane, true);
+                lane_freed |= !lane.job;
+                break;
+            }
+        }
+        // A lane set free takes the next copy at once; otherwise the
+        // transfers are waited for, and Ctrl-C looked at, in short steps.
+        if (!lane_freed) curl_multi_poll(multi.get(), nullptr, 0, kPollMilliseconds, nullptr);
+    }
+    return results;
 }
 
 void remove_stale_parts(const char* directory, long max_age_seconds) {

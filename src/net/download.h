@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zubo {
 
@@ -24,6 +26,10 @@ struct DownloadLimits {
     // The session the download goes through; null: one of its own, its
     // connections closed at the end.
     DownloadSession* session = nullptr;
+    // Called when a transfer has received nothing for quiet_seconds (from
+    // its start or its last byte), once a transfer. Empty: never.
+    std::function<void()> quiet;
+    long quiet_seconds = 3;
 };
 
 // Whether a complete answer, read from f, is the document that was asked
@@ -120,6 +126,40 @@ DownloadResult update_copy(const char* url, const char* path, const DownloadLimi
 // The same, with a check of every whole document that would replace the
 // copy (an appended end is checked by its overlap).
 DownloadResult update_copy(const char* url, const char* path, DocumentCheck check, const DownloadLimits& limits);
+
+// Whether the answer says the document is gone from where it was asked:
+// 403, 404 or 410, or a redirect to another file (a page in its place).
+bool is_gone(const DownloadResult& result);
+
+// One copy among those update_copies brings up to date: the document at
+// url into the copy at path, as update_copy does with check; when url's
+// answer is one falls_back takes (is_gone), the same once more from
+// fallback, when there is one. A result from the fallback says
+// from_archive.
+struct CopyUpdate {
+    const char* url = nullptr;
+    const char* path = nullptr;
+    DocumentCheck check = nullptr;
+    const char* fallback = nullptr;
+    bool (*falls_back)(const DownloadResult&) = nullptr;
+};
+
+// update_copies runs this many transfers at once, at most this many of
+// them to one server (scheme, host and port), so a server that stalls
+// holds only its own copies.
+inline constexpr int kConcurrentDownloads = 4;
+inline constexpr int kDownloadsPerServer = 2;
+// How often update_copies looks at limits.cancelled while it waits.
+inline constexpr int kPollMilliseconds = 100;
+
+// Brings every copy up to date, several at once (in the order given, as
+// the limits above let them start), each under limits, on connections of
+// their own. progress, when set, is told the number of copies finished
+// after each. When limits.cancelled says so, the transfers running give up
+// and the copies not started stay as they are (kCancelled). The results
+// are in the order of updates.
+std::vector<DownloadResult> update_copies(const std::vector<CopyUpdate>& updates, const DownloadLimits& limits,
+                                          const std::function<void(std::size_t finished)>& progress);
 
 // Temporary files of downloads are named ".NAME.part-XXXXXX" beside their
 // target NAME. Removes those in directory (the target's, "." for a bare

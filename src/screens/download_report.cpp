@@ -1,6 +1,7 @@
 #include "screens/download_report.h"
 
 #include <cstring>
+#include <memory>
 
 #include "console/console.h"
 #include "console/messages.h"
@@ -16,6 +17,16 @@ DownloadLimits interactive_limits(Run& run) {
     DownloadLimits limits;
     limits.cancelled = console::Console::interrupt_pending;
     limits.session = &run.downloads;
+    // In a pipe nobody is there to press Ctrl-C.
+    if (run.console.output_is_terminal()) {
+        auto shown = std::make_shared<bool>(false);
+        limits.quiet = [&console = run.console, shown] {
+            if (*shown) return;
+            *shown = true;
+            console.write(messages::cancel_hint);
+            console.flush();
+        };
+    }
     return limits;
 }
 

@@ -10,8 +10,9 @@ namespace zubo {
 // download starts, so it shows while the network works.
 void announce_download(console::Console& console, const char* loading_line);
 
-// The limits of a download the user waits for: Ctrl-C gives it up. It
-// goes through the run's session.
+// The limits of a download the user waits for: Ctrl-C gives it up, and on
+// a terminal, one that has received nothing for a few seconds adds to the
+// loading line how to give it up, once. It goes through the run's session.
 DownloadLimits interactive_limits(Run& run);
 
 // How a screen acknowledges its download: the line's end on success, and

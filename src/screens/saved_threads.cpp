@@ -2,13 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
+#include <optional>
 #include <set>
 #include <utility>
 #include <vector>
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/thread_document.h"
 #include "documents/thread_marks.h"
 #include "documents/thread_source.h"
 #include "screens/download_report.h"
@@ -16,6 +20,7 @@
 #include "screens/thread_view.h"
 #include "store/database.h"
 #include "store/home.h"
+#include "text/gc_bytes.h"
 #include "text/lines.h"
 
 namespace zubo {
@@ -46,9 +51,21 @@ int count_lines(std::FILE* f) {
 // Favourites named by board and dat name.
 using ThreadNames = std::set<std::pair<std::string, std::string>>;
 
+// The number a command's argument starts with, after blanks, and where it
+// ends; none when it starts with no digit. A number past any list counts
+// as the largest int.
+std::optional<int> leading_number(const char*& text) {
+    text += std::strspn(text, " \t");
+    if (*text < '0' || *text > '9') return std::nullopt;
+    long long number = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) number = std::min<long long>(number * 10 + (*text - '0'), INT_MAX);
+    return static_cast<int>(number);
+}
+
 // Threads of several boards, each shown with the posts in its copy, its
 // board, and its read state's mark counted from the copy; a favourite the
-// update check could not reach says so.
+// last check found in the archive says so, and one this check could not
+// reach. The favourites are taken out and moved from their list.
 class SavedThreadList : public PagerList {
 public:
     // A list with a source (the favourites) takes its threads from it again
@@ -73,6 +90,7 @@ public:
         std::string text = board;
         if (!url_of(saved.board)) text += messages::board_gone;
         text += thread_mark(listed, std::nullopt);
+        if (fallen_.count({saved.board, saved.dat})) text += messages::mark_fallen;
         if (unchecked_.count({saved.board, saved.dat})) text += messages::update_unchecked;
         return text;
     }
@@ -88,7 +106,57 @@ public:
         remember_counts();
     }
 
+    // The favourites have commands of their own; the history has none.
+    ListCommand command(const char* line) override {
+        return source_ ? run_list_command(*this, kCommands, line) : ListCommand::kNotMine;
+    }
+    void print_help() const override {
+        if (source_) kCommands.print_help(run_.console);
+    }
+
 private:
+    using Action = ListCommand (SavedThreadList::*)(const char* argument);
+    static const CommandRow<Action> kRows[];
+    static const CommandTable<Action> kCommands;
+
+    // The entry a command names; none, with the range said, when there is
+    // no such entry.
+    std::optional<int> entry(int n) const {
+        if (n >= 1 && n <= count()) return n;
+        run_.console.print(messages::jump_out_of_range, count());
+        return std::nullopt;
+    }
+
+    // dN: favourite N leaves the favourites.
+    ListCommand remove(const char* argument) {
+        std::optional<int> n = leading_number(argument);
+        if (!n || !is_blank(argument)) return ListCommand::kNotMine;
+        if (!entry(*n)) return ListCommand::kDone;
+        const store::ThreadRef& saved = thread(*n);
+        if (state_.remove_favourite(saved.board, saved.dat)) run_.console.write(messages::favourite_removed);
+        return list_again();
+    }
+
+    // mN M: favourite N goes to place M (a place past either end is that end).
+    ListCommand move(const char* argument) {
+        std::optional<int> n = leading_number(argument);
+        if (!n || (*argument != ' ' && *argument != '\t')) return ListCommand::kNotMine;
+        std::optional<int> place = leading_number(argument);
+        if (!place || !is_blank(argument)) return ListCommand::kNotMine;
+        if (!entry(*n)) return ListCommand::kDone;
+        const store::ThreadRef& saved = thread(*n);
+        if (std::optional<int> went = state_.move_favourite(saved.board, saved.dat, *place)) {
+            run_.console.print(messages::favourite_moved, *n, *went);
+        }
+        return list_again();
+    }
+
+    ListCommand list_again() {
+        threads_ = (state_.*source_)();
+        list_all();
+        return ListCommand::kListAgain;
+    }
+
     const store::ThreadRef& thread(int n) const { return threads_[static_cast<std::size_t>(n - 1)]; }
 
     // The board's URL in today's menu; null when the board has left it.
@@ -99,6 +167,10 @@ private:
 
     void list_all() {
         listed_.clear();
+        fallen_.clear();
+        if (source_) {
+            for (auto& name : state_.fallen_favourites()) fallen_.insert(std::move(name));
+        }
         {
             store::Database::Reading reading(state_);
             for (const store::ThreadRef& thread : threads_) listed_.push_back(listed(thread));
@@ -144,9 +216,16 @@ private:
     const BoardUrls& boards_;
     store::Database& state_;
     const ThreadNames unchecked_;
+    ThreadNames fallen_;  // those the last check found in the archive
     std::vector<ListedThread> listed_;
     std::vector<store::CountedCopy> counted_;  // not yet remembered
 };
+
+const CommandRow<SavedThreadList::Action> SavedThreadList::kRows[] = {
+    {"d", &SavedThreadList::remove, "dN : Nをお気に入りから外す\n"},
+    {"m", &SavedThreadList::move, "mN M : NをM番目に移す\n"},
+};
+const CommandTable<SavedThreadList::Action> SavedThreadList::kCommands{SavedThreadList::kRows};
 
 // The line that says how far the check has come, rewritten in place.
 void show_progress(console::Console& console, int done, int total) {
@@ -156,25 +235,61 @@ void show_progress(console::Console& console, int done, int total) {
     console.flush();
 }
 
-// Brings the favourites' copies up to date; returns those whose download
-// failed. One whose board left the menu is not tried.
-ThreadNames check_for_updates(Run& run, const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards) {
-    ThreadNames unchecked;
-    const bool on_terminal = run.console.output_is_terminal();
-    const DownloadLimits limits = interactive_limits(run);
-    const int total = static_cast<int>(favourites.size());
-    for (int done = 0; done < total && !run.console.interrupt_pending(); ++done) {
-        const store::ThreadRef& saved = favourites[static_cast<std::size_t>(done)];
-        if (on_terminal) show_progress(run.console, done + 1, total);
+// The limits of each download of the update check: a server that stops
+// answering holds its own favourites for this long, never the others'.
+constexpr long kCheckStallSeconds = 10;
+
+// Brings the favourites' copies up to date, several at once, from the
+// archive those that have fallen off their boards; remembers which did,
+// and returns those the check could not reach (failed, or not started
+// when Ctrl-C ended it). One whose board left the menu is not tried.
+ThreadNames check_for_updates(Run& run, const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards,
+                              store::Database& state) {
+    std::vector<const store::ThreadRef*> checked;
+    std::vector<std::string> paths;
+    std::vector<CopyUpdate> updates;
+    for (const store::ThreadRef& saved : favourites) {
         auto board = boards.find(saved.board);
         if (board == boards.end() || !is_plain_file_name(saved.dat.c_str())) continue;
-        if (!update_thread_copy(board->second.c_str(), saved.board, saved.dat.c_str(), limits).ok()) {
-            unchecked.insert({saved.board, saved.dat});
-        }
+        make_directories(thread_directory(saved.board));
+        checked.push_back(&saved);
+        paths.push_back(thread_path(saved.board, saved.dat.c_str()));
+        CopyUpdate update;
+        update.url = gc::concat(board->second.c_str(), "dat/", saved.dat.c_str());
+        update.check = is_thread_document;
+        update.fallback = archive_url(board->second.c_str(), saved.dat.c_str());
+        update.falls_back = is_gone;
+        updates.push_back(update);
     }
+    // The paths are all made before any is pointed at.
+    for (std::size_t i = 0; i < updates.size(); ++i) updates[i].path = paths[i].c_str();
+
+    const bool on_terminal = run.console.output_is_terminal();
+    const int total = static_cast<int>(updates.size());
+    if (on_terminal && total > 0) show_progress(run.console, 0, total);
+    DownloadLimits limits = interactive_limits(run);
+    limits.quiet = nullptr;  // the progress line is the check's own
+    limits.connect_timeout_seconds = kCheckStallSeconds;
+    limits.stall_seconds = kCheckStallSeconds;
+    std::vector<DownloadResult> results = update_copies(updates, limits, [&](std::size_t finished) {
+        if (on_terminal) show_progress(run.console, static_cast<int>(finished), total);
+    });
     // Ctrl-C was for the check: the favourites keep what they had.
     run.console.clear_interrupt();
-    if (on_terminal) run.console.write_control("\r\x1b[K");
+    if (on_terminal && total > 0) run.console.write_control("\r\x1b[K");
+
+    ThreadNames unchecked;
+    std::vector<store::FavouriteCheck> found;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const store::ThreadRef& saved = *checked[i];
+        const DownloadResult& result = results[i];
+        if (!result.ok()) unchecked.insert({saved.board, saved.dat});
+        // A document that arrived says where it came from, saved or not.
+        if (result.ok() || result.failure == DownloadFailure::kLocalFile) {
+            found.push_back({saved.board, saved.dat, result.from_archive});
+        }
+    }
+    state.save_checks(found);
     return unchecked;
 }
 
@@ -182,7 +297,7 @@ ThreadNames check_for_updates(Run& run, const std::vector<store::ThreadRef>& fav
 
 void show_favourites(Run& run, const BoardUrls& boards, store::Database& state) {
     std::vector<store::ThreadRef> favourites = state.favourites();
-    ThreadNames unchecked = check_for_updates(run, favourites, boards);
+    ThreadNames unchecked = check_for_updates(run, favourites, boards, state);
     run.console.write(messages::favourites_banner);
     SavedThreadList list(run, std::move(favourites), &store::Database::favourites, boards, state,
                          std::move(unchecked));

@@ -206,6 +206,17 @@ bool convert_titles(StatementCache& db, const std::string& table) {
 // Titles were kept as CP932, with their post counts.
 bool titles_to_utf8(StatementCache& db) { return convert_titles(db, "favourites") && convert_titles(db, "history"); }
 
+// Each favourite says whether its last update check found it in the
+// archive; a file whose favourites say so already is taken as it is.
+bool mark_fallen_favourites(StatementCache& db) {
+    {
+        Statement has(db, "SELECT 1 FROM pragma_table_info('favourites') WHERE name = 'fallen'");
+        if (has.row()) return true;
+        if (!has.ok()) return false;
+    }
+    return change(db, "ALTER TABLE favourites ADD COLUMN fallen INTEGER NOT NULL DEFAULT 0");
+}
+
 struct Migration {
     const char* statements[6];      // run in order, up to the first null
     bool (*then)(StatementCache& db);  // what SQL alone can't do; may be null
@@ -228,6 +239,7 @@ const Migration kMigrations[kSchemaVersion] = {
       " modified INTEGER NOT NULL, inode INTEGER NOT NULL, posts INTEGER NOT NULL, PRIMARY KEY (board, dat))"},
      nullptr},
     {{}, titles_to_utf8},
+    {{}, mark_fallen_favourites},
 };
 
 bool run_migration(StatementCache& db, const Migration& m) {
@@ -531,6 +543,67 @@ bool Database::remove_favourite(const std::string& board, const std::string& dat
     return wrote(change(*statements_, "DELETE FROM favourites WHERE board = ? AND dat = ?", board, dat));
 }
 
+std::optional<int> Database::move_favourite(const std::string& board, const std::string& dat, int place) {
+    Transaction t(*statements_);
+    if (!t.began()) return wrote(false), std::nullopt;
+    std::vector<long long> positions;
+    long long highest = 0;
+    std::size_t from = 0;
+    bool found = false;
+    Statement list(*statements_, "SELECT position, board = ? AND dat = ? FROM favourites ORDER BY position");
+    list.bind_all(board, dat);
+    while (list.row()) {
+        if (list.number(1) != 0) {
+            from = positions.size();
+            found = true;
+        }
+        positions.push_back(list.number(0));
+        highest = std::max(highest, list.number(0));
+    }
+    if (!list.ok()) return wrote(false), std::nullopt;
+    if (!found) return std::nullopt;
+    const std::size_t to = static_cast<std::size_t>(std::clamp(place, 1, static_cast<int>(positions.size())) - 1);
+    std::vector<long long> order = positions;
+    const long long moved = order[from];
+    order.erase(order.begin() + static_cast<std::ptrdiff_t>(from));
+    order.insert(order.begin() + static_cast<std::ptrdiff_t>(to), moved);
+    // Positions stay unique at every step: first each row above every
+    // position there is, in its new order, then down to 1, 2, 3...
+    const long long above = highest + static_cast<long long>(order.size()) + 1;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        if (!change(*statements_, "UPDATE favourites SET position = ? WHERE position = ?",
+                    above + static_cast<long long>(k), order[k])) {
+            return wrote(false), std::nullopt;
+        }
+    }
+    if (!change(*statements_, "UPDATE favourites SET position = position - ? WHERE position >= ?", above - 1, above) ||
+        !t.commit()) {
+        return wrote(false), std::nullopt;
+    }
+    return static_cast<int>(to) + 1;
+}
+
+std::vector<std::pair<std::string, std::string>> Database::fallen_favourites() const {
+    std::vector<std::pair<std::string, std::string>> fallen;
+    Statement s(*statements_, "SELECT board, dat FROM favourites WHERE fallen <> 0");
+    while (s.row()) fallen.emplace_back(s.text(0), s.text(1));
+    if (!s.ok()) report(StateFailure::kRead);
+    return fallen;
+}
+
+bool Database::save_checks(const std::vector<FavouriteCheck>& checks) {
+    if (checks.empty()) return true;
+    Transaction t(*statements_);
+    if (!t.began()) return wrote(false);
+    for (const FavouriteCheck& check : checks) {
+        if (!change(*statements_, "UPDATE favourites SET fallen = ? WHERE board = ? AND dat = ?",
+                    static_cast<long long>(check.fallen), check.board, check.dat)) {
+            return wrote(false);
+        }
+    }
+    return wrote(t.commit());
+}
+
 bool Database::replace_favourite(const std::string& board, const std::string& dat, const ThreadRef& successor) {
     Transaction t(*statements_);
     if (!t.began()) return wrote(false);
@@ -539,7 +612,7 @@ bool Database::replace_favourite(const std::string& board, const std::string& da
     const long long position = find.number(0);
     return wrote(change(*statements_, "DELETE FROM favourites WHERE board = ? AND dat = ? AND position <> ?", successor.board,
                         successor.dat, position) &&
-                 change(*statements_, "UPDATE favourites SET board = ?, dat = ?, title = ? WHERE position = ?",
+                 change(*statements_, "UPDATE favourites SET board = ?, dat = ?, title = ?, fallen = 0 WHERE position = ?",
                         successor.board, successor.dat, stored_title(successor.title), position) &&
                  t.commit());
 }

@@ -25,7 +25,7 @@ namespace zubo::store {
 
 inline constexpr char kDatabaseFile[] = "zubo.db";
 // The schema's version, kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 inline constexpr int kHistoryLimit = 100;
 inline constexpr int kBusyTimeoutMs = 5000;
 
@@ -80,6 +80,14 @@ struct CountedCopy {
     std::string dat;
     CopyIdentity copy;
     int posts = 0;
+};
+
+// What an update check found of a favourite: whether it came from the
+// archive of fallen threads.
+struct FavouriteCheck {
+    std::string board;
+    std::string dat;
+    bool fallen = false;
 };
 
 // A lookup's answer: the row, none, or nothing known because the
@@ -164,6 +172,16 @@ public:
     // Adds at the end; a thread already there stays where it is.
     bool add_favourite(const ThreadRef& thread);
     bool remove_favourite(const std::string& board, const std::string& dat);
+    // Moves the favourite to place (1 for the first), the others keeping
+    // their order; a place past either end is that end. Returns the place
+    // it went to; none when the thread is no favourite or the move failed.
+    std::optional<int> move_favourite(const std::string& board, const std::string& dat, int place);
+    // Whether each favourite's last update check found it in the archive of
+    // fallen threads, by board and dat name; empty when the database can't
+    // be read.
+    std::vector<std::pair<std::string, std::string>> fallen_favourites() const;
+    // Remembers what the update check found, in one transaction.
+    bool save_checks(const std::vector<FavouriteCheck>& checks);
     // The successor takes the favourite's place (its position in the list);
     // a copy of the successor elsewhere in the list goes. False when the
     // thread is no favourite.

@@ -85,21 +85,30 @@ TEST_F(E2eBoardList, HelpPrintsUsageAndEnds) {
     }
 }
 
+// What was asked for (-v) goes to standard output; an unknown option's
+// line and the usage go to standard error, in the console's encoding.
 TEST_F(E2eBoardList, VersionAndUnknownOptionsEndAtOnce) {
     struct Case {
         std::vector<std::string> args;
-        std::string out;
+        std::string lang;
+        std::string out, err;
         int status;
     } cases[] = {
-        {{"-v"}, "zubo (varsion 0.04)\n", 0},
-        {{"--version", "-n"}, "zubo (varsion 0.04)\n", 0},
-        {{"-x"}, "■不明なオプションです: -x\n" + std::string(kUsage), 2},
-        {{"-h", "--bogus", "-y"}, "■不明なオプションです: --bogus\n" + std::string(kUsage), 2},
+        {{"-v"}, "", "zubo (varsion 0.04)\n", "", 0},
+        {{"--version", "-n"}, "", "zubo (varsion 0.04)\n", "", 0},
+        {{"-x"}, "", "", "■不明なオプションです: -x\n" + std::string(kUsage), 2},
+        {{"-h", "--bogus", "-y"}, "", "", "■不明なオプションです: --bogus\n" + std::string(kUsage), 2},
+        {{"-x", "-u"}, "C", "", "■不明なオプションです: -x\n" + std::string(kUsage), 2},
+        {{"-v", "-u"}, "C", "zubo (varsion 0.04)\n", "", 0},
     };
     for (const Case& c : cases) {
-        ZuboRun r = run(c.args, "e\n");
-        expect_clean_exit(r, c.status);
-        EXPECT_EQ(r.out, sjis(c.out)) << c.args[0];
+        SCOPED_TRACE(c.args[0] + " " + c.lang);
+        ZuboRun r = run(c.args, "e\n", "", c.lang);
+        EXPECT_TRUE(r.exited);
+        EXPECT_EQ(r.status, c.status);
+        const bool utf8 = !c.lang.empty();
+        EXPECT_EQ(r.out, utf8 ? c.out : sjis(c.out));
+        EXPECT_EQ(r.err, utf8 ? c.err : sjis(c.err));
     }
     EXPECT_FALSE(file_exists(cache_));
     EXPECT_EQ(proxy_.request_count(), 0u);

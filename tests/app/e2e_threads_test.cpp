@@ -434,6 +434,136 @@ TEST_F(E2eThreads, FavouritesCheckForUpdatesAndHistoryRemembers) {
     EXPECT_NE(out.find(sjis("1 : ゲーム2 (2) [game] [既読]\n2 : old (0) [gone] [板なし]\n"), removed), std::string::npos);
 }
 
+// dN and mN M at the favourites' prompt: the list shows again in its new
+// order; a number outside the list says the range and changes nothing; the
+// history takes neither.
+TEST_F(E2eThreads, FavouritesAreTakenOutAndMovedFromTheirList) {
+    struct Case {
+        std::string typed;
+        std::string said;  // UTF-8
+        std::vector<int> order;
+    } cases[] = {
+        {"d1", "■お気に入りから外しました\n", {2, 3}},
+        {"D3", "■お気に入りから外しました\n", {1, 2}},
+        {"d4", "■1-3の番号を入力してください\n", {1, 2, 3}},
+        {"d0", "■1-3の番号を入力してください\n", {1, 2, 3}},
+        {"m3 1", "■3を1番目に移しました\n", {3, 1, 2}},
+        {"m1 3", "■1を3番目に移しました\n", {2, 3, 1}},
+        {"m1  99", "■1を3番目に移しました\n", {2, 3, 1}},
+        {"m2 0", "■2を1番目に移しました\n", {2, 1, 3}},
+        {"m2 2", "■2を2番目に移しました\n", {1, 2, 3}},
+        {"m4 1", "■1-3の番号を入力してください\n", {1, 2, 3}},
+        {"m1", "", {1, 2, 3}},
+        {"d", "", {1, 2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        start_server();
+        for (int k = 1; k <= 3; ++k) server_->serve("/news/dat/" + dat_name(k), dat_document(plain_posts(k)));
+        {
+            store::Opened opened = store::Database::open(dir_.file("zubo.db"));
+            ASSERT_TRUE(opened.db);
+            for (int k = 1; k <= 3; ++k) opened.db->add_favourite({"news", dat_name(k), sjis(titles_[k - 1])});
+        }
+
+        const std::string out = run("f\n" + c.typed + "\ne\nh\n" + c.typed + "\ne\ne\n").out;
+
+        const std::string banner = sjis("■------お気に入りを表示------\n");
+        std::size_t at = out.find(sjis(c.said), out.find(banner));
+        ASSERT_NE(at, std::string::npos);
+        std::vector<int> order;
+        store::Opened opened = store::Database::open(dir_.file("zubo.db"));
+        ASSERT_TRUE(opened.db);
+        for (const store::ThreadRef& f : opened.db->favourites()) order.push_back(std::stoi(f.dat) - 1000000000);
+        EXPECT_EQ(order, c.order);
+        // Listed again from entry 1, in the new order, when it changed.
+        if (c.said.find("番号を入力") == std::string::npos && !c.said.empty()) {
+            for (std::size_t i = 0; i < c.order.size(); ++i) {
+                const int k = c.order[i];
+                at = out.find(std::to_string(i + 1) + " : " + sjis("スレッド" + std::to_string(k) + " (" + std::to_string(k) + ")"), at);
+                EXPECT_NE(at, std::string::npos) << i;
+            }
+        }
+        // The history has no such commands: the line is Enter there.
+        EXPECT_EQ(out.find(sjis(c.said), out.find(sjis("■------履歴を表示------\n"))), c.said.empty() ? out.find(sjis("■------履歴を表示------\n")) : std::string::npos);
+    }
+    // ? lists them at the favourites only.
+    const std::string out = run("1\n1\n\ne\nf\n?\ne\nh\n?\ne\ne\n").out;
+    const std::string own = sjis("dN : Nをお気に入りから外す\nmN M : NをM番目に移す\ne : 板一覧に戻る\n");
+    const std::size_t history = out.find(sjis("■------履歴を表示------\n"));
+    EXPECT_LT(out.find(own), history);
+    EXPECT_NE(out.find(sjis("? : このヘルプ\ne : 板一覧に戻る\n"), history), std::string::npos);
+}
+
+// A favourite the check found in the archive says [落] after its marks,
+// from zubo.db, until a check finds it on its board again.
+TEST_F(E2eThreads, FavouriteFoundInTheArchiveIsMarkedFallen) {
+    server_->serve("/news/dat/" + dat_name(1), dat_document(plain_posts(2)));
+    server_->serve("/news/oyster/1000/" + dat_name(2), dat_document(plain_posts(3)));
+    {
+        store::Opened opened = store::Database::open(dir_.file("zubo.db"));
+        ASSERT_TRUE(opened.db);
+        opened.db->add_favourite({"news", dat_name(1), sjis(titles_[0])});
+        opened.db->add_favourite({"news", dat_name(2), sjis(titles_[1])});
+    }
+    EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (2) [news]\n2 : スレッド2 (3) [news] [落]\n")),
+              std::string::npos);
+    // Found on the board again, and the archive no longer answering: the
+    // mark goes; a check that reaches neither keeps it.
+    server_->serve("/news/dat/" + dat_name(2), dat_document(plain_posts(4)));
+    server_->serve("/news/oyster/1000/" + dat_name(2), "<html>404</html>\n", 404, "text/html");
+    server_->serve("/news/dat/" + dat_name(1), "<html>404</html>\n", 404, "text/html");
+    server_->serve("/news/oyster/1000/" + dat_name(1), dat_document(plain_posts(2)));
+    EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (2) [news] [落]\n2 : スレッド2 (4) [news]\n")),
+              std::string::npos);
+    server_->serve("/news/oyster/1000/" + dat_name(1), "<html>404</html>\n", 404, "text/html");
+    EXPECT_NE(run("f\ne\ne\n").out.find(sjis("1 : スレッド1 (2) [news] [落] [確認できず]\n")), std::string::npos);
+}
+
+// One board's server accepts and never answers: the check gives its
+// favourites up after their stall limit, the others' arrive meanwhile, and
+// the list shows which were reached.
+TEST_F(E2eThreads, CheckWithAStalledServerEndsWithinItsLimit) {
+    LoopbackServer stalled;
+    auto released = std::make_shared<std::atomic<bool>>(false);
+    stalled.handle_others([released](const LoopbackRequest&, LoopbackResponse& res) {
+        for (int waited = 0; waited < 2500 && !*released; ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        res.status = 500;
+    });
+    boards_.push_back({stalled.url("/slow/"), "遅い板"});
+    write_file(dir_.file("italist.txt"), board_menu(boards_));
+    for (int k = 1; k <= 5; ++k) server_->serve("/news/dat/" + dat_name(k), dat_document(plain_posts(k)));
+    {
+        store::Opened opened = store::Database::open(dir_.file("zubo.db"));
+        ASSERT_TRUE(opened.db);
+        opened.db->add_favourite({"slow", dat_name(1), "slow1"});
+        for (int k = 1; k <= 3; ++k) opened.db->add_favourite({"news", dat_name(k), sjis(titles_[k - 1])});
+        opened.db->add_favourite({"slow", dat_name(2), "slow2"});
+        for (int k = 4; k <= 5; ++k) opened.db->add_favourite({"news", dat_name(k), sjis(titles_[k - 1])});
+    }
+
+    const auto start = std::chrono::steady_clock::now();
+    ZuboOptions options;
+    options.args = {"-s"};
+    options.input = "f\ne\ne\n";
+    options.cwd = dir_.path();
+    options.timeout_seconds = 20;
+    ZuboRun r = run_zubo(options);
+    const auto took = std::chrono::steady_clock::now() - start;
+    *released = true;
+
+    expect_clean_exit(r);
+    EXPECT_LT(took, std::chrono::seconds(14));
+    EXPECT_NE(r.out.find(sjis("1 : slow1 (0) [slow] [確認できず]\n2 : スレッド1 (1) [news]\n3 : スレッド2 (2) [news]\n"
+                              "4 : スレッド3 (3) [news]\n5 : slow2 (0) [slow] [確認できず]\n"
+                              "6 : スレッド4 (4) [news]\n7 : スレッド5 (5) [news]\n")),
+              std::string::npos)
+        << r.out;
+    for (int k = 1; k <= 5; ++k) {
+        EXPECT_EQ(read_file(dir_.file("boards/news/dat/" + dat_name(k))), dat_document(plain_posts(k))) << k;
+    }
+}
+
 // A reader comes back: the thread resumes after the last post seen, the
 // posts that came since are marked, the list shows what is unread, and
 // sorts by momentum on a fixed clock.
@@ -797,6 +927,22 @@ TEST_F(E2eThreads, FirstForbiddenIsAskedAgainOnTheRunsOneConnection) {
     EXPECT_EQ(targets, (std::vector<std::string>{"/news/subject.txt", "/news/subject.txt", dat_path, dat_path}));
     // The thread list and the thread, on one connection.
     for (const SeenRequest& request : seen) EXPECT_EQ(request.remote_port, seen[0].remote_port);
+}
+
+// In a pipe nobody presses Ctrl-C: a download that keeps zubo waiting
+// adds nothing to its loading line.
+TEST_F(E2eThreads, SlowDownloadInAPipeAddsNoAdvice) {
+    const std::vector<Post> posts = plain_posts(3);
+    const std::string document = dat_document(posts);
+    server_->handle("/news/dat/" + dat_name(1), [document](const LoopbackRequest&, LoopbackResponse& res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        res.set_content(document, "text/plain");
+    });
+
+    ZuboRun r = run("1\n1\n\ne\ne\n");
+
+    EXPECT_EQ(r.out, up_to_thread(1, titles_[0]) + printed(posts, 1, 3) + thread_last_page(sjis(titles_[0]), 1, 3, 3) +
+                         back_and_out());
 }
 
 TEST_F(E2eThreads, NoLocalCopyAndNoServerIsADatOpenError) {

@@ -23,6 +23,7 @@
 
 #include "sample_board.h"
 #include "screens/board_list.h"
+#include "store/database.h"
 #include "support/e2e.h"
 #include "support/encoding.h"
 #include "support/files.h"
@@ -532,7 +533,8 @@ TEST_F(PtyTest, ListPagesFitTheTerminalRowByRow) {
 // Output goes out before zubo waits on the network: the server holds the
 // thread's document until the test has seen the loading line. Ctrl-C while
 // a download is held gives that download up: the copy read before is shown
-// and kept, and zubo waits at its prompt. Ctrl-C at a prompt ends zubo,
+// and kept, and zubo waits at its prompt; one held for three seconds adds
+// to its loading line how to give it up. Ctrl-C at a prompt ends zubo,
 // with status 130.
 TEST_F(PtyTest, HeldDownloadShowsItsLineAndCtrlCGivesItUp) {
     const sample::Board& board = *boards_[0];
@@ -559,13 +561,15 @@ TEST_F(PtyTest, HeldDownloadShowsItsLineAndCtrlCGivesItUp) {
     term.type("1\n");
     EXPECT_TRUE(term.shows("■スレッドを読み込んでいます...", 5));
     released = true;
-    ASSERT_TRUE(term.shows("OK.\n■------スレッドを表示------\n"));
+    // Released at once, the line gives no advice.
+    EXPECT_EQ(term.shown_before("OK.\n■------スレッドを表示------\n"), "");
     ASSERT_TRUE(term.shows(post_prompt(thread)));
     term.type("e\n");
     ASSERT_TRUE(term.shows(thread_prompt(board)));
     released = false;
     term.type("1\n");
-    ASSERT_TRUE(term.shows("■スレッドを読み込んでいます..."));
+    // Nothing received for three seconds: the line says how to give up.
+    ASSERT_TRUE(term.shows("■スレッドを読み込んでいます... (Ctrl-Cで中止)", 6));
     term.type("\x03");
     ASSERT_TRUE(term.shows("失敗 (中断しました)\n■------スレッドを表示------\n"));
     ASSERT_TRUE(term.shows(post_prompt(thread)));
@@ -574,6 +578,41 @@ TEST_F(PtyTest, HeldDownloadShowsItsLineAndCtrlCGivesItUp) {
     term.type("\x03");
     ASSERT_TRUE(term.shows("\n■終了します。\n"));
     EXPECT_EQ(term.exit_status(), 130);
+}
+
+// The favourites' check counts on a terminal what it has checked; Ctrl-C
+// ends it, and the favourite it was waiting for is marked unchecked.
+TEST_F(PtyTest, CtrlCEndsTheFavouritesCheck) {
+    const sample::Board& board = *boards_[0];
+    const sample::Thread& held_thread = board.threads[0];
+    const sample::Thread& quick_thread = board.threads[1];
+    auto held = std::make_shared<std::atomic<bool>>(false);
+    server_.handle("/" + board.dir + "/dat/" + held_thread.key, [held](const LoopbackRequest&, LoopbackResponse& res) {
+        for (int waited = 0; waited < 1000 && !*held; ++waited) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        res.status = 500;
+    });
+    {
+        store::Opened opened = store::Database::open(dir_.file("zubo.db"));
+        ASSERT_TRUE(opened.db);
+        opened.db->add_favourite({board.dir, quick_thread.key, "quick"});
+        opened.db->add_favourite({board.dir, held_thread.key, "held"});
+    }
+
+    Terminal term = start();
+    ASSERT_TRUE(term.started());
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type("f\n");
+    ASSERT_TRUE(term.shows("■更新を確認しています (1/2)"));
+    const auto typed = std::chrono::steady_clock::now();
+    term.type("\x03");
+    ASSERT_TRUE(term.shows("■------お気に入りを表示------\n"));
+    EXPECT_LT(std::chrono::steady_clock::now() - typed, std::chrono::seconds(3));
+    *held = true;
+    EXPECT_TRUE(term.shows("2 : held (0) [" + board.dir + "] [確認できず]\n"));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type("\x04");
+    EXPECT_EQ(term.exit_status(), 0);
 }
 
 // A UTF-8 locale gives the UTF-8 console without -u.

@@ -345,14 +345,22 @@ TEST_F(Download, UpdateAsksOnlyForWhatFollowsTheCopy) {
         {"404 to the range", three, Serving::kNotFound, five, {range_at(three)}, DownloadFailure::kHttpStatus},
         {"cut in the new part", three, Serving::kCutShort, five, {range_at(three)}, DownloadFailure::kInterrupted},
     };
+    // Alone, and as one of the copies brought up to date at once: the same rules.
+    for (const bool at_once : {false, true})
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(std::string(c.name) + (at_once ? ", at once" : ""));
         LoopbackServer server;
         serve_thread(server, c.how, c.doc);
         std::filesystem::remove(target_);
         if (c.copy) write_file(target_, *c.copy);
 
-        DownloadResult result = update_copy(server.url(kThreadPath).c_str(), target_.c_str());
+        const std::string url = server.url(kThreadPath);
+        CopyUpdate update;
+        update.url = url.c_str();
+        update.path = target_.c_str();
+        DownloadResult result = at_once ? update_copies({update}, DownloadLimits{}, nullptr).at(0)
+                                        : update_copy(url.c_str(), target_.c_str());
+        EXPECT_FALSE(result.from_archive);
         EXPECT_EQ(result.failure, c.failure);
         EXPECT_EQ(read_file(target_), c.failure == DownloadFailure::kNone ? c.doc : c.copy.value_or(""));
         EXPECT_EQ(names_in(dir_.path()), std::set<std::string>{"body.txt"});
@@ -570,6 +578,101 @@ TEST_F(Download, StalledServerCountsAsFailed) {
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_LT(waited, std::chrono::milliseconds(2500));
     EXPECT_EQ(read_file(target_), "kept\n");
+}
+
+// Copies on two servers brought up to date at once: one server stalls, the
+// other's copies arrive all the same, the gone one from its fallback, and
+// neither server ever has more than two of them at a time.
+TEST_F(Download, CopiesAtOnceLeaveAStalledServerToItself) {
+    LoopbackServer stalled;
+    std::atomic<int> in_flight{0}, most{0};
+    auto counted = [&](std::string body) {
+        return [&, body](const LoopbackRequest&, LoopbackResponse& res) {
+            const int now = ++in_flight;
+            for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            --in_flight;
+            res.set_content(body, kBinaryType);
+        };
+    };
+    stalled.handle_others([](const LoopbackRequest&, LoopbackResponse& res) {
+        std::this_thread::sleep_for(std::chrono::seconds(3));
+        res.set_content("too late\n", kBinaryType);
+    });
+    for (int n = 1; n <= 5; ++n) server_.handle("/t" + std::to_string(n), counted("a<>b<>c<>" + std::to_string(n) + "\n"));
+    server_.serve("/gone", "<html>404</html>\n", 404, "text/html");
+    server_.serve("/archive", "archived<>\n");
+    std::vector<std::string> urls = {stalled.url("/s1"), server_.url("/t1"), server_.url("/t2"), stalled.url("/s2"),
+                                     server_.url("/t3"), server_.url("/t4"), server_.url("/gone"), server_.url("/t5")};
+    const std::string archive = server_.url("/archive");
+    std::vector<std::string> paths;
+    std::vector<CopyUpdate> updates;
+    for (std::size_t i = 0; i < urls.size(); ++i) paths.push_back(dir_.file("copy" + std::to_string(i)));
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        CopyUpdate update;
+        update.url = urls[i].c_str();
+        update.path = paths[i].c_str();
+        update.fallback = archive.c_str();
+        update.falls_back = is_gone;
+        updates.push_back(update);
+    }
+    DownloadLimits limits;
+    limits.stall_seconds = 1;
+    std::vector<std::size_t> told;
+
+    auto start = std::chrono::steady_clock::now();
+    std::vector<DownloadResult> results = update_copies(updates, limits, [&](std::size_t n) { told.push_back(n); });
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2800));
+
+    ASSERT_EQ(results.size(), urls.size());
+    for (std::size_t i : {0, 3}) {
+        EXPECT_EQ(results[i].failure, DownloadFailure::kTimedOut) << i;
+        EXPECT_FALSE(file_exists(paths[i])) << i;
+    }
+    for (std::size_t i : {1, 2, 4, 5, 7}) {
+        EXPECT_TRUE(results[i].ok()) << i;
+        EXPECT_FALSE(results[i].from_archive) << i;
+        EXPECT_EQ(read_file(paths[i]).substr(0, 6), "a<>b<>") << i;
+    }
+    EXPECT_TRUE(results[6].ok());
+    EXPECT_TRUE(results[6].from_archive);
+    EXPECT_EQ(read_file(paths[6]), "archived<>\n");
+    EXPECT_EQ(told, (std::vector<std::size_t>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(most.load(), kDownloadsPerServer);
+}
+
+// Cancelled before it starts, nothing is asked and every copy says so.
+TEST_F(Download, CopiesAtOnceCancelledAskNothing) {
+    const std::string url = server_.url("/t");
+    CopyUpdate update;
+    update.url = url.c_str();
+    update.path = target_.c_str();
+    DownloadLimits limits;
+    limits.cancelled = [] { return true; };
+    std::vector<DownloadResult> results = update_copies({update, update}, limits, nullptr);
+    ASSERT_EQ(results.size(), 2u);
+    for (const DownloadResult& result : results) EXPECT_EQ(result.failure, DownloadFailure::kCancelled);
+    EXPECT_EQ(server_.request_count(), 0u);
+}
+
+// A transfer that has received nothing for a while says so once; one that
+// answers at once says nothing.
+TEST_F(Download, QuietTransferIsToldOnce) {
+    static int told = 0;
+    server_.handle("/slow", [](const LoopbackRequest&, LoopbackResponse& res) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2300));
+        res.set_content("late\n", "text/plain");
+    });
+    server_.serve("/quick", "quick\n");
+    DownloadLimits limits;
+    limits.quiet_seconds = 1;
+    limits.quiet = [] { ++told; };
+    for (const auto& [path, times] : {std::pair<std::string, int>{"/quick", 0}, {"/slow", 1}}) {
+        told = 0;
+        EXPECT_TRUE(download_to_file(server_.url(path).c_str(), target_.c_str(), limits).ok()) << path;
+        EXPECT_EQ(told, times) << path;
+    }
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "store/clock.h"
@@ -216,6 +218,52 @@ TEST_F(StoreTest, FavouritesKeepTheirOrderAndASuccessorTakesItsPlace) {
     std::string order;
     for (const ThreadRef& f : db->favourites()) order += f.board + "/" + f.dat + "=" + f.title + " ";
     EXPECT_EQ(order, "b/3.dat=three c/1.dat=one ");
+}
+
+// A favourite moved to a place: the others keep their order, a place past
+// either end is that end, and the positions stay unique (a favourite added
+// afterwards goes last).
+TEST_F(StoreTest, AFavouriteMovesToItsPlaceClampedToTheList) {
+    struct Case {
+        const char* dat;
+        int place;
+        std::optional<int> went;
+        const char* order;
+    } cases[] = {
+        {"3.dat", 1, 1, "3124"},  {"1.dat", 4, 4, "2341"},  {"2.dat", 2, 2, "1234"}, {"1.dat", 0, 1, "1234"},
+        {"2.dat", -5, 1, "2134"}, {"2.dat", 99, 4, "1342"}, {"9.dat", 1, std::nullopt, "1234"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(path());
+        auto db = open_db();
+        for (const char* dat : {"1.dat", "2.dat", "3.dat", "4.dat"}) db->add_favourite({"b", dat, dat});
+        EXPECT_EQ(db->move_favourite("b", c.dat, c.place), c.went) << c.dat << " " << c.place;
+        db->add_favourite({"b", "5.dat", "5"});
+        std::string order;
+        for (const ThreadRef& f : db->favourites()) order += f.dat.substr(0, 1);
+        EXPECT_EQ(order, std::string(c.order) + "5") << c.dat << " " << c.place;
+    }
+}
+
+// The check's findings, kept with each favourite from schema version 4 on:
+// an older file keeps its favourites, a successor starts unfallen.
+TEST_F(StoreTest, FallenFavouritesAreKeptAndAnOlderFileGainsThem) {
+    open_db()->add_favourite({"b", "1.dat", "t"});
+    run_sql("CREATE TABLE f AS SELECT position, board, dat, title FROM favourites; DROP TABLE favourites;"
+            "CREATE TABLE favourites (position INTEGER PRIMARY KEY, board TEXT NOT NULL, dat TEXT NOT NULL,"
+            " title TEXT NOT NULL, UNIQUE (board, dat)); INSERT INTO favourites SELECT * FROM f; DROP TABLE f;"
+            "PRAGMA user_version = 3;");
+    auto db = open_db();
+    db->add_favourite({"b", "2.dat", "t"});
+    using Names = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(db->fallen_favourites(), Names{});
+    EXPECT_TRUE(db->save_checks({{"b", "1.dat", true}, {"b", "2.dat", true}, {"b", "3.dat", true}}));
+    EXPECT_TRUE(db->save_checks({{"b", "2.dat", false}}));
+    db = open_db();
+    EXPECT_EQ(db->fallen_favourites(), (Names{{"b", "1.dat"}}));
+    EXPECT_TRUE(db->replace_favourite("b", "1.dat", {"b", "7.dat", "next"}));
+    EXPECT_EQ(db->fallen_favourites(), Names{});
+    EXPECT_EQ(column("PRAGMA user_version"), std::to_string(kSchemaVersion));
 }
 
 TEST_F(StoreTest, HistoryKeepsTheLastHundredNewestFirstAndReopeningMovesToTheTop) {
