@@ -720,8 +720,8 @@ public:
     // without one (result()).
     bool begin(CURL* curl) {
         curl_ = curl;
-        if (!curl_ || !update_.url || !update_.path) return finish(failed(DownloadFailure::kOther));
-        return start_place(update_.url);
+        if (!curl_ || update_.url.empty() || update_.path.empty()) return finish(failed(DownloadFailure::kOther));
+        return start_place(update_.url.c_str());
     }
 
     // The transfer begun last ended with code: true when another request
@@ -737,12 +737,12 @@ private:
     // Asks url for the copy: its new end when it can be extended, else the
     // whole document.
     bool start_place(const char* url) {
-        at_fallback_ = url != update_.url;
+        at_fallback_ = url != update_.url.c_str();
         place_ = url;
         drop_requests();
-        std::optional<CopyEnd> end = extendable_copy(update_.path);
+        std::optional<CopyEnd> end = extendable_copy(update_.path.c_str());
         if (!end) return start_whole();
-        extension_.emplace(update_.path, *end);
+        extension_.emplace(update_.path.c_str(), *end);
         // Everything from the overlap on; libcurl sends it as "Range: bytes=N-".
         std::snprintf(range_, sizeof range_, "%lld-", extension_->overlap_from());
         Request request;
@@ -753,7 +753,7 @@ private:
 
     bool start_whole() {
         drop_requests();
-        whole_.emplace(update_.path);
+        whole_.emplace(update_.path.c_str());
         // A name too long for any file: no disk would take the copy, and
         // what can never be kept is not asked for.
         if (whole_->error() == ENAMETOOLONG) {
@@ -816,8 +816,8 @@ private:
 
     // One place answered: the job ends, or asks the fallback once.
     bool place_ended(DownloadResult result) {
-        if (!at_fallback_ && update_.fallback && update_.falls_back && update_.falls_back(result)) {
-            return start_place(update_.fallback);
+        if (!at_fallback_ && !update_.fallback.empty() && update_.falls_back && update_.falls_back(result)) {
+            return start_place(update_.fallback.c_str());
         }
         result.from_archive = at_fallback_ && (result.ok() || result.failure == DownloadFailure::kLocalFile);
         return finish(std::move(result));
@@ -900,8 +900,8 @@ DownloadResult update_copy(const char* url, const char* path, const DownloadLimi
 
 DownloadResult update_copy(const char* url, const char* path, DocumentCheck check, const DownloadLimits& limits) {
     CopyUpdate update;
-    update.url = url;
-    update.path = path;
+    update.url = url ? url : "";
+    update.path = path ? path : "";
     update.check = check;
     CopyJob job(update, limits);
     Handle handle(limits);
@@ -990,7 +990,7 @@ std::vector<DownloadResult> update_copies(const std::vector<CopyUpdate>& updates
             if (!lane.curl) continue;
             for (std::size_t i = next; i < updates.size(); ++i) {
                 if (started[i]) continue;
-                std::string server = server_of(updates[i].url);
+                std::string server = server_of(updates[i].url.c_str());
                 if (busy_on(server) >= kDownloadsPerServer) continue;
                 started[i] = true;
                 lane.index = i;

@@ -136,11 +136,13 @@ bool is_gone(const DownloadResult& result);
 // answer is one falls_back takes (is_gone), the same once more from
 // fallback, when there is one. A result from the fallback says
 // from_archive.
+// Each holds its own strings: the jobs of a check outlive whatever the
+// caller built them from.
 struct CopyUpdate {
-    const char* url = nullptr;
-    const char* path = nullptr;
+    std::string url;
+    std::string path;
     DocumentCheck check = nullptr;
-    const char* fallback = nullptr;
+    std::string fallback;  // empty: none
     bool (*falls_back)(const DownloadResult&) = nullptr;
 };
 

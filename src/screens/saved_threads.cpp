@@ -246,23 +246,22 @@ constexpr long kCheckStallSeconds = 10;
 ThreadNames check_for_updates(Run& run, const std::vector<store::ThreadRef>& favourites, const BoardUrls& boards,
                               store::Database& state) {
     std::vector<const store::ThreadRef*> checked;
-    std::vector<std::string> paths;
     std::vector<CopyUpdate> updates;
     for (const store::ThreadRef& saved : favourites) {
         auto board = boards.find(saved.board);
         if (board == boards.end() || !is_plain_file_name(saved.dat.c_str())) continue;
         make_directories(thread_directory(saved.board));
         checked.push_back(&saved);
-        paths.push_back(thread_path(saved.board, saved.dat.c_str()));
+        // The URLs are copied out of the collector's blocks: the list lives
+        // in malloc's heap, where the collector never looks.
         CopyUpdate update;
-        update.url = gc::concat(board->second.c_str(), "dat/", saved.dat.c_str());
+        update.url = board->second + "dat/" + saved.dat;
+        update.path = thread_path(saved.board, saved.dat.c_str());
         update.check = is_thread_document;
-        update.fallback = archive_url(board->second.c_str(), saved.dat.c_str());
+        if (const char* archived = archive_url(board->second.c_str(), saved.dat.c_str())) update.fallback = archived;
         update.falls_back = is_gone;
-        updates.push_back(update);
+        updates.push_back(std::move(update));
     }
-    // The paths are all made before any is pointed at.
-    for (std::size_t i = 0; i < updates.size(); ++i) updates[i].path = paths[i].c_str();
 
     const bool on_terminal = run.console.output_is_terminal();
     const int total = static_cast<int>(updates.size());

@@ -356,8 +356,8 @@ TEST_F(Download, UpdateAsksOnlyForWhatFollowsTheCopy) {
 
         const std::string url = server.url(kThreadPath);
         CopyUpdate update;
-        update.url = url.c_str();
-        update.path = target_.c_str();
+        update.url = url;
+        update.path = target_;
         DownloadResult result = at_once ? update_copies({update}, DownloadLimits{}, nullptr).at(0)
                                         : update_copy(url.c_str(), target_.c_str());
         EXPECT_FALSE(result.from_archive);
@@ -611,9 +611,9 @@ TEST_F(Download, CopiesAtOnceLeaveAStalledServerToItself) {
     for (std::size_t i = 0; i < urls.size(); ++i) paths.push_back(dir_.file("copy" + std::to_string(i)));
     for (std::size_t i = 0; i < urls.size(); ++i) {
         CopyUpdate update;
-        update.url = urls[i].c_str();
-        update.path = paths[i].c_str();
-        update.fallback = archive.c_str();
+        update.url = urls[i];
+        update.path = paths[i];
+        update.fallback = archive;
         update.falls_back = is_gone;
         updates.push_back(update);
     }
@@ -646,7 +646,7 @@ TEST_F(Download, CopiesAtOnceLeaveAStalledServerToItself) {
 TEST_F(Download, CopiesAtOnceCancelledAskNothing) {
     const std::string url = server_.url("/t");
     CopyUpdate update;
-    update.url = url.c_str();
+    update.url = url;
     update.path = target_.c_str();
     DownloadLimits limits;
     limits.cancelled = [] { return true; };
