@@ -182,7 +182,20 @@ namespace {
 // flag, the rules file's bytes (their size, then themselves), the refused
 // lines, then per kind the prefilter's flag and its strings, each with its
 // size. Anything else, or other bytes, and the rules are compiled anew.
-constexpr std::string_view kKeptForm = "zubo ng.txt compiled 1\n";
+constexpr std::string_view kKeptForm = "zubo ng.txt compiled 2 ";
+
+// The first line: the form, then the program that wrote it (its file's
+// size and time): another build of zubo, or of the RE2 linked into it, may
+// judge the expressions otherwise, and compiles them anew.
+std::string kept_first_line() {
+    struct stat program;
+    std::string line(kKeptForm);
+    if (stat("/proc/self/exe", &program) == 0) {
+        line += std::to_string(program.st_size) + "." + std::to_string(program.st_mtim.tv_sec) + "." +
+                std::to_string(program.st_mtim.tv_nsec);
+    }
+    return line + "\n";
+}
 
 bool read_number(std::string_view* text, long long* number) {
     std::size_t end = text->find_first_of(" \n");
@@ -218,8 +231,9 @@ bool NgRules::read_compiled(const char* path, std::string_view bytes, bool utf8_
     if (!read_whole_file(path, &file, &missing)) return false;
     std::string_view text = file;
     std::string_view rules;
-    if (text.substr(0, kKeptForm.size()) != kKeptForm) return false;
-    text.remove_prefix(kKeptForm.size());
+    const std::string first_line = kept_first_line();
+    if (text.substr(0, first_line.size()) != first_line) return false;
+    text.remove_prefix(first_line.size());
     if (text.substr(0, 2) != (utf8_file ? "u\n" : "s\n")) return false;
     text.remove_prefix(2);
     if (!read_sized(&text, &rules) || rules != bytes) return false;
@@ -235,6 +249,8 @@ bool NgRules::read_compiled(const char* path, std::string_view bytes, bool utf8_
         if (!read_number(&text, &prefilter) || !read_number(&text, &atoms) || atoms > static_cast<long long>(file.size())) {
             return false;
         }
+        // A prefilter needs strings: without any it would pass no field.
+        if (prefilter > 1 || (prefilter == 1 && atoms == 0)) return false;
         compiled->prefilter[static_cast<std::size_t>(kind)] = prefilter == 1;
         for (long long i = 0; i < atoms; ++i) {
             std::string_view atom;
@@ -246,7 +262,7 @@ bool NgRules::read_compiled(const char* path, std::string_view bytes, bool utf8_
 }
 
 void NgRules::keep_compiled(const char* path, std::string_view bytes, bool utf8_file, const Compiled& compiled) {
-    std::string text(kKeptForm);
+    std::string text = kept_first_line();
     text += utf8_file ? "u\n" : "s\n";
     append_sized(&text, bytes);
     text += std::to_string(compiled.refused_lines.size()) + ' ';

@@ -80,6 +80,7 @@ private:
 
     // o and a letter sort the list and number it again from 1.
     ListCommand sort(const char* argument) {
+        if (!argument[0] || !is_blank(argument + 1)) return ListCommand::kNotMine;
         std::optional<ListOrder> order = list_order(static_cast<char>(fold_lower(static_cast<unsigned char>(argument[0]))));
         if (!order) return ListCommand::kNotMine;
         order_kind_ = *order;

@@ -315,7 +315,7 @@ private:
     Next update(const char* argument) {
         if (!is_blank(argument)) return unknown();
         const int before = count();
-        host_.update();
+        const bool known = host_.update();
         hide_ = host_.hide();
         if (count() == 0) {
             console_.write(messages::thread_end);
@@ -326,7 +326,7 @@ private:
             show_page(before + 1);
             return Next::kPrompt;
         }
-        console_.write(messages::no_new_posts);
+        if (known) console_.write(messages::no_new_posts);
         // A thread rewritten shorter: the page shown may reach past its end.
         if (last_ > count()) show_page(starts_.back() <= count() ? starts_.back() : page_reaching(count()));
         return Next::kPrompt;

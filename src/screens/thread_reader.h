@@ -40,8 +40,9 @@ public:
     // one chosen.
     virtual void find_successor() = 0;
     // n: brings the copy up to date as opening the thread does (the
-    // loading line and its outcome) and reads the posts again.
-    virtual void update() = 0;
+    // loading line and its outcome) and reads the posts again; true when
+    // the thread answered, so what is new is known.
+    virtual bool update() = 0;
     // Whether the copy came from the archive of fallen threads, as the
     // posts were last read.
     virtual bool from_archive() const = 0;

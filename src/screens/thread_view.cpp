@@ -30,6 +30,9 @@ namespace {
 struct Fetched {
     Document document;
     bool from_archive = false;
+    // The thread answered (saved or not): what the copy holds is what the
+    // service has. A failed download knows nothing of what is new.
+    bool arrived = false;
 };
 
 // The local copy, brought up to date when the name is safe to use (from
@@ -45,19 +48,21 @@ Fetched fetch_thread(Run& run, const char* url, const std::string& board, const 
     DownloadResult result = update_thread_copy(url, board, dat_name, interactive_limits(run));
     report_download(run.console, result, {messages::download_ok_dot, messages::failed_not_thread});
     if (result.from_archive) run.console.write(messages::read_from_archive);
-    return {{thread_path(board, dat_name), std::move(result.unsaved)}, result.from_archive};
+    const bool arrived = result.ok() || result.unsaved.has_value();
+    return {{thread_path(board, dat_name), std::move(result.unsaved)}, result.from_archive, arrived};
 }
 
 // The visit of a thread of count posts, by what was remembered of it: it
 // resumes after the highest post seen, and marks where the posts that
 // came since the last visit begin; a thread read to its last post with
-// nothing new opens at its last page. A state that couldn't be read gives
-// none: the visit starts at post 1.
-Visit plan_visit(console::Console& console, const std::optional<store::ThreadState>& state, int count) {
+// nothing new opens at its last page, said only when the thread answered
+// (known). A state that couldn't be read gives none: the visit starts at
+// post 1.
+Visit plan_visit(console::Console& console, const std::optional<store::ThreadState>& state, int count, bool known) {
     Visit visit;
     if (!state) return visit;
     if (count >= 1 && state->seen >= count && state->count >= count) {
-        console.write(messages::no_new_posts);
+        if (known) console.write(messages::no_new_posts);
         visit.last_page = true;
         return visit;
     }
@@ -99,13 +104,17 @@ public:
     bool from_archive() const override { return from_archive_; }
 
     // The copy's posts stay when the copy can't be read any more.
-    void update() override {
-        if (!url_) return reload();
+    bool update() override {
+        if (!url_) {
+            reload();
+            return false;
+        }
         announce_download(run_.console, messages::reading_thread);
         Fetched fetched = fetch_thread(run_, url_, board_, dat_name_);
         document_ = std::move(fetched.document);
         from_archive_ = fetched.from_archive || from_archive_;
         load();
+        return fetched.arrived;
     }
 
     // A change that could not be made is said by the state, never as done.
@@ -184,6 +193,7 @@ void show_thread(Run& run, const char* url, const std::string& board, const char
         fetched.document.path = thread_path(board, dat_name);
     }
     run.console.write(messages::thread_banner);
+    const bool fetched_arrived = fetched.arrived;
     ThreadCopy copy(run, url, board, dat_name, title, std::move(fetched));
     if (!copy.load()) {
         run.console.write(messages::dat_open_error);
@@ -196,7 +206,7 @@ void show_thread(Run& run, const char* url, const std::string& board, const char
     Visit visit;
     if (state) {
         state->record_opened({board, dat_name, title}, store::now_seconds());
-        visit = plan_visit(run.console, state->thread(board, dat_name).found, table.count());
+        visit = plan_visit(run.console, state->thread(board, dat_name).found, table.count(), fetched_arrived);
     }
     // However the visit ends, the state learns what it showed.
     console::EndHook remember(run.console, [&] {

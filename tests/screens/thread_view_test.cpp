@@ -216,12 +216,13 @@ TEST_F(ThreadPaging, JumpAndBackMoveByThisVisitsPages) {
 // from where b goes to the pages that end before it; resumed, b goes to
 // the page before the first one shown.
 TEST_F(ThreadPaging, ReadThreadsOpenWhereTheyWereLeft) {
-    const std::string none_new = messages::no_new_posts;
+    // The board is unreachable: whether anything is new is not known, and
+    // not said (the last page shows all the same).
     EXPECT_EQ(show_read(doc(25), "b\nb\nb\ne\n", 25, 25),
-              head() + none_new + posts(16, 25) + prompt(16, 25, 25) + posts(6, 15) + prompt(6, 15, 25) + posts(1, 10) +
+              head() + posts(16, 25) + prompt(16, 25, 25) + posts(6, 15) + prompt(6, 15, 25) + posts(1, 10) +
                   prompt(1, 10, 25) + posts(1, 10) + prompt(1, 10, 25));
     // The last page holds the new-posts line no more: nothing is new.
-    EXPECT_EQ(show_read(doc(5), "\n", 5, 5), head() + none_new + posts(1, 5) + end(1, 5, 5));
+    EXPECT_EQ(show_read(doc(5), "\n", 5, 5), head() + posts(1, 5) + end(1, 5, 5));
     EXPECT_EQ(show_read(doc(25), "b\ne\n", 10, 25),
               head() + test::sjis("■続きから表示します (11/25)\n") + posts(11, 20) + prompt(11, 20, 25) + posts(1, 10) +
                   prompt(1, 10, 25));
@@ -260,7 +261,8 @@ TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
         // No list to look in: the board is unreachable and has no copy.
         {"t\n", std::string(messages::reading_thread_list) + messages::failed_connect + messages::no_successors},
         // Nor a thread to bring up to date: the copy's posts stay.
-        {"n\n", std::string(messages::reading_thread) + messages::failed_connect + messages::no_new_posts},
+        // Unreachable: the download's failure, and nothing said of what is new.
+        {"n\n", std::string(messages::reading_thread) + messages::failed_connect},
         // No command, or a command whose argument doesn't fit it, at the
         // last page: said, and the page stays.
         {"clear\n", unknown("clear")},
