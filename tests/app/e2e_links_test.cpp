@@ -162,6 +162,12 @@ TEST_F(E2eLinks, BrowserWordsAndNoBrowser) {
     expect_clean_exit(r);
     EXPECT_EQ(read_file(dir_.file("opened")), "--new\nhttp://example.invalid/a?b=1&c=2\n--x\n");
 
+    // A BROWSER that can't be run is said, with the reason.
+    ZuboRun missing = run("1\n1\nu2\ne\ne\ne\n", {}, {{"BROWSER", dir_.file("none")}});
+    EXPECT_NE(missing.out.find(sjis("■ブラウザを起動できません: ") + dir_.file("none") +
+                               " http://example.invalid/a?b=1&c=2 (No such file or directory)\n"),
+              std::string::npos);
+
     const std::string empty_path = dir_.file("bin");
     mkdir(empty_path.c_str(), 0700);
     ZuboRun none = run("1\n1\nu2\ne\ne\ne\n", {}, {{"PATH", empty_path}});

@@ -89,25 +89,3 @@ TEST(ParseThreadLine, NgWordGivesTheAboneFields) {
 
 }  // namespace
 }  // namespace zubo
-
-namespace zubo {
-namespace {
-
-std::string title_of(std::string text) {
-    std::FILE* f = fmemopen(text.data(), text.size(), "r");
-    std::string title = thread_title(f);
-    std::fclose(f);
-    return title;
-}
-
-TEST(ThreadTitle, AfterTheFourthSeparatorOfTheFirstLine) {
-    EXPECT_EQ(title_of("N<>M<>D<>B<>Title &amp; more\r\nN<>M<>D<>B<>\n"), "Title &amp; more");
-    EXPECT_EQ(title_of("N<>M<>D<>B<>\n"), "");
-    // A first line of three separators carries none; nor does an empty file.
-    EXPECT_EQ(title_of("N<>M<>D<>B\n"), "");
-    EXPECT_EQ(title_of(""), "");
-    EXPECT_EQ(title_of("N<>M<>D<>B<>" + std::string(400, 'x') + "\n").size(), 259u);
-}
-
-}  // namespace
-}  // namespace zubo

@@ -72,24 +72,3 @@ TEST(ParseSubject, RealThreadLists) {
 
 }  // namespace
 }  // namespace zubo
-
-namespace zubo {
-namespace {
-
-std::string listed(std::string text, const char* dat_name) {
-    std::FILE* f = fmemopen(text.data(), text.size(), "r");
-    std::string title = listed_title(f, dat_name);
-    std::fclose(f);
-    return title;
-}
-
-TEST(ListedTitle, TheTitleOfTheNamedThreadOnly) {
-    const std::string list = "1000000001.dat<>One (3)\n1000000002.dat<>Two (5)\n";
-    EXPECT_EQ(listed(list, "1000000002.dat"), "Two (5)");
-    EXPECT_EQ(listed(list, "1000000003.dat"), "");
-    // A key that is the start of another's is not that one.
-    EXPECT_EQ(listed(list, "100000000.dat"), "");
-}
-
-}  // namespace
-}  // namespace zubo
