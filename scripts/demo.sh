@@ -67,6 +67,7 @@ zubo demo: sample boards on 127.0.0.1:$port, zubo's home $workdir
   ? at a thread's prompt lists its commands, f and h at the board list show favourites and history.
   Every board has threads but 料理 (board 6), whose thread list is empty on purpose.
   ngword.txt hides a post of the first thread; board 10's first thread has 1001 posts.
+  Board 10's second thread links a thread and a board: u lists them, u1 opens one, e comes back.
   Ctrl-C ends the demo.
 
 MSG

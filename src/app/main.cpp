@@ -16,6 +16,7 @@
 #include "app/options.h"
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/service_link.h"
 #include "net/download.h"
 #include "net/version.h"
 #include "screens/board_list.h"
@@ -107,7 +108,8 @@ bool console_speaks_utf8(zubo::ConsoleChoice choice) {
     return choice == zubo::ConsoleChoice::kUtf8;
 }
 
-// Exit statuses: the user ended zubo, zubo could not go on, a bad option.
+// Exit statuses: the user ended zubo, zubo could not go on, a bad option
+// or a link that names nothing zubo opens.
 constexpr int kEnded = 0;
 constexpr int kCannotGoOn = 1;
 constexpr int kBadOption = 2;
@@ -144,6 +146,13 @@ int main(int argc, char** argv) {
         console.print(zubo::messages::version_line, zubo::kVersion);
         return kEnded;
     }
+    // A link that names nothing zubo opens is said before any download.
+    if (options.link && zubo::read_service_link(options.link).kind == zubo::LinkKind::kNothing) {
+        console.set_streams(nullptr, stderr);
+        console.print(zubo::messages::unopenable_url, options.link);
+        console.flush();
+        return kBadOption;
+    }
     // A write past the file-size limit fails (EFBIG), as on a full disk,
     // instead of ending zubo.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -163,7 +172,7 @@ int main(int argc, char** argv) {
     zubo::console::EndHook close_state(console, [&state] { state.reset(); });
     zubo::NgRulesOfRun ng_rules;
     zubo::Run run{console, downloads, state.get(), ng_rules, options.refresh};
-    const int status = zubo::show_board_list(run) ? kEnded : kCannotGoOn;
+    const int status = zubo::show_board_list(run, options.link) ? kEnded : kCannotGoOn;
     close_state.run_once();
     console.end_now(status);
 }

@@ -53,6 +53,7 @@ Options read_options(int argc, char** argv) {
             if (!options.unknown) options.unknown = argv[i];
             break;
         case Option::kNone:
+            if (!options.link && argv[i][0] != '\0') options.link = argv[i];
             break;
         }
     }

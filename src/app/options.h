@@ -20,10 +20,11 @@ struct Options {
     bool refresh = false;  // download the board menu although a copy exists
     ConsoleChoice console = ConsoleChoice::kLocale;  // of -u and -s, the last given
     const char* unknown = nullptr;  // the first option zubo doesn't know
+    const char* link = nullptr;     // the first argument that is no option: a link to open
 };
 
-// Reads every argument before any is acted on; an argument that is no
-// option is ignored.
+// Reads every argument before any is acted on; of the arguments that are
+// no option, the first is the link to open and the others are ignored.
 Options read_options(int argc, char** argv);
 
 }  // namespace zubo

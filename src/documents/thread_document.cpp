@@ -62,6 +62,20 @@ ThreadLoad read_thread_posts(std::FILE* f, PostTable& table, NgWords& words, NgR
     return load;
 }
 
+std::string thread_title(std::FILE* f) {
+    char line[kLineSize];
+    if (!read_line_cut(f, line, sizeof line)) return {};
+    // What follows the fourth separator, up to the line's end.
+    const char* title = line;
+    for (int field = 0; field < 4; ++field) {
+        title = std::strstr(title, kSeparator);
+        if (!title) return {};
+        title += 2;
+    }
+    std::string text(title, std::strcspn(title, "\r\n"));
+    return text.substr(0, kFieldSize - 1);
+}
+
 bool is_thread_document(std::FILE* f) {
     char line[kLineSize];
     return read_line_cut(f, line, sizeof line) && std::strstr(line, kSeparator);

@@ -3,6 +3,7 @@
 // mail, date, body) each ended by the separator "<>".
 
 #include <cstdio>
+#include <string>
 
 #include "documents/ng_rules.h"
 #include "documents/ng_words.h"
@@ -26,6 +27,10 @@ void set_abone(PostRecord* post);
 // Reads a thread document from f into table, a post a line, with the NG
 // words and rules given, which hold for the whole document.
 ThreadLoad read_thread_posts(std::FILE* f, PostTable& table, NgWords& words, NgRules& rules);
+
+// The thread's title, as its first line carries it after the first post's
+// fields; empty when it carries none.
+std::string thread_title(std::FILE* f);
 
 // Whether the first line of f is a thread's first post: it holds the
 // field separator.

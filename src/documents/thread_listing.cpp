@@ -42,6 +42,16 @@ ThreadListing parse_subject(std::FILE* f, ThreadRecord* table) {
     });
 }
 
+std::string listed_title(std::FILE* f, const char* dat_name) {
+    char line[kLineSize];
+    ThreadRecord thread;
+    while (read_line_cut(f, line, sizeof line)) {
+        parse_subject_line(line, &thread);
+        if (std::strcmp(thread.dat_name, dat_name) == 0) return thread.title;
+    }
+    return {};
+}
+
 bool is_thread_list_document(std::FILE* f) {
     char line[kLineSize];
     if (!read_line_cut(f, line, sizeof line)) return true;

@@ -3,6 +3,7 @@
 // title.
 
 #include <cstdio>
+#include <string>
 
 #include "documents/tables.h"
 
@@ -21,6 +22,10 @@ void parse_subject_line(const char* line, ThreadRecord* thread);
 
 // Reads a thread list from f into table (slots 1 to kThreadTableSize - 1).
 ThreadListing parse_subject(std::FILE* f, ThreadRecord* table);
+
+// The title the list at f gives the thread dat_name; empty when it lists
+// no such thread.
+std::string listed_title(std::FILE* f, const char* dat_name);
 
 // Whether f holds a thread list: nothing at all, or a first line that
 // starts with a key and ".dat<>".

@@ -8,6 +8,7 @@
 #include "console/messages.h"
 #include "documents/board_menu.h"
 #include "screens/download_report.h"
+#include "screens/open_link.h"
 #include "screens/pager.h"
 #include "screens/saved_threads.h"
 #include "screens/thread_list.h"
@@ -70,7 +71,10 @@ public:
     const char* label(int n) const override { return boards_[n].name; }
     void open(int n) override { show_thread_list(context_.run, boards_[n].url); }
 
-    ListCommand command(const char* line) override { return run_list_command(*this, table(), line); }
+    ListCommand command(const char* line) override {
+        line_ = line;
+        return run_list_command(*this, table(), line);
+    }
     void print_help() const override { table().print_help(context_.run.console); }
 
 private:
@@ -95,10 +99,14 @@ private:
 
     ListCommand categories(const char* argument);
 
+    // A link typed at the prompt: the whole line.
+    ListCommand link(const char*) { return open_typed_link(context_.run, line_); }
+
     const BoardRecord* boards_;
     int count_;
     BoardsContext& context_;
     const std::vector<MenuCategory>* categories_;
+    const char* line_ = "";  // the line the prompt took last
 };
 
 // The menu's categories, each with its boards' count; a number lists that
@@ -145,14 +153,17 @@ const CommandRow<BoardList::Action> BoardList::kRows[] = {
     {"c", &BoardList::categories, "c : カテゴリ一覧\n"},
     {"f", &BoardList::favourites, "f : お気に入り\n"},
     {"h", &BoardList::history, "h : 履歴\n"},
+    {"http", &BoardList::link, "URL : そのスレッドか板を開く\n"},
+    {"ttp", &BoardList::link, nullptr},
+    {"tp:", &BoardList::link, nullptr},
 };
 const CommandTable<BoardList::Action> BoardList::kCommands{BoardList::kRows};
-// A category's boards: f and h as in the board list.
-const CommandTable<BoardList::Action> BoardList::kCategoryCommands{BoardList::kRows + 1, 2};
+// A category's boards: f, h and links as in the board list.
+const CommandTable<BoardList::Action> BoardList::kCategoryCommands{BoardList::kRows + 1, 5};
 
 }  // namespace
 
-bool show_board_list(Run& run) {
+bool show_board_list(Run& run, const char* link) {
     gc::Table<BoardRecord> table(kBoardTableSize);
     if (!table) return false;
 
@@ -173,8 +184,12 @@ bool show_board_list(Run& run) {
         std::string name = board_name(table[n].url);
         if (!name.empty()) context.urls[name] = table[n].url;
     }
+    // The links of the service are opened by the menu from here on.
+    run.boards = &context.urls;
+    if (link) open_link(run, link);
     BoardList list(table.get(), menu.count, context, &menu.categories);
     run_pager(run, kBoardListPager, list);
+    run.boards = nullptr;
     return true;
 }
 

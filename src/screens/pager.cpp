@@ -171,6 +171,8 @@ private:
             return Next::kShow;
         case ListCommand::kDone:
             return page_again();
+        case ListCommand::kSaid:
+            return Next::kPromptAgain;
         case ListCommand::kNotMine:
             break;
         }

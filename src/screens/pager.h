@@ -38,6 +38,7 @@ enum class ListCommand {
     kNotMine,    // no command of the list's: the line is unknown
     kDone,       // done; the page whose prompt took it shows again
     kListAgain,  // the entries changed (a new order): list them from entry 1
+    kSaid,       // it said why it did nothing: the prompt asks again
 };
 
 // The entries a pager runs over, numbered 1 to count().

@@ -3,6 +3,8 @@
 // hands it down, and every screen reaches the console, the downloads, the
 // read state and ng.txt through it.
 
+#include "documents/service_link.h"
+
 namespace zubo {
 
 class DownloadSession;
@@ -29,6 +31,9 @@ struct Run {
     // Whether a thread was read before: the next one reclaims its table
     // first.
     bool thread_read_before = false;
+    // The menu's boards by name, once the board list has read the menu
+    // (null before): the links of the service are opened by it.
+    const BoardUrls* boards = nullptr;
 };
 
 }  // namespace zubo

@@ -3,9 +3,7 @@
 // date first (the update check), and the history of threads opened. Both
 // are lists of the one pager, across boards.
 
-#include <string>
-#include <unordered_map>
-
+#include "documents/service_link.h"
 #include "screens/run.h"
 
 namespace zubo::store {
@@ -13,10 +11,6 @@ class Database;
 }
 
 namespace zubo {
-
-// Each board of the menu by its name, with its URL there: a thread is
-// opened from its board's current host, whatever host it was read on.
-using BoardUrls = std::unordered_map<std::string, std::string>;
 
 // Brings every favourite's copy up to date in the list's order (Ctrl-C
 // ends the check), then lists the favourites until the user leaves.

@@ -13,6 +13,7 @@
 #include "documents/thread_source.h"
 #include "screens/download_report.h"
 #include "screens/ng_rules_report.h"
+#include "screens/open_link.h"
 #include "screens/pager.h"
 #include "screens/thread_view.h"
 #include "store/clock.h"
@@ -70,7 +71,10 @@ public:
         listed(n).state_unknown = now.failed;
     }
 
-    ListCommand command(const char* line) override { return run_list_command(*this, kCommands, line); }
+    ListCommand command(const char* line) override {
+        line_ = line;
+        return run_list_command(*this, kCommands, line);
+    }
     void print_help() const override { kCommands.print_help(run_.console); }
 
 private:
@@ -88,6 +92,9 @@ private:
         run_.console.print(messages::sort_banner, list_order_name(order_kind_));
         return ListCommand::kListAgain;
     }
+
+    // A link typed at the prompt: the whole line.
+    ListCommand link(const char*) { return open_typed_link(run_, line_); }
 
     // The entries in the given order, less those the title rules hide: the
     // list numbers only the threads it shows.
@@ -128,10 +135,14 @@ private:
     std::vector<int> order_;
     std::vector<bool> ng_titles_;  // by entry in the service's order
     ListOrder order_kind_ = ListOrder::original;
+    const char* line_ = "";  // the line the prompt took last
 };
 
 const CommandRow<ThreadList::Action> ThreadList::kRows[] = {
     {"o", &ThreadList::sort, "o[m/n/c/u/o] : 並べ替え (m:勢い n:新しい順 c:レス数 u:未読 o:元の順)\n"},
+    {"http", &ThreadList::link, "URL : そのスレッドか板を開く\n"},
+    {"ttp", &ThreadList::link, nullptr},
+    {"tp:", &ThreadList::link, nullptr},
 };
 const CommandTable<ThreadList::Action> ThreadList::kCommands{ThreadList::kRows};
 

@@ -17,6 +17,7 @@
 #include "documents/post_id.h"
 #include "documents/urls.h"
 #include "screens/commands.h"
+#include "screens/open_link.h"
 #include "store/files.h"
 #include "text/bytes.h"
 #include "text/decoded_text.h"
@@ -135,9 +136,9 @@ enum class Next { kForward, kPrompt, kLeave };
 
 class ThreadReader {
 public:
-    ThreadReader(console::Console& console, const PostTable& posts, const char* title, Visit& visit, ThreadHost& host)
-        : console_(console), posts_(posts), title_(title), visit_(visit), host_(host),
-          colour_(console.colour_wanted()),
+    ThreadReader(Run& run, const PostTable& posts, const char* title, Visit& visit, ThreadHost& host)
+        : run_(run), console_(run.console), posts_(posts), title_(title), visit_(visit), host_(host),
+          colour_(console_.colour_wanted()),
           hide_(host.hide()) {}
 
     void run() {
@@ -472,22 +473,45 @@ private:
         return Next::kPrompt;
     }
 
-    Next links(const char* argument) {
-        if (!is_blank(argument)) return unknown();
+    // The thread's links, numbered from 1 in the order of their posts (the
+    // posts the commands pass by aside): each with the post it is in.
+    std::vector<std::pair<int, std::string>> thread_links() const {
         std::vector<std::pair<int, std::string>> listed;
         for (int n = 1; n <= count(); ++n) {
             if (passed_by(n)) continue;
             for (const FoundUrl& url : find_urls(posts_.post(n).body)) listed.emplace_back(n, url.url);
         }
-        auto link = [&](int k) -> const std::pair<int, std::string>& { return listed[static_cast<std::size_t>(k - 1)]; };
+        return listed;
+    }
+
+    // u: the links, numbered; uN opens link N, and the page left shows
+    // again after whatever showed it.
+    Next links(const char* argument) {
+        const std::vector<std::pair<int, std::string>> listed = thread_links();
+        const int total = static_cast<int>(listed.size());
+        if (has_number(argument)) {
+            const long long k = parse_decimal(argument);
+            if (k < 1 || k > total) {
+                console_.print(messages::jump_out_of_range, total);
+                return Next::kPrompt;
+            }
+            std::string decoded;
+            const std::string url = decoded_cp932(listed[static_cast<std::size_t>(k - 1)].second.c_str(), false, &decoded);
+            if (follow_link(run_, url)) print_page(starts_.back());
+            return Next::kPrompt;
+        }
+        if (!is_blank(argument)) return unknown();
+        auto line = [&](int k) {
+            const std::pair<int, std::string>& link = listed[static_cast<std::size_t>(k - 1)];
+            return console_.format_decoded(messages::link_line, k, link.second.c_str(), link.first);
+        };
         print_results(
-            static_cast<int>(listed.size()),
-            [&](int k, const PageRoom& room) {
-                return screen_rows(console_.format_decoded(messages::entry_line, link(k).first, link(k).second.c_str()),
-                                   room.columns, console_.utf8());
+            total, [&](int k, const PageRoom& room) { return screen_rows(line(k), room.columns, console_.utf8()); },
+            [&](int k) {
+                const std::pair<int, std::string>& link = listed[static_cast<std::size_t>(k - 1)];
+                console_.print_decoded(messages::link_line, k, link.second.c_str(), link.first);
             },
-            [&](int k) { console_.print_decoded(messages::entry_line, link(k).first, link(k).second.c_str()); },
-            found(static_cast<int>(listed.size())));
+            found(total));
         return Next::kPrompt;
     }
 
@@ -573,6 +597,7 @@ private:
         return Next::kPrompt;
     }
 
+    Run& run_;
     console::Console& console_;
     const PostTable& posts_;
     const char* title_;
@@ -602,6 +627,7 @@ const CommandRow<ThreadReader::Action> ThreadReader::kRows[] = {
     {"i", &ThreadReader::same_id, "iN : Nと同じIDのレスを表示\n"},
     {"/", &ThreadReader::search, "/文字列 : 検索\n"},
     {"u", &ThreadReader::links, "u : URLの一覧\n"},
+    {"", nullptr, "uN : N番目のURLを開く\n"},
     {"ngi", &ThreadReader::ng_id, "ngi N : NのIDをNGに追加\n"},
     {"ngn", &ThreadReader::ng_name, "ngn N : Nの名前をNGに追加\n"},
     {"ngw", &ThreadReader::ng_word, "ngw 文字列 : 文字列をNGワードに追加\n"},
@@ -614,7 +640,7 @@ const CommandTable<ThreadReader::Action> ThreadReader::kCommands{ThreadReader::k
 }  // namespace
 
 void read_thread(Run& run, const PostTable& posts, const char* title, Visit& visit, ThreadHost& host) {
-    ThreadReader(run.console, posts, title, visit, host).run();
+    ThreadReader(run, posts, title, visit, host).run();
 }
 
 }  // namespace zubo

@@ -1,5 +1,6 @@
 #include "screens/thread_view.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "console/messages.h"
 #include "documents/successors.h"
 #include "documents/thread_document.h"
+#include "documents/thread_listing.h"
 #include "documents/thread_source.h"
 #include "net/download.h"
 #include "screens/commands.h"
@@ -72,6 +74,26 @@ Visit plan_visit(console::Console& console, const std::optional<store::ThreadSta
     }
     if (state->count >= 1 && state->count < count) visit.new_from = static_cast<int>(state->count) + 1;
     return visit;
+}
+
+// A visit that starts where a link's suffix says; the new posts are
+// marked as by plan_visit.
+Visit link_visit(const std::optional<store::ThreadState>& state, int count, LinkStart start) {
+    Visit visit;
+    if (state && state->count >= 1 && state->count < count) visit.new_from = static_cast<int>(state->count) + 1;
+    visit.start = start.last ? std::max(1, count - start.last + 1) : std::max(1, std::min(start.from, count));
+    return visit;
+}
+
+// The title of a thread opened from a link: its board's list's, else the
+// one its first line carries.
+std::string title_of(const std::string& board, const char* dat_name, const Document& document) {
+    if (File list = open_file(thread_list_path(board).c_str(), "r")) {
+        std::string listed = listed_title(list.get(), dat_name);
+        if (!listed.empty()) return listed;
+    }
+    File copy = open_document(document);
+    return copy ? thread_title(copy.get()) : std::string();
 }
 
 // The thread on screen: its posts as its copy (or what arrived, when the
@@ -176,7 +198,8 @@ ThreadLoad load_thread(Run& run, std::FILE* f, PostTable& table) {
     return read_thread_posts(f, table, words, run.ng_rules.read(run.console));
 }
 
-void show_thread(Run& run, const char* url, const std::string& board, const char* dat_name, const char* title) {
+void show_thread(Run& run, const char* url, const std::string& board, const char* dat_name, const char* title,
+                 LinkStart start) {
     // The post table of the thread read last is garbage by now; reclaiming
     // it first lets the new table take its place, so the pages in use stay
     // the same however many threads are opened. Before the first there is
@@ -194,6 +217,11 @@ void show_thread(Run& run, const char* url, const std::string& board, const char
     }
     run.console.write(messages::thread_banner);
     const bool fetched_arrived = fetched.arrived;
+    std::string own_title;
+    if (!title) {
+        own_title = title_of(board, dat_name, fetched.document);
+        title = own_title.c_str();
+    }
     ThreadCopy copy(run, url, board, dat_name, title, std::move(fetched));
     if (!copy.load()) {
         run.console.write(messages::dat_open_error);
@@ -206,7 +234,12 @@ void show_thread(Run& run, const char* url, const std::string& board, const char
     Visit visit;
     if (state) {
         state->record_opened({board, dat_name, title}, store::now_seconds());
-        visit = plan_visit(run.console, state->thread(board, dat_name).found, table.count(), fetched_arrived);
+        const std::optional<store::ThreadState> known = state->thread(board, dat_name).found;
+        const bool named = start.from || start.last;
+        visit = named ? link_visit(known, table.count(), start)
+                      : plan_visit(run.console, known, table.count(), fetched_arrived);
+    } else if (start.from || start.last) {
+        visit = link_visit(std::nullopt, table.count(), start);
     }
     // However the visit ends, the state learns what it showed.
     console::EndHook remember(run.console, [&] {

@@ -311,11 +311,11 @@ TEST_F(E2eThreads, QuestionMarkPrintsEachListsCommands) {
     const std::string pager = "数値 : その番号を開く\nj[数値] : その番号へジャンプ\ns文字列 : 検索\nEnter : 次のページ\n"
                               "? : このヘルプ\n";
     const std::string prompt = thread_prompt(45);
-    EXPECT_EQ(r.out, board_list_page(boards_) + sjis(pager + "c : カテゴリ一覧\nf : お気に入り\nh : 履歴\ne : 終わり\n") +
+    EXPECT_EQ(r.out, board_list_page(boards_) + sjis(pager + "c : カテゴリ一覧\nf : お気に入り\nh : 履歴\nURL : そのスレッドか板を開く\ne : 終わり\n") +
                          board_list_page(boards_).substr(board_list_page(boards_).rfind("\n") + 1) +
                          board_opened(1, sjis("ニュース速報")) + entries(titles_, 1, 20) + prompt +
                          sjis(pager + "o[m/n/c/u/o] : 並べ替え (m:勢い n:新しい順 c:レス数 u:未読 o:元の順)\n"
-                                      "e : 板一覧に戻る\n") +
+                                      "URL : そのスレッドか板を開く\ne : 板一覧に戻る\n") +
                          prompt + board_list_page(boards_) + leaving());
 }
 
@@ -333,7 +333,8 @@ TEST_F(E2eThreads, CategoriesListTheirBoards) {
                                    sjis("■--カテゴリ番号を入力?(1-2:開く j[数値]:ジャンプ s:検索 e:板一覧)--");
     const std::string news = sjis("1 : ニュース速報\n") + board_prompt(1);
     const std::string help = "数値 : その番号を開く\nj[数値] : その番号へジャンプ\ns文字列 : 検索\nEnter : 次のページ\n"
-                             "? : このヘルプ\nf : お気に入り\nh : 履歴\ne : カテゴリ一覧に戻る\n";
+                             "? : このヘルプ\nf : お気に入り\nh : 履歴\nURL : そのスレッドか板を開く\n"
+                             "e : カテゴリ一覧に戻る\n";
     EXPECT_EQ(r.out, board_list_page(boards_) + sjis("■------カテゴリ一覧------\n") + categories +
                          sjis("■1-2の番号を入力してください\n") + categories.substr(categories.rfind("\n") + 1) +
                          sjis("■カテゴリ[1 : (なし)]を開きます\n") + news + sjis(help) + board_prompt(1) +

@@ -32,13 +32,16 @@ TEST(ReadOptions, EveryArgumentIsReadBeforeAnyIsActedOn) {
         bool help, refresh;
         ConsoleChoice console;
         std::string unknown;
+        std::string link;
     } cases[] = {
-        {{}, false, false, ConsoleChoice::kLocale, ""},
-        {{"-h", "-u"}, true, false, ConsoleChoice::kUtf8, ""},
-        {{"-n", "-h"}, true, true, ConsoleChoice::kLocale, ""},
-        {{"x", "--new", "/U"}, false, true, ConsoleChoice::kUtf8, ""},
-        {{"-u", "-s"}, false, false, ConsoleChoice::kSjis, ""},
-        {{"-s", "-x", "-u", "--bogus"}, false, false, ConsoleChoice::kUtf8, "-x"},
+        {{}, false, false, ConsoleChoice::kLocale, "", ""},
+        {{"-h", "-u"}, true, false, ConsoleChoice::kUtf8, "", ""},
+        {{"-n", "-h"}, true, true, ConsoleChoice::kLocale, "", ""},
+        {{"x", "--new", "/U"}, false, true, ConsoleChoice::kUtf8, "", "x"},
+        {{"-u", "-s"}, false, false, ConsoleChoice::kSjis, "", ""},
+        {{"-s", "-x", "-u", "--bogus"}, false, false, ConsoleChoice::kUtf8, "-x", ""},
+        // The first argument that is no option is the link; an empty one is none.
+        {{"", "-u", "http://a/b/", "http://c/d/"}, false, false, ConsoleChoice::kUtf8, "", "http://a/b/"},
     };
     for (const Case& c : cases) {
         std::vector<char*> argv{const_cast<char*>("zubo")};
@@ -48,6 +51,7 @@ TEST(ReadOptions, EveryArgumentIsReadBeforeAnyIsActedOn) {
         EXPECT_EQ(options.refresh, c.refresh) << c.args.size();
         EXPECT_EQ(options.console, c.console) << c.args.size();
         EXPECT_EQ(options.unknown ? options.unknown : "", c.unknown) << c.args.size();
+        EXPECT_EQ(options.link ? options.link : "", c.link) << c.args.size();
     }
 }
 

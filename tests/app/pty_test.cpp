@@ -673,3 +673,48 @@ TEST_F(PtyTest, CtrlDEndsZuboAtEveryRead) {
 
 }  // namespace
 }  // namespace zubo
+
+namespace zubo {
+namespace {
+
+// The sample's links at a terminal: u numbers them; u1 opens the welcome
+// thread at post 2, titled by its own first line (its board never
+// listed), and e comes back to the page left; u2 opens the shogi board's
+// list, and e there comes back too.
+TEST_F(PtyTest, SampleLinksOpenInZuboAndComeBack) {
+    int prog = 0;
+    for (std::size_t i = 0; i < boards_.size() && !prog; ++i) prog = boards_[i]->dir == "prog" ? static_cast<int>(i + 1) : 0;
+    ASSERT_GT(prog, 0);
+    const sample::Board& board = *boards_[static_cast<std::size_t>(prog - 1)];
+    const sample::Thread& linking = board.threads[1];
+    const sample::Board* shogi = nullptr;
+    for (const sample::Board* b : boards_) shogi = b->dir == "shogi" ? b : shogi;
+    ASSERT_NE(shogi, nullptr);
+
+    Terminal term = start();
+    ASSERT_TRUE(term.shows(board_prompt()));
+    term.type(std::to_string(prog) + "\n");
+    ASSERT_TRUE(term.shows(thread_prompt(board)));
+    term.type("2\n");
+    ASSERT_TRUE(term.shows(post_prompt(linking) + "1-2/2 "));
+    term.type("u\n");
+    const std::string base = server_.url("");
+    ASSERT_TRUE(term.shows("1 : " + base + "/test/read.cgi/news/1767225600/2- (>>2)\n2 : " + base +
+                           "/shogi/ (>>2)\n■2件\n"));
+    term.type("u1\n");
+    ASSERT_TRUE(term.shows("■------スレッドを表示------\n2 : 名無しさん [sage]"));
+    ASSERT_TRUE(term.shows("■--[zuboへようこそ、サンプルスレです]--(2-"));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows(post_prompt(linking) + "1-2/2 "));
+    term.type("u2\n");
+    ASSERT_TRUE(term.shows("■------スレッド一覧を表示------\n1 : " + label(shogi->threads[0])));
+    ASSERT_TRUE(term.shows(thread_prompt(*shogi)));
+    term.type("e\n");
+    ASSERT_TRUE(term.shows(post_prompt(linking) + "1-2/2 "));
+    term.type("\x04");
+    EXPECT_EQ(term.exit_status(), 0);
+    expect_valid_utf8(term.screen());
+}
+
+}  // namespace
+}  // namespace zubo

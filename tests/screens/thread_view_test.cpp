@@ -251,12 +251,16 @@ TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
         {"/>>1 Y\n", at(2) + test::sjis("■1件\n")},
         {"/&\n", test::sjis("■0件\n")},
         {"/gt\n", test::sjis("■0件\n")},
-        {"u\n", "1 : http://x.jp/a\n3 : http://y.jp\n" + test::sjis("■2件\n")},
+        // Links numbered in order, each with its post.
+        {"u\n", "1 : http://x.jp/a (>>1)\n2 : http://y.jp (>>3)\n" + test::sjis("■2件\n")},
+        {"u3\n", out_of_range(2)},
+        {"u0\n", out_of_range(2)},
+        {"ux\n", unknown("ux")},
         // The help, line for line as it always read.
         {"?\n", test::sjis("j[数値] : その番号から表示\nb : 前のページ\ne : スレッド一覧に戻る\nEnter : 次のページ\n"
                            "n : 新着を読み込む\n"
                            ">>N >>N-M : そのレスを表示\nrN : Nへの返信を表示\niN : Nと同じIDのレスを表示\n/文字列 : 検索\n"
-                           "u : URLの一覧\nngi N : NのIDをNGに追加\nngn N : Nの名前をNGに追加\n"
+                           "u : URLの一覧\nuN : N番目のURLを開く\nngi N : NのIDをNGに追加\nngn N : Nの名前をNGに追加\n"
                            "ngw 文字列 : 文字列をNGワードに追加\nf : お気に入りに追加/削除\nt : 次スレ候補\n? : このヘルプ\n")},
         // No list to look in: the board is unreachable and has no copy.
         {"t\n", std::string(messages::reading_thread_list) + messages::failed_connect + messages::no_successors},

@@ -30,6 +30,9 @@ const char* const kLocaleVariables[] = {"LANG", "LANGUAGE", "LC_ALL", "LC_CTYPE"
     }
     for (const char* name : kProxyVariables) unsetenv(name);
     for (const char* name : kLocaleVariables) unsetenv(name);
+    // No test opens the user's browser: one that wants a browser sets
+    // BROWSER to a script of its own.
+    unsetenv("BROWSER");
     // zubo keeps its files in the test's directory, never in the real home.
     setenv("ZUBO_HOME", options.cwd.empty() ? "." : options.cwd.c_str(), 1);
     // The C locale keeps the console in CP932, whatever the test's own

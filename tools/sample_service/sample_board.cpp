@@ -86,12 +86,16 @@ Thread full_thread() {
     return thread(kFullThreadKey, "1001までいったスレ", lines);
 }
 
-// The full thread's successor, which names the thread before it.
+// The full thread's successor, which names the thread before it; its
+// second post links the welcome thread from its second post on, and the
+// shogi board, at the service's own address (u lists them, uN opens one).
 Thread successor_thread() {
     const std::string before = "前スレ ../test/read.cgi/prog/" + std::to_string(kFullThreadKey) + "/";
     return thread(kSuccessorKey, "1001までいったスレ その2",
                   {post(kNanashi, "", date(4, 0), "新しいスレッドです。 <br> " + before),
-                   post(kNanashi, "sage", date(4, 60), "&gt;&gt;1 乙です。")});
+                   post(kNanashi, "sage", date(4, 60),
+                        "&gt;&gt;1 乙です。 <br> 案内スレの2から: " + std::string(kServiceMark) +
+                            "/test/read.cgi/news/1767225600/2- <br> 将棋板: " + kServiceMark + "/shogi/")});
 }
 
 // Appends a chatter thread for each title, an hour apart from key on, one
@@ -184,9 +188,14 @@ std::string subject(const Board& board) {
     return text;
 }
 
-std::string document(const Thread& thread) {
+// The thread's document, the service's address in place of its mark.
+std::string document(const Thread& thread, const std::string& base_url) {
     std::string text;
     for (const std::string& line : thread.lines) text += line + "\n";
+    const std::string mark = kServiceMark;
+    for (std::size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += base_url.size()) {
+        text.replace(at, mark.size(), base_url);
+    }
     return text;
 }
 
@@ -230,7 +239,7 @@ std::map<std::string, std::string> documents(const std::string& base_url) {
     for (const Board* b : boards_in_order()) {
         std::string dir = "/" + b->dir + "/";
         docs[dir + "subject.txt"] = to_cp932(subject(*b));
-        for (const Thread& t : b->threads) docs[dir + "dat/" + t.key] = to_cp932(document(t));
+        for (const Thread& t : b->threads) docs[dir + "dat/" + t.key] = to_cp932(document(t, base_url));
     }
     return docs;
 }

@@ -9,6 +9,10 @@
 
 namespace zubo::sample {
 
+// Stands in a thread's lines for the service's own address
+// ("http://127.0.0.1:8080"), which documents() puts in its place.
+inline constexpr char kServiceMark[] = "{service}";
+
 struct Thread {
     std::string key;                 // the document name, "1767225600.dat"
     std::string title;
