@@ -16,7 +16,8 @@
 namespace zubo {
 namespace {
 
-// The terminal's cells are about twice as tall as they are wide.
+// A terminal's cells are about twice as tall as they are wide, when it
+// doesn't say.
 constexpr float kCellWidthToHeight = 0.5f;
 
 // chafa's and GLib's objects, each released with its own call.
@@ -151,18 +152,27 @@ ChafaCanvasMode canvas_mode(const ChafaTermInfo* info, bool colour) {
 void draw(console::Console& console, const image::Decoded& picture) {
     int rows = 24, columns = 80;
     console.terminal_size(&rows, &columns);
-    int width = columns > 0 ? columns : 1;
-    int height = rows > 3 ? rows - 2 : 1;
-    chafa_calc_canvas_geometry(picture.width, picture.height, &width, &height, kCellWidthToHeight, TRUE, FALSE);
-
     Environment environment(g_get_environ());
     TermInfo info(chafa_term_db_detect(chafa_term_db_get_default(), environment.get()));
     if (!info.get()) return;
     const bool colour = console.colour_wanted();
     const ChafaPixelMode pixels = pixel_mode(info.get());
 
+    // The cells' shape, from the terminal's size in pixels when it tells.
+    int cell_width = 0, cell_height = 0, width_pixels = 0, height_pixels = 0;
+    if (console.terminal_pixels(&width_pixels, &height_pixels) && columns > 0 && rows > 0) {
+        cell_width = width_pixels / columns;
+        cell_height = height_pixels / rows;
+    }
+    const bool cells_known = cell_width > 0 && cell_height > 0;
+    const float ratio = cells_known ? static_cast<float>(cell_width) / static_cast<float>(cell_height) : kCellWidthToHeight;
+    int width = columns > 0 ? columns : 1;
+    int height = rows > 3 ? rows - 2 : 1;
+    chafa_calc_canvas_geometry(picture.width, picture.height, &width, &height, ratio, TRUE, FALSE);
+
     CanvasConfig config(chafa_canvas_config_new());
     chafa_canvas_config_set_geometry(config.get(), width, height);
+    if (cells_known) chafa_canvas_config_set_cell_geometry(config.get(), cell_width, cell_height);
     chafa_canvas_config_set_pixel_mode(config.get(), pixels);
     chafa_canvas_config_set_canvas_mode(config.get(), canvas_mode(info.get(), colour));
     SymbolMap symbols(chafa_symbol_map_new());

@@ -35,10 +35,13 @@ using test::TempDir;
 // picture never blocks the screen.
 class TerminalRun {
 public:
-    TerminalRun(const std::string& typed, bool utf8, int rows = 24, int columns = 80) : screen_("", utf8) {
+    TerminalRun(const std::string& typed, bool utf8, int rows = 24, int columns = 80, int cell_pixels = 0)
+        : screen_("", utf8) {
         winsize size{};
         size.ws_row = static_cast<unsigned short>(rows);
         size.ws_col = static_cast<unsigned short>(columns);
+        size.ws_xpixel = static_cast<unsigned short>(columns * cell_pixels);
+        size.ws_ypixel = static_cast<unsigned short>(rows * cell_pixels * 2);
         if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) return;
         out_ = fdopen(slave_, "w");
         in_ = std::tmpfile();
@@ -109,7 +112,9 @@ protected:
     // in coloured blocks. The loopback server is reached directly.
     ScopedEnv env_{{"TERM", "xterm-256color"}, {"COLORTERM", std::nullopt}, {"NO_COLOR", std::nullopt},
                    {"TERM_PROGRAM", std::nullopt}, {"KITTY_WINDOW_ID", std::nullopt}, {"VTE_VERSION", std::nullopt},
-                   {"TMUX", std::nullopt}, {"http_proxy", std::nullopt}, {"HTTP_PROXY", std::nullopt},
+                   {"TMUX", std::nullopt}, {"LC_TERMINAL", std::nullopt}, {"KONSOLE_VERSION", std::nullopt},
+                   {"MLTERM", std::nullopt}, {"WT_SESSION", std::nullopt}, {"TERMINAL_EMULATOR", std::nullopt},
+                   {"http_proxy", std::nullopt}, {"HTTP_PROXY", std::nullopt},
                    {"all_proxy", std::nullopt}, {"ALL_PROXY", std::nullopt}};
     TempDir dir_;
     ScopedEnv cache_home_{{"XDG_CACHE_HOME", dir_.path()}};
@@ -168,6 +173,20 @@ TEST_F(ImageView, ACp932TerminalGetsNoBlockCharacters) {
     const std::string& shown = terminal.shown();
     EXPECT_FALSE(has_block_character(shown));
     EXPECT_NE(shown.find(sjis("■--画像 6x3 ")), std::string::npos);
+}
+
+// A terminal with a graphics protocol of its own gets the picture in it,
+// sized by its cells in pixels, and no blocks.
+TEST_F(ImageView, KittyGetsItsOwnProtocol) {
+    ScopedEnv kitty{{"TERM", "xterm-kitty"}};
+    TerminalRun terminal("\n", true, 24, 80, 8);
+    ASSERT_TRUE(terminal.opened());
+    show_image(terminal.run(), server_.url("/pic.png"));
+    const std::string& shown = terminal.shown();
+    const std::size_t image_at = shown.find("\x1b_G");
+    ASSERT_NE(image_at, std::string::npos) << shown.substr(0, 300);
+    EXPECT_LT(image_at, shown.find("■--画像 6x3 "));
+    EXPECT_FALSE(has_block_character(shown.substr(image_at)));
 }
 
 TEST_F(ImageView, ASecondLookAsksTheServerNothing) {
