@@ -96,11 +96,12 @@ test-sanitize: deps
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 600
 FUZZ_SHORT_SECONDS ?= 20
-FUZZ_HARNESSES := board_menu thread_list thread_line pager
+FUZZ_HARNESSES := board_menu thread_list thread_line pager image
 FUZZ_SEED_DIRS := $(abspath $(CURDIR)/../shared/fixtures/real)
 # The pager reads commands, not documents: its own seeds and short inputs.
+# The pictures' harness reads pictures: its own seeds (one of each format).
 FUZZ_MAX_LEN = $(if $(filter pager,$(1)),4096,65536)
-FUZZ_SEEDS = $(if $(filter pager,$(1)),,$(FUZZ_SEED_DIRS) $(CURDIR)/fuzz/seeds/documents) $(CURDIR)/fuzz/seeds/$(1)
+FUZZ_SEEDS = $(if $(filter pager image,$(1)),,$(FUZZ_SEED_DIRS) $(CURDIR)/fuzz/seeds/documents) $(CURDIR)/fuzz/seeds/$(1)
 
 .PHONY: fuzz-build fuzz fuzz-short
 fuzz-build: deps

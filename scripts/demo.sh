@@ -68,11 +68,14 @@ zubo demo: sample boards on 127.0.0.1:$port, zubo's home $workdir
   Every board has threads but 料理 (board 6), whose thread list is empty on purpose.
   ngword.txt hides a post of the first thread; board 10's first thread has 1001 posts.
   Board 10's second thread links a thread and a board: u lists them, u1 opens one, e comes back.
+  The first thread's second post links a picture, drawn in the terminal.
   Ctrl-C ends the demo.
 
 MSG
 cd "$workdir"
 export ZUBO_HOME="$workdir"
+# Pictures are kept with the rest of the demo, and go with it.
+export XDG_CACHE_HOME="$workdir/cache"
 # On a terminal, zubo runs as a job of its own, given the terminal: Ctrl-C
 # reaches zubo alone, and the demo (and make above it) end quietly after it.
 if [ -t 0 ]; then set -m; fi

@@ -12,6 +12,8 @@ packages=(
   libcpp-httplib-dev       # loopback HTTP server for tests and the sample service
   clang libclang-rt-14-dev # sanitizer builds and libFuzzer
   libsqlite3-dev           # the reader's memory, zubo.db
+  libchafa-dev libglib2.0-dev  # pictures drawn in the terminal (chafa speaks GLib)
+  libjpeg-dev libpng-dev libwebp-dev libgif-dev  # the pictures' decoders
   curl time
 )
 

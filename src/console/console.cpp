@@ -372,6 +372,17 @@ bool Console::terminal_size(int* rows, int* columns) const {
     return true;
 }
 
+bool Console::terminal_pixels(int* width, int* height) const {
+    winsize size = {};
+    int fd = fileno(out());
+    if (fd < 0 || !isatty(fd) || ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_xpixel == 0 || size.ws_ypixel == 0) {
+        return false;
+    }
+    *width = size.ws_xpixel;
+    *height = size.ws_ypixel;
+    return true;
+}
+
 bool Console::colour_wanted() const {
     const char* no_colour = std::getenv("NO_COLOR");
     const char* term = std::getenv("TERM");

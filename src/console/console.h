@@ -42,6 +42,10 @@ public:
     // when the output is no terminal or doesn't say.
     bool terminal_size(int* rows, int* columns) const;
 
+    // The terminal's size in pixels (its window's inside), read anew at
+    // each call; false when it doesn't say (many terminals don't).
+    bool terminal_pixels(int* width, int* height) const;
+
     // Whether the screens colour their text: on a terminal only, NO_COLOR
     // unset or empty, TERM set and not "dumb".
     bool colour_wanted() const;

@@ -298,6 +298,9 @@ struct Answer {
     std::size_t dropped = 0;
     bool sink_failed = false;
     bool too_long = false;
+    // The kept body went past limits->max_body_bytes.
+    bool too_large = false;
+    std::size_t kept_bytes = 0;
 };
 
 size_t on_body(char* data, size_t size, size_t count, void* context) {
@@ -311,6 +314,12 @@ size_t on_body(char* data, size_t size, size_t count, void* context) {
     }
     // A short count makes curl end the transfer with a write error.
     if (answer.kept) {
+        const std::size_t cap = answer.limits->max_body_bytes;
+        answer.kept_bytes += bytes;
+        if (cap != 0 && answer.kept_bytes > cap) {
+            answer.too_large = true;
+            return 0;
+        }
         if (answer.sink->write(data, bytes)) return bytes;
         answer.sink_failed = true;
         return 0;
@@ -392,6 +401,9 @@ bool configure(CURL* curl, const char* url, const Request& request, Answer* answ
            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, limits.stall_seconds) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kTransferBufferSize) == CURLE_OK &&
+           // An announced length past the cap fails before the body comes.
+           curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.max_body_bytes)) ==
+               CURLE_OK &&
            // No signals: a single-threaded console program keeps its own.
            curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
            curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, on_body) == CURLE_OK &&
@@ -429,6 +441,8 @@ DownloadFailure classify(CURLcode code) {
         return DownloadFailure::kLocalFile;
     case CURLE_ABORTED_BY_CALLBACK:
         return DownloadFailure::kCancelled;
+    case CURLE_FILESIZE_EXCEEDED:
+        return DownloadFailure::kTooLarge;
     default:
         return DownloadFailure::kOther;
     }
@@ -499,7 +513,10 @@ public:
         result_ = DownloadResult{};
         result_.curl_code = code;
         curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &result_.status);
-        if (answer_.sink_failed) result_.failure = DownloadFailure::kLocalFile;
+        char* type = nullptr;
+        if (curl_easy_getinfo(curl_, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type) result_.content_type = type;
+        if (answer_.too_large) result_.failure = DownloadFailure::kTooLarge;
+        else if (answer_.sink_failed) result_.failure = DownloadFailure::kLocalFile;
         else if (answer_.too_long) result_.failure = DownloadFailure::kHttpStatus;
         else result_.failure = classify(code);
         if (!result_.ok()) return true;

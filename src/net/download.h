@@ -30,6 +30,9 @@ struct DownloadLimits {
     // its start or its last byte), once a transfer. Empty: never.
     std::function<void()> quiet;
     long quiet_seconds = 3;
+    // A body longer than this many bytes (announced, or as it arrives) ends
+    // the transfer as kTooLarge; 0: any length.
+    std::size_t max_body_bytes = 0;
 };
 
 // Whether a complete answer, read from f, is the document that was asked
@@ -59,6 +62,7 @@ enum class DownloadFailure {
     kLocalFile,        // the local copy could not be written (full, read-only, gone...)
     kNotTheDocument,   // a 2xx answer whose body is not the document asked for
     kCancelled,        // the user gave the download up
+    kTooLarge,         // the body is longer than the limits allow
     kOther,            // anything else; curl_code says what
 };
 
@@ -73,6 +77,9 @@ struct DownloadResult {
     std::optional<std::string> unsaved;
     // The document came from the archive of fallen threads, not its board.
     bool from_archive = false;
+    // The last answer's Content-Type as it said it ("image/png"); empty
+    // when it said none.
+    std::string content_type;
     bool ok() const { return failure == DownloadFailure::kNone; }
 };
 

@@ -67,6 +67,9 @@ void report_download(console::Console& console, const DownloadResult& result, co
     case DownloadFailure::kLocalFile:
         console.print(messages::failed_local_file, std::strerror(result.save_error));
         return;
+    case DownloadFailure::kTooLarge:
+        console.write(messages::failed_too_large);
+        return;
     case DownloadFailure::kOther:
         console.print(messages::failed_other, result.curl_code);
         return;

@@ -9,8 +9,11 @@
 
 #include <string>
 
+#include "image/decode.h"
+#include "net/download.h"
 #include "sample_board.h"
 #include "support/files.h"
+#include "support/scoped_env.h"
 #include "support/run_zubo.h"
 #include "support/temp_dir.h"
 
@@ -88,6 +91,30 @@ TEST(SampleService, RequestTargetsMapToPaths) {
         {"http://127.0.0.1:8080", "/"},
     };
     for (const Case& c : cases) EXPECT_EQ(sample::path_of(c.target), c.path) << c.target;
+}
+
+// The picture for the demo: a post after the first of board 1's first
+// thread links it, and the service answers it as a PNG that decodes.
+TEST(SampleService, ServesThePictureAPostLinks) {
+    test::ScopedEnv no_proxy{{"http_proxy", std::nullopt}, {"HTTP_PROXY", std::nullopt}};
+    SampleService service;
+    ASSERT_GT(service.port(), 0);
+    const std::string link = service.url() + sample::kPicturePath;
+    const sample::Board& board = *sample::boards_in_order().front();
+    const std::string document = sample::documents(service.url()).at("/" + board.dir + "/dat/" + board.threads[0].key);
+    const std::size_t first_line_end = document.find('\n');
+    EXPECT_NE(document.find(link, first_line_end), std::string::npos);
+
+    test::TempDir dir;
+    DownloadResult result = download_to_file(link.c_str(), dir.file("zubo.png").c_str());
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.content_type, "image/png");
+    const std::string bytes = test::read_file(dir.file("zubo.png"));
+    const image::Decoded picture = image::decode(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    ASSERT_TRUE(picture.ok());
+    EXPECT_EQ(picture.format, image::Format::kPng);
+    EXPECT_EQ(picture.width, 48);
+    EXPECT_EQ(picture.height, 32);
 }
 
 }  // namespace

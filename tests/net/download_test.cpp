@@ -22,6 +22,7 @@
 #include "loopback_server.h"
 #include "support/e2e.h"
 #include "support/files.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace zubo {
@@ -37,28 +38,7 @@ using namespace std::string_literals;
 
 constexpr char kBinaryType[] = "application/octet-stream";  // never compressed by the server
 
-// Sets (or, with no value, clears) environment variables for one scope and
-// puts back what was there.
-class ScopedEnv {
-public:
-    ScopedEnv(std::initializer_list<std::pair<const char*, std::optional<std::string>>> values) {
-        for (const auto& [name, value] : values) {
-            const char* old = std::getenv(name);
-            saved_.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-            if (value) setenv(name, value->c_str(), 1);
-            else unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        for (const auto& [name, value] : saved_) {
-            if (value) setenv(name.c_str(), value->c_str(), 1);
-            else unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
+using test::ScopedEnv;
 
 // Every byte value, repeated: NULs, CRs and LFs must come through as sent.
 std::string binary_body(std::size_t size) {
@@ -673,6 +653,39 @@ TEST_F(Download, QuietTransferIsToldOnce) {
         EXPECT_TRUE(download_to_file(server_.url(path).c_str(), target_.c_str(), limits).ok()) << path;
         EXPECT_EQ(told, times) << path;
     }
+}
+
+// A body past the cap fails, whether its length was announced or it only
+// kept coming; the file is left as it was. One at the cap is taken.
+TEST_F(Download, BodyPastItsCapFailsAsTooLarge) {
+    DownloadLimits limits;
+    limits.max_body_bytes = 1000;
+    server_.serve("/announced", binary_body(1001), 200, kBinaryType);
+    server_.handle("/streamed", [](const LoopbackRequest&, LoopbackResponse& res) {
+        res.set_chunked_content_provider(kBinaryType, [](std::size_t, BodyWriter& sink) {
+            const std::string part = binary_body(600);
+            return sink.write(part.data(), part.size()) && sink.write(part.data(), part.size()) && (sink.done(), true);
+        });
+    });
+    server_.serve("/at-cap", binary_body(1000), 200, kBinaryType);
+    write_file(target_, "old copy");
+    for (const char* path : {"/announced", "/streamed"}) {
+        DownloadResult result = download_to_file(server_.url(path).c_str(), target_.c_str(), limits);
+        EXPECT_EQ(result.failure, DownloadFailure::kTooLarge) << path;
+        EXPECT_EQ(read_file(target_), "old copy") << path;
+    }
+    DownloadResult result = download_to_file(server_.url("/at-cap").c_str(), target_.c_str(), limits);
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(read_file(target_), binary_body(1000));
+}
+
+TEST_F(Download, RemembersTheAnswersContentType) {
+    server_.serve("/pic", "not really", 200, "image/png");
+    DownloadResult result = fetch("/pic");
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.content_type, "image/png");
+    server_.serve("/page", "<html>", 404, "text/html");
+    EXPECT_EQ(fetch("/page").content_type, "text/html");
 }
 
 }  // namespace

@@ -42,6 +42,7 @@ int requested_port(int argc, char** argv) {
 }
 
 const char* content_type(const std::string& path) {
+    if (path == zubo::sample::kPicturePath) return "image/png";
     return path.size() > 5 && path.compare(path.size() - 5, 5, ".html") == 0 ? "text/html; charset=Shift_JIS"
                                                                             : "text/plain; charset=Shift_JIS";
 }

@@ -1,7 +1,11 @@
 #include "sample_board.h"
 
+#include <png.h>
+
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
+#include <vector>
 
 #include "text/sjis.h"
 
@@ -26,6 +30,10 @@ std::string post(const std::string& name, const std::string& mail, const std::st
 }
 
 const char kNanashi[] = "名無しさん";
+
+// Stands for the service's own URL in a thread's lines; the documents put
+// the URL in its place.
+const char kBaseMarker[] = "{base}";
 
 // A thread whose first line carries the title after its last separator.
 Thread thread(long key, const std::string& title, std::vector<std::string> lines) {
@@ -59,7 +67,8 @@ Thread welcome_thread() {
                       post(kNanashi, "sage", date(1, 61),
                            "<a href=\"../test/read.cgi/sample/1767225600/1\" target=\"_blank\">&gt;&gt;1</a>"
                            " 乙です。 <br> タグは &lt;b&gt;太字&lt;/b&gt; のように見えます。"
-                           " <br> 記号 &amp;amp; は &amp; と出ます。"),
+                           " <br> 記号 &amp;amp; は &amp; と出ます。"
+                           " <br> 画像も貼れます " + std::string(kBaseMarker) + kPicturePath),
                       post("儲け話", "", date(1, 122),
                            "【広告】今すぐ儲かる話があります！ <br> ngword.txt に「儲かる」と書けば、あぼ～んで隠れます。"),
                       post(kNanashi, "sage", date(1, 183), long_body),
@@ -188,13 +197,16 @@ std::string subject(const Board& board) {
     return text;
 }
 
-// The thread's document, the service's address in place of its mark.
+// The thread's document, the service's address in place of its marks.
 std::string document(const Thread& thread, const std::string& base_url) {
     std::string text;
-    for (const std::string& line : thread.lines) text += line + "\n";
-    const std::string mark = kServiceMark;
-    for (std::size_t at = 0; (at = text.find(mark, at)) != std::string::npos; at += base_url.size()) {
-        text.replace(at, mark.size(), base_url);
+    for (std::string line : thread.lines) {
+        for (const char* mark : {kServiceMark, kBaseMarker}) {
+            for (std::size_t at = line.find(mark); at != std::string::npos; at = line.find(mark, at + base_url.size())) {
+                line.replace(at, std::strlen(mark), base_url);
+            }
+        }
+        text += line + "\n";
     }
     return text;
 }
@@ -241,7 +253,45 @@ std::map<std::string, std::string> documents(const std::string& base_url) {
         docs[dir + "subject.txt"] = to_cp932(subject(*b));
         for (const Thread& t : b->threads) docs[dir + "dat/" + t.key] = to_cp932(document(t, base_url));
     }
+    docs[kPicturePath] = sample_picture();
     return docs;
+}
+
+std::string sample_picture() {
+    // 48 x 32: a sky that darkens upwards over green ground, and a round
+    // yellow sun.
+    constexpr int kWidth = 48, kHeight = 32;
+    std::vector<unsigned char> pixels(kWidth * kHeight * 4);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            unsigned char* p = &pixels[(y * kWidth + x) * 4];
+            const int dx = x - 34, dy = y - 10;
+            if (dx * dx + dy * dy <= 36) {
+                p[0] = 250, p[1] = 210, p[2] = 40;
+            } else if (y >= 24) {
+                p[0] = 40, p[1] = static_cast<unsigned char>(150 + (y - 24) * 8), p[2] = 60;
+            } else {
+                p[0] = static_cast<unsigned char>(60 + y * 4), p[1] = static_cast<unsigned char>(110 + y * 4), p[2] = 230;
+            }
+            p[3] = 255;
+        }
+    }
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.format = PNG_FORMAT_RGBA;
+    png_alloc_size_t size = 0;
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), 0, nullptr)) {
+        throw std::runtime_error("the sample picture could not be made");
+    }
+    std::string bytes(size, '\0');
+    if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, pixels.data(), 0, nullptr)) {
+        throw std::runtime_error("the sample picture could not be made");
+    }
+    bytes.resize(size);
+    return bytes;
 }
 
 std::string path_of(const std::string& target) {

@@ -40,7 +40,13 @@ std::vector<const Board*> boards_in_order();
 // ("http://127.0.0.1:8080" gives http://127.0.0.1:8080/news/).
 std::string board_menu(const std::string& base_url);
 
-// Every document of the service, CP932, keyed by path: "/bbsmenu.html",
+// The path of the picture a post of the first thread links to.
+inline constexpr char kPicturePath[] = "/img/zubo.png";
+
+// That picture: a small PNG made here, a few dozen pixels on a side.
+std::string sample_picture();
+
+// Every document of the service, CP932 (the picture as it is), keyed by path: "/bbsmenu.html",
 // "/news/subject.txt", "/news/dat/1767225600.dat".
 std::map<std::string, std::string> documents(const std::string& base_url);
 
