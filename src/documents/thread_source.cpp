@@ -10,14 +10,6 @@
 namespace zubo {
 namespace {
 
-// Whether the thread may have fallen into the archive: its server says it
-// is gone or forbidden, or sends a page in its place.
-bool may_have_fallen(const DownloadResult& result) {
-    if (result.failure == DownloadFailure::kRedirectRefused) return true;
-    return result.failure == DownloadFailure::kHttpStatus &&
-           (result.status == 403 || result.status == 404 || result.status == 410);
-}
-
 // A copy whose directory could not be made failed to save for that reason
 // (unmade: an errno value, 0 when the directory is there), not for the
 // directory's absence.
@@ -44,7 +36,7 @@ DownloadResult update_thread_copy(const char* url, const std::string& board, con
     DownloadResult result = update_copy(gc::concat(url, "dat/", dat_name), path.c_str(), is_thread_document, limits);
     const char* archived = archive_url(url, dat_name);
     // When both places fail, the line tells how the archive answered.
-    if (archived && may_have_fallen(result)) {
+    if (archived && is_gone(result)) {
         result = update_copy(archived, path.c_str(), is_thread_document, limits);
         result.from_archive = result.ok() || result.failure == DownloadFailure::kLocalFile;
     }
