@@ -3,6 +3,7 @@
 // the confirmation's form sent back. Text is CP932; nothing here prints.
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -43,5 +44,13 @@ struct ConfirmForm {
 // The second request's body: the hidden inputs unmodified, encoded as the
 // first, and submit=上記全てを承諾して書き込む.
 std::string confirm_form_body(const ConfirmForm& form);
+
+// The editor's UTF-8 as a post sends it: CP932, with &#N; for each
+// character CP932 has no form for.
+std::string cp932_for_post(std::string_view utf8);
+
+// One value percent-encoded as a form sends it: letters, digits and -._*
+// as they are, a space '+', a "\n" %0D%0A, every other byte %XX.
+std::string form_encode(std::string_view cp932);
 
 }  // namespace zubo
