@@ -134,6 +134,7 @@ void LoopbackServer::State::respond(LoopbackResponse&& answer, httplib::Response
 LoopbackServer::LoopbackServer(int port) : state_(std::make_unique<State>()) {
     State& s = *state_;
     s.server_.Get(".*", [&s](const httplib::Request& req, httplib::Response& res) { s.answer(req, res); });
+    s.server_.Post(".*", [&s](const httplib::Request& req, httplib::Response& res) { s.answer(req, res); });
     s.server_.set_logger([&s](const httplib::Request& req, const httplib::Response& res) { s.answered(req, res); });
     s.server_.set_keep_alive_max_count(1000);
     // Headers and a short body go out at once, as from a real server: with
@@ -225,6 +226,8 @@ void LoopbackServer::State::answer(const httplib::Request& req, httplib::Respons
         seen.target = req.target;
         seen.headers.assign(req.headers.begin(), req.headers.end());
         seen.remote_port = req.remote_port;
+        seen.method = req.method;
+        seen.request_body = req.body;
         unanswered_[&req] = seen_.size();
         seen_.push_back(std::move(seen));
         auto it = handlers_.find(req.path);
@@ -232,7 +235,7 @@ void LoopbackServer::State::answer(const httplib::Request& req, httplib::Respons
     }
     if (handler) {
         LoopbackRequest request{req.path, req.ranges.empty() ? -1 : static_cast<long long>(req.ranges[0].first),
-                                HeaderList(req.headers.begin(), req.headers.end())};
+                                HeaderList(req.headers.begin(), req.headers.end()), req.method, req.body};
         LoopbackResponse answer;
         (*handler)(request, answer);
         respond(std::move(answer), res);

@@ -32,6 +32,8 @@ struct SeenRequest {
     // from a content provider counts 0.
     int status = 0;
     std::size_t body_bytes = 0;
+    std::string method;        // "GET", "POST"
+    std::string request_body;  // a POST's body as sent
     // The value of the named header; empty when absent.
     std::string header(const std::string& name) const;
     bool has_header(const std::string& name) const;
@@ -43,6 +45,8 @@ struct LoopbackRequest {
     // The start of the first range asked ("bytes=N-"), or -1 with no Range.
     long long range_start = -1;
     HeaderList headers;
+    std::string method = "GET";  // GET, or POST
+    std::string body;            // a POST's body
     // The value of the named header; empty when absent.
     std::string header(const std::string& name) const;
 };
@@ -111,7 +115,7 @@ public:
     // Answers GET target with the whole body and 200 whatever Range asks,
     // as a server that ignores ranges does.
     void serve_ignoring_ranges(const std::string& target, const std::string& body);
-    // Answers GET target through handler.
+    // Answers GET (and POST) target through handler.
     void handle(const std::string& target, Handler handler);
     // Answers every target that has no handler of its own.
     void handle_others(Handler handler);
