@@ -56,8 +56,12 @@ std::string form_encode(std::string_view cp932) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(cp932.size() * 3);
-    for (const char c : cp932) {
+    for (std::size_t i = 0; i < cp932.size(); ++i) {
+        const char c = cp932[i];
         const auto byte = static_cast<unsigned char>(c);
+        // A line break is CR LF on the wire, however it came: a value read
+        // back from a page has it so already.
+        if (c == '\r' && i + 1 < cp932.size() && cp932[i + 1] == '\n') continue;
         if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
             byte == '-' || byte == '.' || byte == '_' || byte == '*') {
             out += c;
