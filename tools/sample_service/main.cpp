@@ -5,7 +5,8 @@
 //
 // Requests in the proxy form (GET http://menu.5ch.io/bbsmenu.html) are
 // answered by their path too, so zubo reaches the sample menu through
-// http_proxy=http://127.0.0.1:N.
+// http_proxy=http://127.0.0.1:N. It takes posts too (POST /test/bbs.cgi),
+// the documents it serves changing with them, until it stops.
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 
 #include "loopback_server.h"
 #include "sample_board.h"
+#include "sample_posts.h"
 
 namespace {
 
@@ -41,12 +43,6 @@ int requested_port(int argc, char** argv) {
     return port;
 }
 
-const char* content_type(const std::string& path) {
-    if (path == zubo::sample::kPicturePath) return "image/png";
-    return path.size() > 5 && path.compare(path.size() - 5, 5, ".html") == 0 ? "text/html; charset=Shift_JIS"
-                                                                            : "text/plain; charset=Shift_JIS";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -57,24 +53,15 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<zubo::LoopbackServer> server;
-    std::map<std::string, std::string> docs;
+    std::unique_ptr<zubo::sample::Service> service;
     try {
         server = std::make_unique<zubo::LoopbackServer>(port);
-        docs = zubo::sample::documents(server->url(""));
+        service = std::make_unique<zubo::sample::Service>(server->url(""));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "sample service: %s\n", e.what());
         return 1;
     }
-    server->handle_others([&docs](const zubo::LoopbackRequest& req, zubo::LoopbackResponse& res) {
-        std::string path = zubo::sample::path_of(req.path);
-        auto it = docs.find(path);
-        if (it == docs.end()) {
-            res.status = 404;
-            res.set_content("404 Not Found\n", "text/plain");
-            return;
-        }
-        res.set_content(it->second, content_type(path));
-    });
+    service->serve_on(*server);
 
     std::printf("port %d\n", server->port());
     std::fflush(stdout);
