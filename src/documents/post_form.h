@@ -50,7 +50,7 @@ std::string confirm_form_body(const ConfirmForm& form);
 std::string cp932_for_post(std::string_view utf8);
 
 // One value percent-encoded as a form sends it: letters, digits and -._*
-// as they are, a space '+', a "\n" %0D%0A, every other byte %XX.
+// as they are, a space '+', a "\n" (or "\r\n") %0D%0A, every other byte %XX.
 std::string form_encode(std::string_view cp932);
 
 }  // namespace zubo
