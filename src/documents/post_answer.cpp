@@ -273,7 +273,8 @@ PostAnswer read_post_answer(long status, const std::string& headers, const std::
         answer.message = bold_message(body);
         return answer;
     }
-    if (title == kTitleConfirm || word == "cookie" || find_nocase(chx, "Confirmation") != std::string::npos) {
+    if (title.find(kTitleConfirm) != std::string::npos || word == "cookie" ||
+        find_nocase(chx, "Confirmation") != std::string::npos) {
         answer.outcome = PostOutcome::kConfirm;
         const std::string text = element_text(body, "body");
         answer.message = rendered(text.empty() ? body : text);

@@ -46,6 +46,8 @@ TEST(PostAnswer, ClassesByTitleCommentHeaderAndStatus) {
          "593 is no wait", 0, 0},
         {"broken ticket", 200, "x-chx-error: E3000 Broken MonaTicket\r\n", page("ERROR", "<b>E3000</b>"),
          PostOutcome::kBrokenTicket, "E3000", 0, 0},
+        {"the confirmation by its title", 200, "", page("■ 書き込み確認 ■", "確認<br>"), PostOutcome::kConfirm,
+         "確認", 0, 0},
         {"a server error", 500, "", page("ＥＲＲＯＲ", "<b>x</b>"), PostOutcome::kUnknown, "", 0, 0},
         {"a page of nothing known", 200, "", page("hello", "hello"), PostOutcome::kUnknown, "", 0, 0},
     };
