@@ -54,6 +54,29 @@ TEST(SendPost, PostsTheFormKeepsTheCookieAndFollowsNoRedirect) {
     EXPECT_EQ(seen[0].header("User-Agent"), "Monazilla/1.00 zubo/0.04");
 }
 
+TEST(SendPost, ThroughASessionTheJarIsWrittenAtOnceAndTheCookiesStayOutOfDownloads) {
+    LoopbackServer server;
+    server.handle("/test/bbs.cgi", [](const LoopbackRequest&, LoopbackResponse& res) {
+        res.set_header("Set-Cookie", "MonaTicket=t2; max-age=1209600; path=/");
+        res.set_content("ok", "text/html");
+    });
+    server.serve("/news/subject.txt", "1.dat<>a (1)\n");
+    test::TempDir dir;
+    const std::string jar = dir.file("cookie.txt");
+    DownloadSession session;
+    DownloadLimits limits;
+    limits.session = &session;
+    ASSERT_TRUE(send_post(server.url("/test/bbs.cgi"), "", "a=1", jar, limits).answered);
+    EXPECT_NE(test::read_file(jar).find("MonaTicket\tt2"), std::string::npos);  // the session still open
+    download_to_file(server.url("/news/subject.txt").c_str(), dir.file("subject.txt").c_str(), limits);
+    ASSERT_TRUE(drop_ticket(jar));
+    ASSERT_TRUE(send_post(server.url("/test/bbs.cgi"), "", "a=2", jar, limits).answered);
+    const auto seen = server.requests();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_FALSE(seen[1].has_header("Cookie"));  // the download
+    EXPECT_FALSE(seen[2].has_header("Cookie"));  // the dropped ticket stays dropped
+}
+
 TEST(SendPost, NoServerIsNoAnswer) {
     int port = 0;
     {
