@@ -1,7 +1,7 @@
 #include "documents/post_answer.h"
 
 #include <cctype>
-#include <cstring>
+#include <cstdlib>
 #include <vector>
 
 #include "documents/markup.h"

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
-#include <sstream>
+#include <vector>
 
 #include "net/version.h"
 
