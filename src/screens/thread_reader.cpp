@@ -333,6 +333,31 @@ private:
         return Next::kPrompt;
     }
 
+    // w, wN: a reply written, and, when the service took it, the thread
+    // brought up to date and shown from the reply.
+    Next write(const char* argument) {
+        int anchor = 0;
+        if (has_number(argument)) {
+            anchor = post_number(argument);
+            if (anchor < 0) return Next::kPrompt;
+        } else if (!is_blank(argument)) {
+            return unknown();
+        }
+        const int before = count();
+        int written = 0;
+        if (!host_.write_reply(anchor, &written)) return Next::kPrompt;
+        host_.update();
+        hide_ = host_.hide();
+        if (count() == 0) {
+            console_.write(messages::thread_end);
+            return Next::kLeave;
+        }
+        if (count() > before) visit_.new_from = before + 1;
+        const int from = written > before && written <= count() ? written : before + 1;
+        if (from <= count()) show_page(from);
+        return Next::kPrompt;
+    }
+
     Next help(const char* argument) {
         if (!is_blank(argument)) return unknown();
         kCommands.print_help(console_);
@@ -633,6 +658,7 @@ const CommandRow<ThreadReader::Action> ThreadReader::kRows[] = {
     {"ngw", &ThreadReader::ng_word, "ngw 文字列 : 文字列をNGワードに追加\n"},
     {"f", &ThreadReader::favourite, "f : お気に入りに追加/削除\n"},
     {"t", &ThreadReader::successor, "t : 次スレ候補\n"},
+    {"w", &ThreadReader::write, "w wN : 書き込む (wNは>>Nから)\n"},
     {"?", &ThreadReader::help, "? : このヘルプ\n"},
 };
 const CommandTable<ThreadReader::Action> ThreadReader::kCommands{ThreadReader::kRows};

@@ -46,6 +46,10 @@ public:
     // Whether the copy came from the archive of fallen threads, as the
     // posts were last read.
     virtual bool from_archive() const = 0;
+    // w: writes a reply to the thread (anchor > 0 starts it with >>anchor);
+    // true when the service said it was written, with its number when it
+    // said that too (else 0).
+    virtual bool write_reply(int anchor, int* post_number) = 0;
 };
 
 // Pages through posts from visit.start (or the last page) until the user

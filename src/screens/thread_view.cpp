@@ -17,6 +17,7 @@
 #include "screens/commands.h"
 #include "screens/download_report.h"
 #include "screens/ng_rules_report.h"
+#include "screens/post_screen.h"
 #include "screens/thread_list.h"
 #include "screens/thread_reader.h"
 #include "store/clock.h"
@@ -149,6 +150,15 @@ public:
         } else if (state_->add_favourite({board_, dat_name_, title_})) {
             run_.console.write(messages::favourite_added);
         }
+    }
+
+    bool write_reply(int anchor, int* post_number) override {
+        if (!url_) return false;
+        std::string key(dat_name_);
+        if (key.size() > 4 && key.compare(key.size() - 4, 4, ".dat") == 0) key.resize(key.size() - 4);
+        const PostResult result = write_post(run_, {url_, board_, key}, anchor);
+        *post_number = result.post_number;
+        return result.written;
     }
 
     void find_successor() override {
