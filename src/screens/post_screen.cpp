@@ -17,6 +17,7 @@
 #include "screens/download_report.h"
 #include "screens/post_draft.h"
 #include "store/clock.h"
+#include "store/database.h"
 
 namespace zubo {
 namespace {
@@ -115,6 +116,11 @@ public:
         }
         keep_quietly();
         result.body = draft_.body;
+        if (const int left = wait_left(); left > 0) {
+            console_.print(messages::post_wait, left);
+            keep();
+            return result;
+        }
         const std::optional<PostAnswer> sent = send();
         if (!sent) {
             keep();
@@ -168,6 +174,14 @@ private:
         if (keep_quietly()) console_.print(messages::draft_kept, path_.c_str());
     }
 
+    // The seconds before the board takes a post again, as it said last.
+    int wait_left() const {
+        if (!run_.state) return 0;
+        const std::optional<long long> until = run_.state->post_wait(place_.board).found;
+        const long long left = until ? *until - store::now_seconds() : 0;
+        return left > 0 ? static_cast<int>(left) : 0;
+    }
+
     PostAnswer exchange(const std::string& url, const std::string& referer, const std::string& body) {
         const PostExchange sent = send_post(url, referer, body, kCookieFile, interactive_limits(run_));
         if (!sent.answered) return {};
@@ -213,6 +227,7 @@ private:
             console_.print(messages::post_failed, answer.message.c_str());
             return keep();
         case PostOutcome::kWait:
+            if (run_.state) run_.state->set_post_wait(place_.board, store::now_seconds() + answer.wait_seconds);
             console_.print(messages::post_wait, answer.wait_seconds);
             return keep();
         case PostOutcome::kBrokenTicket:

@@ -261,7 +261,7 @@ TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
                            "n : 新着を読み込む\n"
                            ">>N >>N-M : そのレスを表示\nrN : Nへの返信を表示\niN : Nと同じIDのレスを表示\n/文字列 : 検索\n"
                            "u : URLの一覧\nuN : N番目のURLを開く\nngi N : NのIDをNGに追加\nngn N : Nの名前をNGに追加\n"
-                           "ngw 文字列 : 文字列をNGワードに追加\nf : お気に入りに追加/削除\nt : 次スレ候補\n? : このヘルプ\n")},
+                           "ngw 文字列 : 文字列をNGワードに追加\nf : お気に入りに追加/削除\nt : 次スレ候補\nw wN : 書き込む (wNは>>Nから)\n? : このヘルプ\n")},
         // No list to look in: the board is unreachable and has no copy.
         {"t\n", std::string(messages::reading_thread_list) + messages::failed_connect + messages::no_successors},
         // Nor a thread to bring up to date: the copy's posts stay.
