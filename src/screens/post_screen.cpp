@@ -88,13 +88,18 @@ public:
     PostResult write(int anchor) {
         PostResult result;
         if (path_.empty()) return result;
+        // A draft kept from before is where the post starts: the editor
+        // opens on it, the questions are asked again only for e.
+        bool edit = true;
         if (std::optional<std::string> kept = read_draft_file(path_)) {
             draft_ = read_draft_text(draft_from_file_bytes(*kept, console_.utf8()));
+            edit = !editor_.empty();
         } else {
             draft_.mail = "sage";
             if (anchor > 0) draft_.body = ">>" + std::to_string(anchor) + "\n";
+            start_ = draft_.body;
         }
-        for (bool edit = true;;) {
+        for (;;) {
             if (edit && !compose()) return result;
             edit = false;
             console_.write(draft_text(draft_, new_thread_).c_str());
@@ -152,7 +157,10 @@ private:
         draft_.name = ask_line(console_, messages::ask_name);
         draft_.mail = ask_line(console_, messages::ask_mail);
         console_.write(messages::ask_body);
-        std::string body;
+        // The anchor a new reply starts with comes before the lines typed.
+        std::string body = start_;
+        start_.clear();
+        if (!body.empty() && body.back() == '\n') body.pop_back();
         for (;;) {
             TypedLine line;
             line.read(console_);
@@ -248,6 +256,7 @@ private:
     const std::string path_;
     const std::string editor_;
     PostDraft draft_;
+    std::string start_;  // the body a new draft starts with
 };
 
 }  // namespace
