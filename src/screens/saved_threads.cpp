@@ -6,12 +6,16 @@
 #include <climits>
 #include <cstring>
 #include <optional>
+#include <map>
 #include <set>
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "console/console.h"
 #include "console/messages.h"
+#include "documents/anchors.h"
 #include "documents/thread_document.h"
 #include "documents/thread_marks.h"
 #include "documents/thread_source.h"
@@ -92,6 +96,12 @@ public:
         text += thread_mark(listed, std::nullopt);
         if (fallen_.count({saved.board, saved.dat})) text += messages::mark_fallen;
         if (unchecked_.count({saved.board, saved.dat})) text += messages::update_unchecked;
+        const auto replies = replies_.find({saved.board, saved.dat});
+        if (replies != replies_.end() && replies->second > 0) {
+            char mark[64];
+            std::snprintf(mark, sizeof mark, messages::replies_mark, replies->second);
+            text += mark;
+        }
         return text;
     }
 
@@ -185,7 +195,43 @@ private:
         store::Lookup<store::ThreadState> state = state_.thread(saved.board, saved.dat);
         thread.state = state.found;
         thread.state_unknown = state.failed;
+        replies_[{saved.board, saved.dat}] = state.found ? new_replies(saved, static_cast<int>(state.found->count)) : 0;
         return thread;
+    }
+
+    // The posts after the first seen ones of the thread's copy that anchor
+    // one of the user's posts: the replies that came since the last visit.
+    int new_replies(const store::ThreadRef& saved, int seen) {
+        const std::vector<int> own = state_.own_posts(saved.board, saved.dat);
+        if (own.empty()) return 0;
+        File copy = open_file(thread_path(saved.board, saved.dat.c_str()).c_str(), "rb");
+        if (!copy) return 0;
+        int replies = 0;
+        std::string line;
+        int number = 0;
+        for (int c; (c = std::fgetc(copy.get())) != EOF;) {
+            if (c != '\n') {
+                line += static_cast<char>(c);
+                continue;
+            }
+            if (++number > seen) replies += anchors_any(dat_body(line), own);
+            line.clear();
+        }
+        return replies;
+    }
+
+    // A copy's line's body: its fourth field.
+    static std::string_view dat_body(std::string_view line) {
+        for (int field = 0; field < 3; ++field) {
+            const std::size_t end = line.find("<>");
+            if (end == std::string_view::npos) return {};
+            line.remove_prefix(end + 2);
+        }
+        return line.substr(0, line.find("<>"));
+    }
+
+    static bool anchors_any(std::string_view body, const std::vector<int>& own) {
+        return std::any_of(own.begin(), own.end(), [body](int mine) { return anchors(body, mine); });
     }
 
     // The posts in the thread's copy. A copy is read only when it differs
@@ -216,6 +262,8 @@ private:
     const BoardUrls& boards_;
     store::Database& state_;
     const ThreadNames unchecked_;
+    // Replies to the user's posts since the last visit, by board and dat name.
+    std::map<std::pair<std::string, std::string>, int> replies_;
     ThreadNames fallen_;  // those the last check found in the archive
     std::vector<ListedThread> listed_;
     std::vector<store::CountedCopy> counted_;  // not yet remembered

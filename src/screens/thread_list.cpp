@@ -15,6 +15,7 @@
 #include "screens/ng_rules_report.h"
 #include "screens/open_link.h"
 #include "screens/pager.h"
+#include "screens/post_screen.h"
 #include "screens/thread_view.h"
 #include "store/clock.h"
 #include "store/database.h"
@@ -93,6 +94,14 @@ private:
         return ListCommand::kListAgain;
     }
 
+    // w: a new thread written on the board (its title asked first). The
+    // list stays as it was read: the thread shows in the next one.
+    ListCommand write(const char* argument) {
+        if (!is_blank(argument)) return ListCommand::kNotMine;
+        write_post(run_, {url_, board_, {}}, 0);
+        return ListCommand::kSaid;
+    }
+
     // A link typed at the prompt: the whole line.
     ListCommand link(const char*) { return open_typed_link(run_, line_); }
 
@@ -140,6 +149,7 @@ private:
 
 const CommandRow<ThreadList::Action> ThreadList::kRows[] = {
     {"o", &ThreadList::sort, "o[m/n/c/u/o] : 並べ替え (m:勢い n:新しい順 c:レス数 u:未読 o:元の順)\n"},
+    {"w", &ThreadList::write, "w : スレッドを立てる\n"},
     {"http", &ThreadList::link, "URL : そのスレッドか板を開く\n"},
     {"ttp", &ThreadList::link, nullptr},
     {"tp:", &ThreadList::link, nullptr},

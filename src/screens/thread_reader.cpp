@@ -170,6 +170,24 @@ private:
     // Whether the commands that look through the posts pass post n by.
     bool passed_by(int n) const { return posts_.post(n).ng; }
 
+    // Post n as the view shows it: its header line ends in a mark when the
+    // user wrote it, or when it answers a post the user wrote.
+    Post marked_post(int n, std::string* header) const {
+        Post post = posts_.post(n);
+        const std::vector<int>& own = host_.own_posts();
+        if (own.empty()) return post;
+        const char* mark = nullptr;
+        if (std::binary_search(own.begin(), own.end(), n)) {
+            mark = messages::own_post_mark;
+        } else if (std::any_of(own.begin(), own.end(), [&](int mine) { return anchors(post.body, mine); })) {
+            mark = messages::reply_post_mark;
+        }
+        if (!mark) return post;
+        *header = std::string(post.date) + mark;
+        post.date = header->c_str();
+        return post;
+    }
+
     PageRoom page_room() const {
         PageRoom room;
         int rows = 0;
@@ -181,7 +199,8 @@ private:
     }
 
     int rows_of(int n, const PageRoom& room, Place place = {}) const {
-        const Post post = posts_.post(n);
+        std::string header;
+        const Post post = marked_post(n, &header);
         if (!room.terminal) return post.lines;
         std::string text =
             place.k == 0 ? console_.format_decoded(messages::post, n, post.name, post.mail, post.date, post.body)
@@ -248,7 +267,8 @@ private:
                 used += mark_rows;
                 mark_pending = false;
             }
-            print_post(console_, colour_, n, posts_.post(n));
+            std::string header;
+            print_post(console_, colour_, n, marked_post(n, &header));
             used += rows;
             if (!first_) first_ = n;
             printed = true;
@@ -333,6 +353,30 @@ private:
         return Next::kPrompt;
     }
 
+    // w, wN: a reply written, and, when the service took it, the thread
+    // brought up to date and shown from the reply.
+    Next write(const char* argument) {
+        int anchor = 0;
+        if (has_number(argument)) {
+            anchor = post_number(argument);
+            if (anchor < 0) return Next::kPrompt;
+        } else if (!is_blank(argument)) {
+            return unknown();
+        }
+        const int before = count();
+        int written = 0;
+        if (!host_.write_reply(anchor, &written)) return Next::kPrompt;
+        hide_ = host_.hide();
+        if (count() == 0) {
+            console_.write(messages::thread_end);
+            return Next::kLeave;
+        }
+        if (count() > before) visit_.new_from = before + 1;
+        const int from = written > before && written <= count() ? written : before + 1;
+        if (from <= count()) show_page(from);
+        return Next::kPrompt;
+    }
+
     Next help(const char* argument) {
         if (!is_blank(argument)) return unknown();
         kCommands.print_help(console_);
@@ -388,7 +432,11 @@ private:
         auto number = [&](int k) { return numbers[static_cast<std::size_t>(k - 1)]; };
         print_results(
             total, [&](int k, const PageRoom& room) { return rows_of(number(k), room, place(k)); },
-            [&](int k) { print_post(console_, colour_, number(k), posts_.post(number(k)), place(k)); }, count_line);
+            [&](int k) {
+                std::string header;
+                print_post(console_, colour_, number(k), marked_post(number(k), &header), place(k));
+            },
+            count_line);
     }
 
     std::string found(int n) const { return format_text(messages::found_count, n); }
@@ -633,6 +681,7 @@ const CommandRow<ThreadReader::Action> ThreadReader::kRows[] = {
     {"ngw", &ThreadReader::ng_word, "ngw 文字列 : 文字列をNGワードに追加\n"},
     {"f", &ThreadReader::favourite, "f : お気に入りに追加/削除\n"},
     {"t", &ThreadReader::successor, "t : 次スレ候補\n"},
+    {"w", &ThreadReader::write, "w wN : 書き込む (wNは>>Nから)\n"},
     {"?", &ThreadReader::help, "? : このヘルプ\n"},
 };
 const CommandTable<ThreadReader::Action> ThreadReader::kCommands{ThreadReader::kRows};

@@ -4,6 +4,8 @@
 // an anchor names, replies, an ID's posts, search, links). Pages fit the
 // terminal when the output is one, and are 20 lines in a pipe.
 
+#include <vector>
+
 #include "documents/post_table.h"
 #include "screens/run.h"
 
@@ -46,6 +48,13 @@ public:
     // Whether the copy came from the archive of fallen threads, as the
     // posts were last read.
     virtual bool from_archive() const = 0;
+    // w: writes a reply to the thread (anchor > 0 starts it with >>anchor);
+    // when the service said it was written, the thread is brought up to
+    // date as by update() and the reply remembered: true, with its number
+    // (0 when it is not found).
+    virtual bool write_reply(int anchor, int* post_number) = 0;
+    // The numbers of the posts the user wrote in the thread, in order.
+    virtual const std::vector<int>& own_posts() const = 0;
 };
 
 // Pages through posts from visit.start (or the last page) until the user

@@ -17,11 +17,13 @@
 #include "screens/commands.h"
 #include "screens/download_report.h"
 #include "screens/ng_rules_report.h"
+#include "screens/post_screen.h"
 #include "screens/thread_list.h"
 #include "screens/thread_reader.h"
 #include "store/clock.h"
 #include "store/database.h"
 #include "store/home.h"
+#include "text/decoded_text.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
 
@@ -151,6 +153,27 @@ public:
         }
     }
 
+    bool write_reply(int anchor, int* post_number) override {
+        if (!url_) return false;
+        std::string key(dat_name_);
+        if (key.size() > 4 && key.compare(key.size() - 4, 4, ".dat") == 0) key.resize(key.size() - 4);
+        const int before = table_.count();
+        const PostResult result = write_post(run_, {url_, board_, key}, anchor);
+        if (!result.written) return false;
+        update();
+        int number = result.post_number;
+        if (number <= before || number > table_.count()) number = post_holding(before + 1, result.body);
+        if (number > 0 && state_ && state_->add_own_post(board_, dat_name_, number)) read_own_posts();
+        *post_number = number;
+        return true;
+    }
+
+    const std::vector<int>& own_posts() const override { return own_; }
+
+    void read_own_posts() {
+        if (state_) own_ = state_->own_posts(board_, dat_name_);
+    }
+
     void find_successor() override {
         Document list{thread_list_path(board_), std::nullopt};
         if (url_) {
@@ -178,6 +201,25 @@ public:
     }
 
 private:
+    // The first post from first whose body, as shown, is the one sent
+    // (blanks and line ends aside); 0 when none is.
+    int post_holding(int first, const std::string& sent) const {
+        std::string decoded;
+        const std::string wanted = without_blanks(sent);
+        for (int n = first; n <= table_.count(); ++n) {
+            if (without_blanks(decoded_cp932(table_.post(n).body, false, &decoded)) == wanted) return n;
+        }
+        return 0;
+    }
+
+    static std::string without_blanks(std::string_view text) {
+        std::string kept;
+        for (char c : text) {
+            if (c != ' ' && c != '\t' && c != '\n' && c != '\r') kept += c;
+        }
+        return kept;
+    }
+
     Run& run_;
     const char* url_;
     const std::string& board_;
@@ -188,6 +230,7 @@ private:
     bool from_archive_;
     PostTable table_;
     ThreadLoad load_;
+    std::vector<int> own_;
 };
 
 }  // namespace
@@ -227,6 +270,7 @@ void show_thread(Run& run, const char* url, const std::string& board, const char
         run.console.write(messages::dat_open_error);
         return;
     }
+    copy.read_own_posts();
     const PostTable& table = copy.posts();
     if (copy.over_limit()) run.console.write(messages::reading_limit);
 

@@ -240,6 +240,10 @@ const Migration kMigrations[kSchemaVersion] = {
      nullptr},
     {{}, titles_to_utf8},
     {{}, mark_fallen_favourites},
+    {{"CREATE TABLE IF NOT EXISTS post_waits (board TEXT PRIMARY KEY, until INTEGER NOT NULL)",
+      "CREATE TABLE IF NOT EXISTS own_posts (board TEXT NOT NULL, dat TEXT NOT NULL, number INTEGER NOT NULL,"
+      " PRIMARY KEY (board, dat, number))"},
+     nullptr},
 };
 
 bool run_migration(StatementCache& db, const Migration& m) {
@@ -512,6 +516,38 @@ bool Database::set_visited(const std::string& board, long long seconds) {
                         "INSERT INTO boards (board, visited) VALUES (?, ?)"
                         " ON CONFLICT (board) DO UPDATE SET visited = excluded.visited",
                         board, seconds));
+}
+
+Lookup<long long> Database::post_wait(const std::string& board) const {
+    Lookup<long long> out;
+    Statement s(*statements_, "SELECT until FROM post_waits WHERE board = ?");
+    if (s.bind(board).row()) {
+        out.found = s.number(0);
+    } else if ((out.failed = !s.ok())) {
+        report(StateFailure::kRead);
+    }
+    return out;
+}
+
+bool Database::set_post_wait(const std::string& board, long long until) {
+    return wrote(change(*statements_,
+                        "INSERT INTO post_waits (board, until) VALUES (?, ?)"
+                        " ON CONFLICT (board) DO UPDATE SET until = excluded.until",
+                        board, until));
+}
+
+std::vector<int> Database::own_posts(const std::string& board, const std::string& dat) const {
+    std::vector<int> numbers;
+    Statement s(*statements_, "SELECT number FROM own_posts WHERE board = ? AND dat = ? ORDER BY number");
+    s.bind_all(board, dat);
+    while (s.row()) numbers.push_back(static_cast<int>(s.number(0)));
+    if (!s.ok()) report(StateFailure::kRead);
+    return numbers;
+}
+
+bool Database::add_own_post(const std::string& board, const std::string& dat, int number) {
+    return wrote(change(*statements_, "INSERT OR IGNORE INTO own_posts (board, dat, number) VALUES (?, ?, ?)", board,
+                        dat, static_cast<long long>(number)));
 }
 
 std::vector<ThreadRef> Database::favourites() const {

@@ -25,7 +25,7 @@ namespace zubo::store {
 
 inline constexpr char kDatabaseFile[] = "zubo.db";
 // The schema's version, kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 inline constexpr int kHistoryLimit = 100;
 inline constexpr int kBusyTimeoutMs = 5000;
 
@@ -164,6 +164,16 @@ public:
     // When the board's thread list was last shown.
     Lookup<long long> visited(const std::string& board) const;
     bool set_visited(const std::string& board, long long seconds);
+
+    // The time (seconds) before which the board takes no post from us, as
+    // its last answer said; none when it said none.
+    Lookup<long long> post_wait(const std::string& board) const;
+    bool set_post_wait(const std::string& board, long long until);
+
+    // The numbers of the thread's posts the user wrote, in order; empty
+    // when none or the state can't be read.
+    std::vector<int> own_posts(const std::string& board, const std::string& dat) const;
+    bool add_own_post(const std::string& board, const std::string& dat, int number);
 
     // Favourites, in the order they were added.
     std::vector<ThreadRef> favourites() const;

@@ -314,7 +314,7 @@ TEST_F(E2eThreads, QuestionMarkPrintsEachListsCommands) {
     EXPECT_EQ(r.out, board_list_page(boards_) + sjis(pager + "c : カテゴリ一覧\nf : お気に入り\nh : 履歴\nURL : そのスレッドか板を開く\ne : 終わり\n") +
                          board_list_page(boards_).substr(board_list_page(boards_).rfind("\n") + 1) +
                          board_opened(1, sjis("ニュース速報")) + entries(titles_, 1, 20) + prompt +
-                         sjis(pager + "o[m/n/c/u/o] : 並べ替え (m:勢い n:新しい順 c:レス数 u:未読 o:元の順)\n"
+                         sjis(pager + "o[m/n/c/u/o] : 並べ替え (m:勢い n:新しい順 c:レス数 u:未読 o:元の順)\nw : スレッドを立てる\n"
                                       "URL : そのスレッドか板を開く\ne : 板一覧に戻る\n") +
                          prompt + board_list_page(boards_) + leaving());
 }

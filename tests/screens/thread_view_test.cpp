@@ -228,6 +228,44 @@ TEST_F(ThreadPaging, ReadThreadsOpenWhereTheyWereLeft) {
                   prompt(1, 10, 25));
 }
 
+// The user's posts end their header line in (自分), the posts that anchor
+// one of them in (返信), on the pages and in what the commands print.
+TEST_F(ThreadPaging, YourPostsAndTheirRepliesAreMarked) {
+    const std::string document = "n1<>m<>d<>first<>\n"
+                                 "n2<>m<>d<>&gt;&gt;1 yes<>\n"
+                                 "n3<>m<>d<>&gt;&gt;1-2 both<>\n"
+                                 "n4<>m<>d<>&gt;&gt;12 not 1<>\n";
+    const std::string own = test::sjis(" (自分)"), reply = test::sjis(" (返信)");
+    struct Row {
+        std::vector<int> mine;
+        std::string typed, shown;
+    };
+    const Row rows[] = {
+        {{}, "e\n", "1 : n1 [m] d\n\tfirst\n2 : n2 [m] d\n\t>>1 yes\n3 : n3 [m] d\n\t>>1-2 both\n4 : n4 [m] d\n\t>>12 not 1\n"},
+        {{1}, "e\n", "1 : n1 [m] d" + own + "\n\tfirst\n2 : n2 [m] d" + reply + "\n\t>>1 yes\n3 : n3 [m] d" + reply +
+                       "\n\t>>1-2 both\n4 : n4 [m] d\n\t>>12 not 1\n"},
+        {{2, 4}, "e\n", "1 : n1 [m] d\n\tfirst\n2 : n2 [m] d" + own + "\n\t>>1 yes\n3 : n3 [m] d" + reply +
+                          "\n\t>>1-2 both\n4 : n4 [m] d" + own + "\n\t>>12 not 1\n"},
+    };
+    for (const Row& row : rows) {
+        for (const char* file : {"zubo.db", "zubo.db-wal", "zubo.db-shm"}) std::remove(file);
+        store::Opened opened = store::Database::open("zubo.db");
+        ASSERT_TRUE(opened.db);
+        for (int n : row.mine) ASSERT_TRUE(opened.db->add_own_post("board", "1.dat", n));
+        // Another thread's posts are not these.
+        ASSERT_TRUE(opened.db->add_own_post("board", "2.dat", 3));
+        state_ = opened.db.get();
+        EXPECT_EQ(show(document, row.typed), head() + row.shown + prompt(1, 4, 4)) << row.mine.size();
+        state_ = nullptr;
+    }
+    state_ = nullptr;
+    store::Opened opened = store::Database::open("zubo.db");
+    state_ = opened.db.get();
+    EXPECT_EQ(show(document, ">>2\ne\n"), head() + rows[2].shown + prompt(1, 4, 4) + "2 : n2 [m] d" + own +
+                                              "\n\t>>1 yes\n" + test::sjis("■1件\n") + prompt(1, 4, 4));
+    state_ = nullptr;
+}
+
 TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
     const std::string document = "n1<>m<>d ID:aaa<>first http://x.jp/a<>\n"
                                  "n2<>m<>d ID:bbb<>&gt;&gt;1 yes<>\n"
@@ -261,7 +299,7 @@ TEST_F(ThreadPaging, CommandsPrintPostsWithTheirCountAndPromptAgain) {
                            "n : 新着を読み込む\n"
                            ">>N >>N-M : そのレスを表示\nrN : Nへの返信を表示\niN : Nと同じIDのレスを表示\n/文字列 : 検索\n"
                            "u : URLの一覧\nuN : N番目のURLを開く\nngi N : NのIDをNGに追加\nngn N : Nの名前をNGに追加\n"
-                           "ngw 文字列 : 文字列をNGワードに追加\nf : お気に入りに追加/削除\nt : 次スレ候補\n? : このヘルプ\n")},
+                           "ngw 文字列 : 文字列をNGワードに追加\nf : お気に入りに追加/削除\nt : 次スレ候補\nw wN : 書き込む (wNは>>Nから)\n? : このヘルプ\n")},
         // No list to look in: the board is unreachable and has no copy.
         {"t\n", std::string(messages::reading_thread_list) + messages::failed_connect + messages::no_successors},
         // Nor a thread to bring up to date: the copy's posts stay.

@@ -266,6 +266,28 @@ TEST_F(StoreTest, FallenFavouritesAreKeptAndAnOlderFileGainsThem) {
     EXPECT_EQ(column("PRAGMA user_version"), std::to_string(kSchemaVersion));
 }
 
+// A board's wait and the user's posts, from schema version 5 on: an older
+// file gains their tables and keeps what it had.
+TEST_F(StoreTest, PostWaitsAndYourPostsComeToAnOlderFile) {
+    open_db()->add_favourite({"b", "1.dat", "t"});
+    run_sql("DROP TABLE post_waits; DROP TABLE own_posts; PRAGMA user_version = 4;");
+    auto db = open_db();
+    EXPECT_EQ(db->favourites().size(), 1u);
+    EXPECT_EQ(db->post_wait("b").found, std::nullopt);
+    EXPECT_TRUE(db->set_post_wait("b", 100));
+    EXPECT_TRUE(db->set_post_wait("b", 40));  // the last answer's time, earlier or not
+    EXPECT_TRUE(db->add_own_post("b", "1.dat", 12));
+    EXPECT_TRUE(db->add_own_post("b", "1.dat", 3));
+    EXPECT_TRUE(db->add_own_post("b", "1.dat", 12));  // once only
+    EXPECT_TRUE(db->add_own_post("c", "1.dat", 5));
+    db = open_db();
+    EXPECT_EQ(db->post_wait("b").found, 40);
+    EXPECT_EQ(db->post_wait("c").found, std::nullopt);
+    EXPECT_EQ(db->own_posts("b", "1.dat"), (std::vector<int>{3, 12}));
+    EXPECT_EQ(db->own_posts("b", "2.dat"), std::vector<int>{});
+    EXPECT_EQ(column("PRAGMA user_version"), std::to_string(kSchemaVersion));
+}
+
 TEST_F(StoreTest, HistoryKeepsTheLastHundredNewestFirstAndReopeningMovesToTheTop) {
     auto db = open_db();
     // One fixed second: the order must not rest on the time.
