@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "console/messages.h"
+#include "documents/post_form.h"
 #include "store/home.h"
 #include "text/sjis.h"
 
@@ -74,12 +75,11 @@ PostDraft read_draft_text(std::string_view text) {
     return draft;
 }
 
-// The one place the user's words turn to CP932.
+// The one place the user's words turn to CP932: a character CP932 lacks
+// (an emoji) goes as its numeric reference, as the service keeps it.
 std::string draft_from_file_bytes(const std::string& bytes, bool utf8) {
     if (!utf8) return bytes;
-    std::size_t size = 0;
-    const char* cp932 = sjis::from_utf8(bytes.data(), bytes.size(), &size);
-    return std::string(cp932, size);
+    return cp932_for_post(bytes);
 }
 
 std::string draft_file_bytes(const std::string& cp932, bool utf8) {
