@@ -93,7 +93,7 @@ PostReply error_reply(const std::string& message_utf8) {
     return reply;
 }
 
-// "2026/12/09(水) 13:05:30.00" in Japan's time.
+// "2026/12/09(水) 13:05:30.00" in Japan's time, in CP932 as the thread is.
 std::string post_date(long long now) {
     static const char* const kWeekdays[] = {"日", "月", "火", "水", "木", "金", "土"};
     const std::time_t jst = static_cast<std::time_t>(now + 9 * 60 * 60);
@@ -102,7 +102,7 @@ std::string post_date(long long now) {
     char text[64];
     std::snprintf(text, sizeof text, "%04d/%02d/%02d(%s) %02d:%02d:%02d.00", tm.tm_year + 1900, tm.tm_mon + 1,
                   tm.tm_mday, kWeekdays[tm.tm_wday], tm.tm_hour, tm.tm_min, tm.tm_sec);
-    return text;
+    return to_cp932(text);
 }
 
 // The poster's ID of a day: eight letters from its ticket.
