@@ -117,6 +117,13 @@ bool rewrite_without(const std::string& cookie_file, Drop drop) {
     return true;
 }
 
+// libcurl keeps the cookie files' names (a list of its own) until it is
+// told to forget them: a reset alone leaks them.
+void forget_cookie_files(CURL* curl) {
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, static_cast<char*>(nullptr));
+    curl_easy_setopt(curl, CURLOPT_COOKIEJAR, static_cast<char*>(nullptr));
+}
+
 }  // namespace
 
 PostExchange send_post(const std::string& url, const std::string& referer, const std::string& body,
@@ -170,6 +177,7 @@ PostExchange send_post(const std::string& url, const std::string& referer, const
         curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, on_header) == CURLE_OK &&
         curl_easy_setopt(curl, CURLOPT_HEADERDATA, &exchange.headers) == CURLE_OK;
     if (!set) {
+        forget_cookie_files(curl);
         curl_easy_reset(curl);
         exchange.error = "libcurl refused the request's options";
         return exchange;
@@ -187,6 +195,7 @@ PostExchange send_post(const std::string& url, const std::string& referer, const
     } else {
         exchange.error = error[0] ? error : curl_easy_strerror(result);
     }
+    forget_cookie_files(curl);
     curl_easy_reset(curl);
     return exchange;
 }
