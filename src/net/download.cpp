@@ -54,13 +54,11 @@ bool curl_ready() {
 // connections at the end.
 class Handle {
 public:
-    explicit Handle(const DownloadLimits& limits) : session_(limits.session) {}
-
-    CURL* get() { return static_cast<CURL*>(session_ ? session_->handle() : own_.handle()); }
+    explicit Handle(const DownloadLimits& limits) : handle_(limits) {}
+    CURL* get() { return static_cast<CURL*>(handle_.get()); }
 
 private:
-    DownloadSession* session_;
-    DownloadSession own_;
+    SessionHandle handle_;
 };
 
 // Both headers, so that neither an HTTP/1.1 nor an HTTP/1.0 proxy answers

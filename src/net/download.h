@@ -107,6 +107,19 @@ private:
     void* handle_ = nullptr;
 };
 
+// The handle one transfer uses: its limits' session's, else that of a
+// session of its own, closed with its connections at the end. Null when
+// libcurl can't start.
+class SessionHandle {
+public:
+    explicit SessionHandle(const DownloadLimits& limits) : session_(limits.session) {}
+    void* get() { return session_ ? session_->handle() : own_.handle(); }
+
+private:
+    DownloadSession* session_;
+    DownloadSession own_;
+};
+
 // Fetches the whole document at url and replaces the file at path with it.
 // Redirects are followed only to the same file name; a first 403 is asked
 // again at once; proxies come from the environment, no cache on the way,

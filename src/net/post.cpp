@@ -51,17 +51,6 @@ void make_private(const std::string& path) {
     ::chmod(path.c_str(), 0600);
 }
 
-// The handle a post uses: the session's, else one of its own.
-class PostHandle {
-public:
-    explicit PostHandle(const DownloadLimits& limits) : session_(limits.session) {}
-    CURL* get() { return static_cast<CURL*>(session_ ? session_->handle() : own_.handle()); }
-
-private:
-    DownloadSession* session_;
-    DownloadSession own_;
-};
-
 // Whether a line of a Netscape cookie file is a MonaTicket cookie; its
 // expiry (seconds, 0 for a session's) in *expires.
 bool is_ticket(const std::string& line, long long* expires) {
@@ -131,8 +120,8 @@ PostExchange send_post(const std::string& url, const std::string& referer, const
     PostExchange exchange;
     exchange.url = url;
     static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-    PostHandle handle(limits);
-    CURL* curl = ready ? handle.get() : nullptr;
+    SessionHandle handle(limits);
+    CURL* curl = ready ? static_cast<CURL*>(handle.get()) : nullptr;
     if (!curl) {
         exchange.error = "libcurl could not start";
         return exchange;
