@@ -500,9 +500,9 @@ bool Database::save_copy_posts(const std::vector<CountedCopy>& counted) {
     return wrote(t.began() && store_counts(*statements_, counted) && t.commit());
 }
 
-Lookup<long long> Database::visited(const std::string& board) const {
+Lookup<long long> Database::board_number(const char* sql, const std::string& board) const {
     Lookup<long long> out;
-    Statement s(*statements_, "SELECT visited FROM boards WHERE board = ?");
+    Statement s(*statements_, sql);
     if (s.bind(board).row()) {
         out.found = s.number(0);
     } else if ((out.failed = !s.ok())) {
@@ -510,6 +510,8 @@ Lookup<long long> Database::visited(const std::string& board) const {
     }
     return out;
 }
+
+Lookup<long long> Database::visited(const std::string& board) const { return board_number("SELECT visited FROM boards WHERE board = ?", board); }
 
 bool Database::set_visited(const std::string& board, long long seconds) {
     return wrote(change(*statements_,
@@ -518,16 +520,7 @@ bool Database::set_visited(const std::string& board, long long seconds) {
                         board, seconds));
 }
 
-Lookup<long long> Database::post_wait(const std::string& board) const {
-    Lookup<long long> out;
-    Statement s(*statements_, "SELECT until FROM post_waits WHERE board = ?");
-    if (s.bind(board).row()) {
-        out.found = s.number(0);
-    } else if ((out.failed = !s.ok())) {
-        report(StateFailure::kRead);
-    }
-    return out;
-}
+Lookup<long long> Database::post_wait(const std::string& board) const { return board_number("SELECT until FROM post_waits WHERE board = ?", board); }
 
 bool Database::set_post_wait(const std::string& board, long long until) {
     return wrote(change(*statements_,

@@ -205,6 +205,8 @@ public:
 
 private:
     Database(sqlite3* db, StatementCache statements);
+    // The one number sql (with the board bound) selects: a board's row.
+    Lookup<long long> board_number(const char* sql, const std::string& board) const;
     // Tells the listener SQLite's reason, the first time of each kind.
     void report(StateFailure kind) const;
     // ok, after reporting a write failure when it is false.
