@@ -23,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -98,7 +99,14 @@ double run_ms(const std::vector<std::string>& argv, const fs::path& cwd, const s
         dup2(out[1], 1);
         dup2(null, 2);
         close(out[0]);
+        // BENCH_WRAP="valgrind --tool=callgrind" (say) runs every zubo under a profiler.
+        std::vector<std::string> wrap;
+        if (const char* words = std::getenv("BENCH_WRAP"); words && argv[0] == ZUBO_BINARY) {
+            std::istringstream in_words(words);
+            for (std::string w; in_words >> w;) wrap.push_back(w);
+        }
         std::vector<char*> args;
+        for (std::string& a : wrap) args.push_back(a.data());
         for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         execvp(args[0], args.data());
@@ -409,6 +417,14 @@ DailyReading daily_reading(int runs, zubo::LoopbackServer& server, const fs::pat
     make_board_state(saved, "daily", threads);
     put_state(home, saved);
     const std::string input = enter_at_each(home, "1\n1\n", "--[thread 1 (8)]--", 1);
+    if (std::getenv("BENCH_SERVING")) {
+        std::printf("home %s (state saved in %s)\nsubject %s\nthread %s\n", home.c_str(), saved.c_str(),
+                    server.url("/daily/subject.txt").c_str(), server.url("/daily/dat/1000000001.dat").c_str());
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
+        std::exit(0);
+    }
     auto zubo_run = [&](std::vector<std::string> command, bool whole) {
         return [&, command, whole] {
             put_state(home, saved);
@@ -443,6 +459,9 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     // "daily" as the second argument: only the rows (j) to (m).
     const bool only_daily = argc > 2 && std::string(argv[2]) == "daily";
+    // "serve": the daily reader's home and service made, then kept until
+    // standard input ends, for trying zubo by hand or under a profiler.
+    const bool serve_daily = argc > 2 && std::string(argv[2]) == "serve";
     char dir_template[] = "/tmp/zubo-bench.XXXXXX";
     if (!mkdtemp(dir_template)) return 1;
     const fs::path dir = dir_template;
@@ -478,7 +497,8 @@ int main(int argc, char** argv) {
         line("(m) (j) on a UTF-8 console, -u (vs curl + cat + iconv)", daily.utf8.first, daily.utf8.ratio);
         std::printf("%-60s %11.1f ms\n", "    floor: curl, cat and iconv -f CP932 -t UTF-8", daily.utf8.second);
     };
-    if (only_daily) {
+    if (serve_daily) setenv("BENCH_SERVING", "1", 1);
+    if (only_daily || serve_daily) {
         print_daily(daily_reading(runs, server, dir, doc, ng_rules));
         fs::remove_all(dir);
         return 0;

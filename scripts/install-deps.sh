@@ -7,6 +7,10 @@ packages=(
   g++ cmake make pkg-config
   libgc-dev                # the Boehm collector
   libcurl4-openssl-dev     # the HTTP layer
+  # the archives of what libcurl stands on, which zubo links in
+  libnghttp2-dev libidn2-dev librtmp-dev libssh2-1-dev libpsl-dev libldap-dev
+  libzstd-dev libbrotli-dev zlib1g-dev libgnutls28-dev nettle-dev libgmp-dev
+  libtasn1-6-dev libunistring-dev libkrb5-dev libsasl2-dev libp11-kit-dev
   libre2-dev               # the NG rules' regular expressions
   libgtest-dev libgmock-dev
   libcpp-httplib-dev       # loopback HTTP server for tests and the sample service
