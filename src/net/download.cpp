@@ -860,10 +860,21 @@ private:
 }  // namespace
 
 DownloadSession::~DownloadSession() {
+    if (starting_.joinable()) starting_.join();
     if (handle_) curl_easy_cleanup(static_cast<CURL*>(handle_));
 }
 
+void DownloadSession::start_early() {
+    if (handle_ || starting_.joinable()) return;
+    // libcurl's start is safe beside other threads' (it takes a lock of
+    // its own); the handle is only looked at once the thread is joined.
+    starting_ = std::thread([this] {
+        if (curl_ready()) handle_ = curl_easy_init();
+    });
+}
+
 void* DownloadSession::handle() {
+    if (starting_.joinable()) starting_.join();
     if (!handle_ && curl_ready()) handle_ = curl_easy_init();
     return handle_;
 }

@@ -231,10 +231,17 @@ TEST_F(Download, SessionKeepsOneConnectionForEveryDownload) {
         return ports.size();
     };
     {
+        // Started early, as zubo starts it: the handle made on the other
+        // thread is the one every download rides.
         DownloadSession session;
+        session.start_early();
         DownloadLimits limits;
         limits.session = &session;
         EXPECT_EQ(three_downloads(limits), 1u);
+    }
+    {
+        DownloadSession unused;
+        unused.start_early();  // and ended before it was ever used
     }
     // Without a session each download has a connection of its own.
     EXPECT_EQ(three_downloads(DownloadLimits{}), 1u + 3u);
