@@ -418,8 +418,12 @@ DailyReading daily_reading(int runs, zubo::LoopbackServer& server, const fs::pat
     put_state(home, saved);
     const std::string input = enter_at_each(home, "1\n1\n", "--[thread 1 (8)]--", 1);
     if (std::getenv("BENCH_SERVING")) {
-        std::printf("home %s (state saved in %s)\nsubject %s\nthread %s\n", home.c_str(), saved.c_str(),
-                    server.url("/daily/subject.txt").c_str(), server.url("/daily/dat/1000000001.dat").c_str());
+        write_file(dir / "daily-ng.txt", ng_rules);
+        std::printf("home %s (state saved in %s, the rules of (l) in %s)\nsubject %s\nthread %s\ninput %s\n",
+                    home.c_str(), saved.c_str(), (dir / "daily-ng.txt").c_str(),
+                    server.url("/daily/subject.txt").c_str(), server.url("/daily/dat/1000000001.dat").c_str(),
+                    (home / ".input").c_str());
+        write_file(home / ".input", input);
         std::fflush(stdout);
         while (std::getchar() != EOF) {
         }

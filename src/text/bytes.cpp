@@ -14,9 +14,24 @@ bool is_space(char c) {
 
 FieldSplitter::FieldSplitter(char* text, const char* sep) : rest_(text), sep_(sep), sep_size_(std::strlen(sep)) {}
 
+namespace {
+
+// strstr for a separator: its first byte found with strchr (a vector scan
+// in glibc), the rest compared there. glibc's strstr takes its generic,
+// bytewise path on some processors, a fifth of a thread's parsing.
+char* find_separator(char* text, const char* sep, std::size_t sep_size) {
+    if (sep_size == 0) return text;
+    for (char* p = text; (p = std::strchr(p, sep[0])) != nullptr; ++p) {
+        if (std::strncmp(p + 1, sep + 1, sep_size - 1) == 0) return p;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
 char* FieldSplitter::next() {
     if (!rest_) return nullptr;
-    char* found = std::strstr(rest_, sep_);
+    char* found = find_separator(rest_, sep_, sep_size_);
     char* field = rest_;
     rest_ = found ? found + sep_size_ : nullptr;
     if (!found) return nullptr;

@@ -14,7 +14,7 @@ TEST(FieldSplitter, ReturnsOnlyFieldsFollowedByASeparator) {
     struct Case {
         const char* text;
         std::vector<std::string> fields;
-    } cases[] = {{"a<>b<>c", {"a", "b"}}, {"<>x<>", {"", "x"}}, {"<<>>", {"<"}}, {"plain", {}}};
+    } cases[] = {{"a<>b<>c", {"a", "b"}}, {"<>x<>", {"", "x"}}, {"<<>>", {"<"}}, {"plain", {}}, {"x<y<>z<", {"x<y"}}};
     for (const Case& c : cases) {
         std::string text = c.text;
         FieldSplitter fields(text.data(), "<>");
