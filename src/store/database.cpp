@@ -319,7 +319,9 @@ bool migrate(Attempt* a) {
 Attempt attempt(const std::string& path) {
     Attempt a;
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    // One thread uses the connection: no lock around every call.
+    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
     a.db.reset(raw);
     if (rc != SQLITE_OK) {
         if (raw) {

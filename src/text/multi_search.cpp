@@ -112,9 +112,13 @@ void MultiSearch::link_failures() {
         root_moves[byte] = next == kNone ? kRoot : next;
         // A text's zero ends it: no word starts there.
         starts_[byte] = next != kNone && byte != 0;
-        if (starts_[byte] && start_count++ == 0) only_start_ = byte;
+        if (!starts_[byte]) continue;
+        if (start_count == 0) only_start_ = byte;
+        if (start_count < kFewStarts) few_starts_[start_count] = static_cast<char>(byte);
+        ++start_count;
     }
     if (start_count != 1) only_start_ = -1;
+    few_starts_[start_count <= kFewStarts ? start_count : 0] = '\0';
     // The first two bytes of every word: a text position whose pair is none
     // of these starts no word, and the root skips it.
     std::memset(pair_starts, 0, kPairWords * sizeof(std::uint64_t));
@@ -140,6 +144,9 @@ const unsigned char* MultiSearch::next_start(const unsigned char* p) const {
         // Bytes that start no word leave the root where it is.
         if (only_start_ >= 0) {
             p = reinterpret_cast<const unsigned char*>(std::strchr(reinterpret_cast<const char*>(p), only_start_));
+            if (!p) return nullptr;
+        } else if (few_starts_[0]) {
+            p = reinterpret_cast<const unsigned char*>(std::strpbrk(reinterpret_cast<const char*>(p), few_starts_));
             if (!p) return nullptr;
         } else {
             while (*p && !starts_[*p]) ++p;

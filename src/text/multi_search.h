@@ -55,9 +55,12 @@ private:
     static constexpr std::size_t kPairWords = 65536 / 64;
     std::uint64_t* pair_starts_ = nullptr;
     // At the root, the text is skipped to the next byte that starts a word:
-    // with strchr when only one byte does, else through this table.
+    // with strchr when only one byte does, with strpbrk (sixteen bytes at a
+    // time) when a few do, else through the table.
     int only_start_ = -1;
     bool starts_[256] = {};
+    static constexpr int kFewStarts = 16;
+    char few_starts_[kFewStarts + 1] = {};
 
     bool empty_word_ = false;
     bool linked_ = false;

@@ -65,6 +65,20 @@ TEST(MultiSearch, AgreesWithStrstrOnRandomWordsAndTexts) {
     }
 }
 
+// The text is skipped to the bytes that start words by strpbrk up to
+// sixteen such bytes, by a table beyond: either side of that line.
+TEST(MultiSearch, ManyBytesThatStartWords) {
+    for (int starts : {2, 16, 17, 40}) {
+        std::vector<std::string> words;
+        for (int k = 0; k < starts; ++k) words.push_back(std::string(1, static_cast<char>('0' + k)) + "!");
+        const std::string last = words.back();
+        const std::string beyond(1, static_cast<char>('0' + starts));
+        EXPECT_TRUE(found(words, "....." + last)) << starts;
+        EXPECT_FALSE(found(words, "....." + beyond + "!" + last.substr(0, 1))) << starts;
+        EXPECT_TRUE(found(words, words.front() + ".")) << starts;
+    }
+}
+
 TEST(MultiSearch, WordsAddedAfterASearchCount) {
     MultiSearch search;
     search.add("ab", 2);
