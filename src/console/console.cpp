@@ -104,9 +104,11 @@ void emit(const char* bytes, std::size_t size, const Output& to) {
 // terminal speaks UTF-8.
 void put(const char* bytes, std::size_t size, bool utf8, const Output& to) {
     if (utf8) {
-        std::size_t converted = 0;
-        const char* text = sjis::to_utf8(bytes, size, &converted);
-        emit(text, converted, to);
+        sjis::to_utf8_pieces(bytes, size,
+                             [](const char* piece, std::size_t piece_size, void* output) {
+                                 emit(piece, piece_size, *static_cast<const Output*>(output));
+                             },
+                             const_cast<Output*>(&to));
     } else {
         emit(bytes, size, to);
     }

@@ -33,22 +33,17 @@ class ThreadList : public PagerList {
 public:
     ThreadList(Run& run, const char* url, const std::string& board, const ThreadRecord* threads, int count)
         : run_(run), url_(url), board_(board), threads_(threads), state_(run.state), now_(store::now_seconds()) {
-        store::BoardStates states;
-        // Marks from a board whose state can't be read would all be wrong.
-        bool unknown = false;
         if (state_) {
-            std::optional<store::BoardStates> read = state_->board_threads(board_);
             store::Lookup<long long> visited = state_->visited(board_);
-            unknown = !read || visited.failed;
-            if (read) states = std::move(*read);
+            board_unknown_ = visited.failed;
             visited_ = visited.found;
             state_->set_visited(board_, now_);
         }
+        const store::BoardStates none;
         listed_.reserve(static_cast<std::size_t>(count));
-        for (int n = 1; n <= count; ++n) {
-            listed_.push_back(listed_thread(threads_[n].dat_name, threads_[n].title, states));
-            listed_.back().state_unknown = unknown;
-        }
+        for (int n = 1; n <= count; ++n) listed_.push_back(listed_thread(threads_[n].dat_name, threads_[n].title, none));
+        // Without a read state there is nothing to look up.
+        looked_up_.assign(listed_.size(), state_ == nullptr);
         hide_ng_titles();
         order_ = shown_entries(ListOrder::original);
     }
@@ -68,8 +63,7 @@ public:
         // The visit changed what the marks say.
         if (!state_) return;
         store::Lookup<store::ThreadState> now = state_->thread(board_, thread.dat_name);
-        listed(n).state = now.found;
-        listed(n).state_unknown = now.failed;
+        set_state(static_cast<std::size_t>(entry(n) - 1), now.found, now.failed);
     }
 
     ListCommand command(const char* line) override {
@@ -88,6 +82,7 @@ private:
         if (!argument[0] || !is_blank(argument + 1)) return ListCommand::kNotMine;
         std::optional<ListOrder> order = list_order(static_cast<char>(fold_lower(static_cast<unsigned char>(argument[0]))));
         if (!order) return ListCommand::kNotMine;
+        if (*order == ListOrder::unread) look_up_all();
         order_kind_ = *order;
         order_ = shown_entries(order_kind_);
         run_.console.print(messages::sort_banner, list_order_name(order_kind_));
@@ -130,8 +125,43 @@ private:
 
     int entry(int n) const { return order_[static_cast<std::size_t>(n - 1)]; }
     const ThreadRecord& record(int n) const { return threads_[entry(n)]; }
-    const ListedThread& listed(int n) const { return listed_[static_cast<std::size_t>(entry(n) - 1)]; }
-    ListedThread& listed(int n) { return listed_[static_cast<std::size_t>(entry(n) - 1)]; }
+    const ListedThread& listed(int n) const { return looked_up(entry(n)); }
+    ListedThread& listed(int n) { return looked_up(entry(n)); }
+
+    // An entry with its read state. A page's entries are looked up one by
+    // one, which a list read only at its first pages (most are) finds in a
+    // few lookups; past kOneByOne of them the whole board is read at once.
+    ListedThread& looked_up(int entry) const {
+        const std::size_t i = static_cast<std::size_t>(entry - 1);
+        if (!looked_up_[i]) {
+            if (++lookups_ > kOneByOne) {
+                look_up_all();
+            } else {
+                store::Lookup<store::ThreadState> found = state_->thread(board_, threads_[entry].dat_name);
+                set_state(i, found.found, found.failed);
+            }
+        }
+        return listed_[i];
+    }
+
+    void look_up_all() const {
+        if (std::find(looked_up_.begin(), looked_up_.end(), false) == looked_up_.end()) return;
+        std::optional<store::BoardStates> read = state_->board_threads(board_);
+        for (std::size_t i = 0; i < listed_.size(); ++i) {
+            if (looked_up_[i]) continue;
+            const store::ThreadState* found = read ? read->find(threads_[i + 1].dat_name) : nullptr;
+            set_state(i, found ? std::optional<store::ThreadState>(*found) : std::nullopt, !read);
+        }
+    }
+
+    // Marks from a board whose state can't be read would all be wrong.
+    void set_state(std::size_t i, std::optional<store::ThreadState> state, bool failed) const {
+        listed_[i].state = state;
+        listed_[i].state_unknown = failed || board_unknown_;
+        looked_up_[i] = true;
+    }
+
+    static constexpr int kOneByOne = 100;
 
     Run& run_;
     const char* url_;
@@ -140,7 +170,12 @@ private:
     store::Database* state_;
     long long now_;
     std::optional<long long> visited_;
-    std::vector<ListedThread> listed_;
+    bool board_unknown_ = false;
+    // Entries in the service's order; their states looked up when first
+    // shown.
+    mutable std::vector<ListedThread> listed_;
+    mutable std::vector<bool> looked_up_;
+    mutable int lookups_ = 0;
     std::vector<int> order_;
     std::vector<bool> ng_titles_;  // by entry in the service's order
     ListOrder order_kind_ = ListOrder::original;

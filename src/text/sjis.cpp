@@ -42,34 +42,57 @@ const char* finish(char* out, char* end, std::size_t* size_out) {
     return out;
 }
 
-// A byte that starts no character becomes '?' (or, strict, fails the
-// whole), as iconv's conversion did.
-const char* table_to_utf8(const char* cp932, std::size_t size, std::size_t* size_out, bool strict) {
-    *size_out = 0;
-    char* out = gc::alloc_bytes(size * 3 + 1);
-    if (!out) return strict ? nullptr : kEmpty;
-    const auto* in = reinterpret_cast<const unsigned char*>(cp932);
-    char* dst = out;
-    for (std::size_t i = 0; i < size;) {
-        if (in[i] < 0x80) {
-            *dst++ = static_cast<char>(in[i++]);
+// Converts from in[*i] on into dst while a character's three bytes fit
+// before dst_end, and returns where the output ended; *i is where the input
+// did. A byte that starts no character becomes '?' (or, strict, ends the
+// conversion there, *bad set), as iconv's conversion did.
+char* convert_to_utf8(const unsigned char* in, std::size_t size, std::size_t* i, char* dst, const char* dst_end,
+                      bool strict, bool* bad) {
+    std::size_t at = *i;
+    while (at < size && dst_end - dst >= 8) {
+        if (in[at] < 0x80) {
+            // ASCII, the same bytes in both, goes eight bytes at a time.
+            std::uint64_t eight;
+            if (size - at >= 8 && (std::memcpy(&eight, in + at, 8), (eight & 0x8080808080808080u) == 0)) {
+                std::memcpy(dst, &eight, 8);
+                dst += 8;
+                at += 8;
+            } else {
+                *dst++ = static_cast<char>(in[at++]);
+            }
             continue;
         }
         std::size_t used = 1;
-        const Utf8Char* c = char_at(in, size, i, &used);
+        const Utf8Char* c = char_at(in, size, at, &used);
         if (!c) {
-            if (strict) return nullptr;
+            if (strict) {
+                *bad = true;
+                break;
+            }
             *dst++ = '?';
-            ++i;
+            ++at;
             continue;
         }
-        // Three bytes always, a fixed copy: the room holds three for each
-        // byte still to come, and the character's own size is kept.
+        // Three bytes always, a fixed copy; the character's own size is kept.
         std::memcpy(dst, c->bytes, sizeof c->bytes);
         dst += c->size;
-        i += used;
+        at += used;
     }
-    return finish(out, dst, size_out);
+    *i = at;
+    return dst;
+}
+
+const char* table_to_utf8(const char* cp932, std::size_t size, std::size_t* size_out, bool strict) {
+    *size_out = 0;
+    // Three bytes for each byte at most, and the loop's slack of eight.
+    char* out = gc::alloc_bytes(size * 3 + 8);
+    if (!out) return strict ? nullptr : kEmpty;
+    std::size_t i = 0;
+    bool bad = false;
+    char* end = convert_to_utf8(reinterpret_cast<const unsigned char*>(cp932), size, &i, out, out + size * 3 + 8,
+                                strict, &bad);
+    if (bad) return nullptr;
+    return finish(out, end, size_out);
 }
 
 // The code point of the UTF-8 sequence at in[i] (its size in *used), or -1
@@ -130,6 +153,17 @@ const char* table_from_utf8(const char* utf8, std::size_t size, std::size_t* siz
 
 const char* to_utf8(const char* cp932, std::size_t size, std::size_t* size_out) {
     return table_to_utf8(cp932, size, size_out, false);
+}
+
+void to_utf8_pieces(const char* cp932, std::size_t size, void (*write)(const char*, std::size_t, void*),
+                    void* context) {
+    char piece[4096];
+    const auto* in = reinterpret_cast<const unsigned char*>(cp932);
+    bool bad = false;
+    for (std::size_t i = 0; i < size;) {
+        char* end = convert_to_utf8(in, size, &i, piece, piece + sizeof piece, false, &bad);
+        write(piece, static_cast<std::size_t>(end - piece), context);
+    }
 }
 
 const char* from_utf8(const char* utf8, std::size_t size, std::size_t* size_out) {

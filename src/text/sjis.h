@@ -18,6 +18,12 @@ const char* from_utf8(const char* utf8, std::size_t size, std::size_t* size_out)
 const char* from_utf8_strict(const char* utf8, std::size_t size, std::size_t* size_out);
 const char* to_utf8_strict(const char* cp932, std::size_t size, std::size_t* size_out);
 
+// The lenient conversion to UTF-8 handed out a piece at a time to
+// write(piece, piece_size, context), from a buffer of its own: for output,
+// which needs no block of its own.
+void to_utf8_pieces(const char* cp932, std::size_t size, void (*write)(const char*, std::size_t, void*),
+                    void* context);
+
 // The CP932 bytes of one Unicode scalar value; nullptr when CP932 has no
 // form for it.
 const char* from_code_point(char32_t code_point, std::size_t* size_out);

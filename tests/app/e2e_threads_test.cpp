@@ -615,6 +615,30 @@ TEST_F(E2eThreads, ReadStateResumesMarksAndSorts) {
     EXPECT_TRUE(file_exists(dir_.file("zubo.db.broken-1000086400")));
 }
 
+// A long list's marks on every page: the first pages' states are looked up
+// one by one, the rest of the board read at once past a hundred lookups,
+// and the unread order reads them all.
+TEST_F(E2eThreads, MarksHoldOnEveryPageOfALongList) {
+    titles_ = numbered_titles("スレッド", 150);
+    server_->serve("/news/subject.txt", subject(titles_));
+    const std::vector<int> read = {1, 100, 101, 150};
+    {
+        store::Opened opened = store::Database::open(dir_.file("zubo.db"));
+        ASSERT_TRUE(opened.db) << opened.failed;
+        for (int k : read) opened.db->save_thread("news", dat_name(k), {k / 2, k});
+    }
+    // Pages 2 to 8 (twenty entries a page in a pipe), then sorted by unread.
+    ZuboRun r = run("1\n" + std::string(7, '\n') + "ou\ne\ne\n");
+    for (int k : read) {
+        const std::string entry = std::to_string(k) + " : " + sjis("スレッド") + std::to_string(k) + " (" +
+                                  std::to_string(k) + ")" + sjis(" [未読" + std::to_string(k - k / 2) + "]\n");
+        EXPECT_NE(r.out.find(entry), std::string::npos) << k;
+    }
+    EXPECT_NE(r.out.find("102 : " + sjis("スレッド102 (102)\n")), std::string::npos);
+    EXPECT_NE(r.out.find(sjis("■並べ替え: 未読順\n1 : スレッド150 (150) [未読75]\n2 : スレッド101 (101) [未読51]\n")),
+              std::string::npos);
+}
+
 // A thread read to its end opens at its last page, saying nothing is new;
 // n brings it up to date in place, showing what came under the new-posts
 // line, and the read state follows.

@@ -75,6 +75,28 @@ TEST(Sjis, TableFromUnicodeIsIconvsMapping) {
     }
 }
 
+// ASCII goes eight bytes at a time: runs of every length up to past two
+// such steps, with a character before and after them, and output handed
+// out in pieces across many piece ends say what the whole conversion says.
+TEST(Sjis, AsciiRunsAndPiecesConvertAsAWhole) {
+    std::string text;
+    for (int run = 0; run <= 17; ++run) {
+        const std::string around = run % 2 ? "\x82\xa0" : "\xb1";  // あ, or a half-width kana
+        const std::string piece = around + std::string(static_cast<std::size_t>(run), 'x') + around;
+        ASSERT_EQ(converted(piece, false), iconv_convert("UTF-8", "CP932", piece)) << run;
+        text += piece;
+    }
+    while (text.size() < 20000) text += text;
+    std::string pieces;
+    sjis::to_utf8_pieces(text.data(), text.size(),
+                         [](const char* bytes, std::size_t size, void* into) {
+                             static_cast<std::string*>(into)->append(bytes, size);
+                         },
+                         &pieces);
+    EXPECT_EQ(pieces, iconv_convert("UTF-8", "CP932", text));
+    EXPECT_EQ(converted(text, true), pieces);
+}
+
 TEST(Sjis, LenientConversionMarksEachByteThatStartsNoCharacter) {
     // Back: a character CP932 lacks, and bytes that are no UTF-8.
     EXPECT_EQ(converted_back("a\xf0\x9f\x98\x80z", false), "a????z");
