@@ -16,6 +16,7 @@
 
 #include "console/messages.h"
 #include "text/bytes.h"
+#include "text/byte_block.h"
 #include "text/char_refs.h"
 #include "text/gc_bytes.h"
 #include "text/lines.h"
@@ -53,10 +54,7 @@ bool is_control(unsigned char c) {
     return (c < 0x20 && c != '\t' && c != '\n') || c == 0x7F;
 }
 
-// Sixteen bytes at a time, compared all at once (the compiler's vector
-// extension: SSE2 on x86-64, whatever the target has elsewhere).
-using Block = unsigned char __attribute__((vector_size(16)));
-constexpr std::size_t kBlock = sizeof(Block);
+constexpr std::size_t kBlock = kByteBlock;
 
 // Whether a byte needs a look before it goes out: below 0x20 or 0x7F (a
 // control, or a TAB or LF, which the caller tells apart), or, in the
@@ -66,16 +64,10 @@ bool needs_a_look(unsigned char c, bool with_ampersand) { return c < 0x20 || c =
 // The first byte of the block at bytes that needs a look; kBlock when none
 // does. Text has few of them, so most of it passes a block at a time.
 std::size_t first_to_look_at(const char* bytes, bool with_ampersand) {
-    Block block;
-    std::memcpy(&block, bytes, kBlock);
-    Block hits = reinterpret_cast<Block>((block < 0x20) | (block == 0x7F));
-    if (with_ampersand) hits |= reinterpret_cast<Block>(block == '&');
-    std::uint64_t halves[2];
-    std::memcpy(halves, &hits, kBlock);
-    if ((halves[0] | halves[1]) == 0) return kBlock;
-    std::size_t lane = 0;
-    while (!hits[lane]) ++lane;
-    return lane;
+    const ByteBlock block = load_block(bytes);
+    ByteLanes hits = (block < 0x20) | (block == 0x7F);
+    if (with_ampersand) hits |= block == '&';
+    return first_hit(hits);
 }
 
 // The first byte of the service's text from p on (before end) that needs

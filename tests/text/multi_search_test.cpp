@@ -60,22 +60,26 @@ TEST(MultiSearch, AgreesWithStrstrOnRandomWordsAndTexts) {
     for (int round = 0; round < 2000; ++round) {
         std::vector<std::string> words;
         for (int k = 0, n = 1 + static_cast<int>(random() % 6); k < n; ++k) words.push_back(text_of(1 + random() % 5));
-        std::string text = text_of(static_cast<int>(random() % 24));
+        std::string text = text_of(static_cast<int>(random() % 48));
         ASSERT_EQ(found(words, text), any_occurs(words, text)) << text;
     }
 }
 
-// The text is skipped to the bytes that start words by strpbrk up to
-// sixteen such bytes, by a table beyond: either side of that line.
-TEST(MultiSearch, ManyBytesThatStartWords) {
-    for (int starts : {2, 16, 17, 40}) {
+// The text is skipped to the bytes that start words by memchr when one
+// byte does, sixteen bytes a step up to eight such bytes, else four bytes a
+// step: a word and the text's end at every offset of two steps of each.
+TEST(MultiSearch, WordsAndEndsAtEveryOffsetOfTheSkip) {
+    for (int starts : {1, 2, 8, 9, 40}) {
         std::vector<std::string> words;
         for (int k = 0; k < starts; ++k) words.push_back(std::string(1, static_cast<char>('0' + k)) + "!");
         const std::string last = words.back();
-        const std::string beyond(1, static_cast<char>('0' + starts));
-        EXPECT_TRUE(found(words, "....." + last)) << starts;
-        EXPECT_FALSE(found(words, "....." + beyond + "!" + last.substr(0, 1))) << starts;
-        EXPECT_TRUE(found(words, words.front() + ".")) << starts;
+        for (std::size_t skipped = 0; skipped < 34; ++skipped) {
+            const std::string before(skipped, '.');
+            EXPECT_TRUE(found(words, before + last)) << starts << " " << skipped;
+            EXPECT_TRUE(found(words, before + last + "....")) << starts << " " << skipped;
+            EXPECT_FALSE(found(words, before + last.substr(0, 1))) << starts << " " << skipped;
+            EXPECT_FALSE(found(words, before)) << starts << " " << skipped;
+        }
     }
 }
 
