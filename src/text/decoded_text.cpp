@@ -3,7 +3,6 @@
 #include <array>
 #include <cstring>
 
-#include "text/byte_block.h"
 #include "text/char_refs.h"
 #include "text/sjis.h"
 
@@ -40,52 +39,6 @@ char* put_reference(const CharRef& ref, const char* text, bool fold, char* out) 
     return out + size;
 }
 
-// Copies the character at p (a reference decoded, a letter folded) to *to;
-// returns where the next one starts.
-const char* copy_character(const char* p, bool fold, bool decode, char** to) {
-    const auto c = static_cast<unsigned char>(*p);
-    switch (kClasses[c]) {
-    case kKept:
-        *(*to)++ = *p++;
-        break;
-    case kUpper:
-        *(*to)++ = fold ? static_cast<char>(c - 'A' + 'a') : *p;
-        ++p;
-        break;
-    case kLead:
-        // A trail byte is never '&': one that is starts a reference, as
-        // the console reads it.
-        *(*to)++ = *p++;
-        if (*p && *p != '&') *(*to)++ = *p++;
-        break;
-    case kAmpersand: {
-        CharRef ref;
-        if (decode && read_char_ref(p, &ref)) {
-            *to = put_reference(ref, p, fold, *to);
-            p += ref.size;
-        } else {
-            *(*to)++ = *p++;
-        }
-        break;
-    }
-    }
-    return p;
-}
-
-// The lanes of a block the copy must look at: '&' when references are
-// decoded, A to Z when letters are folded.
-ByteBlock to_look_at(ByteBlock block, bool fold, bool decode) {
-    ByteLanes lanes = {};
-    if (decode) lanes |= block == '&';
-    if (fold) lanes |= (block >= 'A') & (block <= 'Z');
-    return reinterpret_cast<ByteBlock>(lanes);
-}
-
-// The lanes that hold a byte that may lead a pair.
-ByteBlock lead_bytes(ByteBlock block) {
-    return reinterpret_cast<ByteBlock>(((block >= 0x81) & (block <= 0x9f)) | ((block >= 0xe0) & (block <= 0xfc)));
-}
-
 }  // namespace
 
 const char* decoded_cp932(const char* field, bool fold, std::string* out, bool decode) {
@@ -95,29 +48,33 @@ const char* decoded_cp932(const char* field, bool fold, std::string* out, bool d
     const std::size_t size = std::strlen(field);
     out->resize(size);
     char* to = out->data();
-    const char* end = field + size;
-    for (const char* p = field; p < end;) {
-        // p starts a character. Sixteen bytes with nothing to look at go as
-        // they are; then the next byte is a pair's trail when the block ends
-        // in an odd run of bytes that may lead one (a byte that can't ends a
-        // character, so the run after it alternates lead and trail; a block
-        // of sixteen such bytes, from a character's start, is eight pairs).
-        if (end - p >= static_cast<std::ptrdiff_t>(kByteBlock)) {
-            const ByteBlock block = load_block(p);
-            const std::size_t look = first_hit(to_look_at(block, fold, decode));
-            if (look == kByteBlock) {
-                std::memcpy(to, p, kByteBlock);
-                to += kByteBlock;
-                p += kByteBlock;
-                const std::size_t run = last_run(lead_bytes(block));
-                if (run % 2 == 1 && p < end && *p != '&') *to++ = *p++;
-                continue;
+    for (const char* p = field; *p;) {
+        const auto c = static_cast<unsigned char>(*p);
+        switch (kClasses[c]) {
+        case kKept:
+            *to++ = *p++;
+            break;
+        case kUpper:
+            *to++ = fold ? static_cast<char>(c - 'A' + 'a') : *p;
+            ++p;
+            break;
+        case kLead:
+            // A trail byte is never '&': one that is starts a reference,
+            // as the console reads it.
+            *to++ = *p++;
+            if (*p && *p != '&') *to++ = *p++;
+            break;
+        case kAmpersand: {
+            CharRef ref;
+            if (decode && read_char_ref(p, &ref)) {
+                to = put_reference(ref, p, fold, to);
+                p += ref.size;
+            } else {
+                *to++ = *p++;
             }
-            // Character by character past the byte to look at.
-            for (const char* past = p + look + 1; p < past;) p = copy_character(p, fold, decode, &to);
-            continue;
+            break;
         }
-        p = copy_character(p, fold, decode, &to);
+        }
     }
     out->resize(static_cast<std::size_t>(to - out->data()));
     return out->c_str();

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "text/byte_block.h"
 #include "text/gc_bytes.h"
 
 namespace zubo {
@@ -113,13 +112,10 @@ void MultiSearch::link_failures() {
         root_moves[byte] = next == kNone ? kRoot : next;
         // A text's zero ends it: no word starts there.
         starts_[byte] = next != kNone && byte != 0;
-        if (!starts_[byte]) continue;
-        if (start_count == 0) only_start_ = byte;
-        if (start_count < kFewStarts) few_starts_[start_count] = static_cast<unsigned char>(byte);
-        ++start_count;
+        stops_[byte] = starts_[byte] || byte == 0;
+        if (starts_[byte] && start_count++ == 0) only_start_ = byte;
     }
     if (start_count != 1) only_start_ = -1;
-    few_count_ = start_count > 1 && start_count <= kFewStarts ? start_count : 0;
     // The first two bytes of every word: a text position whose pair is none
     // of these starts no word, and the root skips it.
     std::memset(pair_starts, 0, kPairWords * sizeof(std::uint64_t));
@@ -137,36 +133,21 @@ void MultiSearch::link_failures() {
     linked_ = true;
 }
 
-// The first byte from p on (before end) that starts a word; end when none
-// does.
-const unsigned char* MultiSearch::skip_to_start(const unsigned char* p, const unsigned char* end) const {
-    if (only_start_ >= 0) {
-        const void* found = std::memchr(p, only_start_, static_cast<std::size_t>(end - p));
-        return found ? static_cast<const unsigned char*>(found) : end;
-    }
-    if (few_count_ > 0) {
-        for (; end - p >= static_cast<std::ptrdiff_t>(kByteBlock); p += kByteBlock) {
-            const ByteBlock block = load_block(p);
-            auto hits = block == few_starts_[0];
-            for (int k = 1; k < few_count_; ++k) hits |= block == few_starts_[k];
-            const std::size_t at = first_hit(hits);
-            if (at < kByteBlock) return p + at;
-        }
-    }
-    while (end - p >= 4 && !starts_[p[0]] && !starts_[p[1]] && !starts_[p[2]] && !starts_[p[3]]) p += 4;
-    while (p < end && !starts_[*p]) ++p;
-    return p;
-}
-
 // From the root, the first position from p on where a word may start: its
 // byte starts a word, and either a word of that one byte ends there or its
 // pair of bytes starts one. Null at the text's end.
-const unsigned char* MultiSearch::next_start(const unsigned char* p, const unsigned char* end) const {
+const unsigned char* MultiSearch::next_start(const unsigned char* p) const {
     for (;; ++p) {
         // Bytes that start no word leave the root where it is.
-        p = skip_to_start(p, end);
-        if (p == end) return nullptr;
-        // The pair's second byte may be the text's terminating zero.
+        if (only_start_ >= 0) {
+            p = reinterpret_cast<const unsigned char*>(std::strchr(reinterpret_cast<const char*>(p), only_start_));
+            if (!p) return nullptr;
+        } else {
+            // Never past the text's end: a zero stops the step at its byte.
+            while (!stops_[p[0]] && !stops_[p[1]] && !stops_[p[2]] && !stops_[p[3]]) p += 4;
+            while (!stops_[*p]) ++p;
+            if (!*p) return nullptr;
+        }
         const unsigned pair = unsigned{p[0]} << 8 | p[1];
         if (match_[root_moves_[*p]] || (pair_starts_[pair / 64] >> (pair % 64) & 1)) return p;
     }
@@ -179,9 +160,8 @@ bool MultiSearch::found_in(const char* text) {
     if (!linked_) return false;
 
     std::int32_t state = kRoot;
-    const auto* end = reinterpret_cast<const unsigned char*>(text) + std::strlen(text);
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); p < end; ++p) {
-        if (state == kRoot && !(p = next_start(p, end))) return false;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+        if (state == kRoot && !(p = next_start(p))) return false;
         for (;;) {
             if (state == kRoot) {
                 state = root_moves_[*p];

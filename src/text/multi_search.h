@@ -36,8 +36,7 @@ private:
     std::int32_t add_node();
     void add_edge(std::int32_t node, unsigned char byte, std::int32_t target);
     void link_failures();
-    const unsigned char* skip_to_start(const unsigned char* p, const unsigned char* end) const;
-    const unsigned char* next_start(const unsigned char* p, const unsigned char* end) const;
+    const unsigned char* next_start(const unsigned char* p) const;
 
     // Nodes: first_edge_, ends_, fail_ and match_ are parallel arrays; node
     // 0 is the root. The root's moves are also kept as a full table, as
@@ -56,13 +55,11 @@ private:
     static constexpr std::size_t kPairWords = 65536 / 64;
     std::uint64_t* pair_starts_ = nullptr;
     // At the root, the text is skipped to the next byte that starts a word:
-    // with memchr when only one byte does, sixteen bytes a step compared
-    // with each when a few do, else through the table four bytes a step.
+    // with strchr when only one byte does, else through stops_ (the bytes
+    // that start a word, and the text's end), four bytes a step.
     int only_start_ = -1;
     bool starts_[256] = {};
-    static constexpr int kFewStarts = 8;
-    unsigned char few_starts_[kFewStarts] = {};
-    int few_count_ = 0;
+    bool stops_[256] = {};
 
     bool empty_word_ = false;
     bool linked_ = false;

@@ -65,9 +65,9 @@ TEST(MultiSearch, AgreesWithStrstrOnRandomWordsAndTexts) {
     }
 }
 
-// The text is skipped to the bytes that start words by memchr when one
-// byte does, sixteen bytes a step up to eight such bytes, else four bytes a
-// step: a word and the text's end at every offset of two steps of each.
+// The text is skipped to the bytes that start words by strchr when one
+// byte does, else four bytes a step: a word and the text's end at every
+// offset of several steps.
 TEST(MultiSearch, WordsAndEndsAtEveryOffsetOfTheSkip) {
     for (int starts : {1, 2, 8, 9, 40}) {
         std::vector<std::string> words;
