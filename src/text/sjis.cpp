@@ -1,5 +1,6 @@
 #include "text/sjis.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -49,34 +50,41 @@ const char* finish(char* out, char* end, std::size_t* size_out) {
 char* convert_to_utf8(const unsigned char* in, std::size_t size, std::size_t* i, char* dst, const char* dst_end,
                       bool strict, bool* bad) {
     std::size_t at = *i;
-    while (at < size && dst_end - dst >= 8) {
-        if (in[at] < 0x80) {
-            // ASCII, the same bytes in both, goes eight bytes at a time.
-            std::uint64_t eight;
-            if (size - at >= 8 && (std::memcpy(&eight, in + at, 8), (eight & 0x8080808080808080u) == 0)) {
-                std::memcpy(dst, &eight, 8);
-                dst += 8;
-                at += 8;
-            } else {
-                *dst++ = static_cast<char>(in[at++]);
+    // In steps of input whose output surely fits: a byte gives at most
+    // three, the last step may take seven bytes more (and give eight), and
+    // a character's copy writes three bytes whatever its size.
+    for (std::size_t room; at < size && (room = static_cast<std::size_t>(dst_end - dst)) >= 11;) {
+        const std::size_t limit = at + std::min(size - at, (room - 8) / 3);
+        while (at < limit) {
+            if (in[at] < 0x80) {
+                // ASCII, the same bytes in both, goes eight bytes at a time.
+                std::uint64_t eight;
+                if (size - at >= 8 && (std::memcpy(&eight, in + at, 8), (eight & 0x8080808080808080u) == 0)) {
+                    std::memcpy(dst, &eight, 8);
+                    dst += 8;
+                    at += 8;
+                } else {
+                    *dst++ = static_cast<char>(in[at++]);
+                }
+                continue;
             }
-            continue;
-        }
-        std::size_t used = 1;
-        const Utf8Char* c = char_at(in, size, at, &used);
-        if (!c) {
-            if (strict) {
-                *bad = true;
-                break;
+            std::size_t used = 1;
+            const Utf8Char* c = char_at(in, size, at, &used);
+            if (!c) {
+                if (strict) {
+                    *bad = true;
+                    *i = at;
+                    return dst;
+                }
+                *dst++ = '?';
+                ++at;
+                continue;
             }
-            *dst++ = '?';
-            ++at;
-            continue;
+            // Three bytes always, a fixed copy; the character's own size is kept.
+            std::memcpy(dst, c->bytes, sizeof c->bytes);
+            dst += c->size;
+            at += used;
         }
-        // Three bytes always, a fixed copy; the character's own size is kept.
-        std::memcpy(dst, c->bytes, sizeof c->bytes);
-        dst += c->size;
-        at += used;
     }
     *i = at;
     return dst;
