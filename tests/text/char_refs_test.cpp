@@ -17,6 +17,7 @@ TEST(ReadCharRef, FormsBoundariesAndSurrogatePairs) {
     } cases[] = {
         {"&amp;lt;", '&', 5}, {"&lt;", '<', 4}, {"&gt;&gt;", '>', 4}, {"&quot;", '"', 6},
         {"&AMP;", 0, 0}, {"&amp", 0, 0}, {"&nbsp;", 0, 0}, {"& amp;", 0, 0}, {"x&amp;", 0, 0},
+        {"&q", 0, 0}, {"&quo", 0, 0}, {"&quot", 0, 0}, {"&gx;", 0, 0}, {"&l;", 0, 0},  // cut or wrong after the switch
         // The shown range: controls, zero and what lies past U+10FFFF stay.
         {"&#0;", 0, 0}, {"&#31;", 0, 0}, {"&#32;", 0x20, 5}, {"&#x1F;", 0, 0}, {"&#x20;", 0x20, 6},
         {"&#126;", 0x7E, 6}, {"&#127;", 0, 0}, {"&#x9F;", 0, 0}, {"&#160;", 0xA0, 6},
