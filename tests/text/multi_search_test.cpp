@@ -57,28 +57,36 @@ TEST(MultiSearch, AgreesWithStrstrOnRandomWordsAndTexts) {
         for (int i = 0; i < length; ++i) s += "ab\x82\xa0"[random() % 4];
         return s;
     };
-    for (int round = 0; round < 2000; ++round) {
+    for (int round = 0; round < 4000; ++round) {
+        // Every other round, words of three bytes or more.
+        const int shortest = round % 2 ? 3 : 1;
         std::vector<std::string> words;
-        for (int k = 0, n = 1 + static_cast<int>(random() % 6); k < n; ++k) words.push_back(text_of(1 + random() % 5));
+        for (int k = 0, n = 1 + static_cast<int>(random() % 6); k < n; ++k) {
+            words.push_back(text_of(shortest + static_cast<int>(random() % 5)));
+        }
         std::string text = text_of(static_cast<int>(random() % 48));
         ASSERT_EQ(found(words, text), any_occurs(words, text)) << text;
     }
 }
 
 // The text is skipped to the bytes that start words by strchr when one
-// byte does, else four bytes a step: a word and the text's end at every
-// offset of several steps.
+// byte does, else four bytes a step: a word, a word cut short and the
+// text's end at every offset of several steps.
 TEST(MultiSearch, WordsAndEndsAtEveryOffsetOfTheSkip) {
-    for (int starts : {1, 2, 8, 9, 40}) {
-        std::vector<std::string> words;
-        for (int k = 0; k < starts; ++k) words.push_back(std::string(1, static_cast<char>('0' + k)) + "!");
-        const std::string last = words.back();
-        for (std::size_t skipped = 0; skipped < 34; ++skipped) {
-            const std::string before(skipped, '.');
-            EXPECT_TRUE(found(words, before + last)) << starts << " " << skipped;
-            EXPECT_TRUE(found(words, before + last + "....")) << starts << " " << skipped;
-            EXPECT_FALSE(found(words, before + last.substr(0, 1))) << starts << " " << skipped;
-            EXPECT_FALSE(found(words, before)) << starts << " " << skipped;
+    for (const char* tail : {"!", "!?", "!?!?!"}) {
+        for (int starts : {1, 2, 8, 9, 40}) {
+            std::vector<std::string> words;
+            for (int k = 0; k < starts; ++k) words.push_back(std::string(1, static_cast<char>('0' + k)) + tail);
+            const std::string last = words.back();
+            for (std::size_t skipped = 0; skipped < 34; ++skipped) {
+                const std::string before(skipped, '.');
+                const std::string cut = last.substr(0, last.size() - 1);
+                EXPECT_TRUE(found(words, before + last)) << tail << starts << " " << skipped;
+                EXPECT_TRUE(found(words, before + last + "....")) << tail << starts << " " << skipped;
+                EXPECT_FALSE(found(words, before + cut)) << tail << starts << " " << skipped;
+                EXPECT_FALSE(found(words, before + cut + "." + last.substr(1))) << tail << starts << " " << skipped;
+                EXPECT_FALSE(found(words, before)) << tail << starts << " " << skipped;
+            }
         }
     }
 }
