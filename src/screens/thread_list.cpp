@@ -60,10 +60,11 @@ public:
     void open(int n) override {
         const ThreadRecord& thread = record(n);
         show_thread(run_, url_, board_, thread.dat_name, thread.title);
-        // The visit changed what the marks say.
+        // The visit changed what the marks say, of this thread and of any
+        // its links led to: the entries are looked up again as they show.
         if (!state_) return;
-        store::Lookup<store::ThreadState> now = state_->thread(board_, thread.dat_name);
-        set_state(static_cast<std::size_t>(entry(n) - 1), now.found, now.failed);
+        looked_up_.assign(looked_up_.size(), false);
+        lookups_ = 0;
     }
 
     ListCommand command(const char* line) override {

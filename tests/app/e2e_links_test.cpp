@@ -139,7 +139,8 @@ TEST_F(E2eLinks, LinksTypedAtTheListsPrompts) {
 
 // u numbers the links; u1 opens the thread it names at its last post,
 // and e comes back to the page left; u2 gives the other link, its
-// references decoded, to the browser, and the page shows again.
+// references decoded, to the browser, and the page shows again. Back in
+// the list, the thread the link opened is marked read too.
 TEST_F(E2eLinks, ThreadLinkOpensInZuboAndOthersInTheBrowser) {
     const std::string browser = recording_browser();
     ZuboRun r = run("1\n1\nu\nu1\ne\nu2\ne\ne\ne\n", {}, {{"BROWSER", browser}});
@@ -149,7 +150,7 @@ TEST_F(E2eLinks, ThreadLinkOpensInZuboAndOthersInTheBrowser) {
     EXPECT_EQ(r.out, board_list_page(boards_) + board_opened(1, sjis("ニュース速報")) + list_page() +
                          thread_opened(1, sjis("一 (2)")) + thread1_page() + links + reading_thread() +
                          shown(3, " c ") + post_prompt(sjis("二 (3)"), 3, 3, 3) + thread1_page() + thread1_page() +
-                         "1 : " + sjis("一 (2) [既読]\n") + entries(titles_, 2, 3) + thread_prompt(3) +
+                         "1 : " + sjis("一 (2) [既読]\n2 : 二 (3) [既読]\n") + entries(titles_, 3, 3) + thread_prompt(3) +
                          board_list_page(boards_) + leaving());
     EXPECT_EQ(read_file(dir_.file("opened")), "http://example.invalid/a?b=1&c=2\n");
 }
