@@ -244,6 +244,7 @@ const Migration kMigrations[kSchemaVersion] = {
       "CREATE TABLE IF NOT EXISTS own_posts (board TEXT NOT NULL, dat TEXT NOT NULL, number INTEGER NOT NULL,"
       " PRIMARY KEY (board, dat, number))"},
      nullptr},
+    {{"CREATE TABLE IF NOT EXISTS checks (passed INTEGER NOT NULL)"}, nullptr},
 };
 
 bool run_migration(StatementCache& db, const Migration& m) {
@@ -270,6 +271,29 @@ void fail(Attempt* a, sqlite3* db) {
     // user's to mend, and stays.
     a->broken = code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
     a->db.reset();
+}
+
+// How often the whole file is checked: the check reads every page, and a
+// reader's file of some years holds hundreds of thousands of rows (15 MB,
+// 45 ms at every start here).
+constexpr long long kCheckEverySeconds = 24 * 60 * 60;
+
+// Whether the file is due its check: checked and passed less than a day
+// ago, by the clock, it is not. Any failure to tell (no such table in an
+// older file, a damaged page, no database at all) makes it due: the check
+// then says what is wrong. Reads only: a file set aside stays as it was.
+bool check_due(StatementCache& db, long long now) {
+    Statement s(db, "SELECT passed FROM checks");
+    if (!s.row()) return true;
+    const long long passed = s.number(0);
+    return passed > now || now - passed >= kCheckEverySeconds;
+}
+
+void record_check(StatementCache& db, long long now) {
+    Transaction t(db);
+    if (t.began() && change(db, "DELETE FROM checks") && change(db, "INSERT INTO checks (passed) VALUES (?)", now)) {
+        t.commit();
+    }
 }
 
 bool passes_quick_check(Attempt* a) {
@@ -333,7 +357,9 @@ Attempt attempt(const std::string& path) {
     }
     sqlite3_busy_timeout(raw, kBusyTimeoutMs);
     a.statements = StatementCache(raw);
-    if (!passes_quick_check(&a)) return a;
+    const long long now = now_seconds();
+    const bool checking = check_due(a.statements, now);
+    if (checking && !passes_quick_check(&a)) return a;
     // The journal mode answers with the mode it is in; a file system
     // without shared memory keeps the rollback journal, which still works.
     if (Statement wal(a.statements, "PRAGMA journal_mode = WAL"); wal.step() != SQLITE_ROW) {
@@ -347,7 +373,8 @@ Attempt attempt(const std::string& path) {
     // folded in when it has grown, not at every end of zubo, whose four
     // disk syncs took longer than reading a whole thread.
     sqlite3_db_config(raw, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    migrate(&a);
+    // A file that can't take the check's time is checked at every start.
+    if (migrate(&a) && checking) record_check(a.statements, now);
     return a;
 }
 
@@ -398,6 +425,7 @@ Database::Database(sqlite3* db, StatementCache statements)
     : db_(db), statements_(std::make_unique<StatementCache>(std::move(statements))) {}
 
 Database::~Database() {
+    if (damage_met_) exec(*statements_, "DELETE FROM checks");
     statements_.reset();
     sqlite3_close_v2(db_);
 }
@@ -409,10 +437,15 @@ Database::Reading::~Reading() {
 }
 
 void Database::report(StateFailure kind) const {
+    const int code = sqlite3_errcode(db_) & 0xff;
+    const std::string reason = sqlite3_errmsg(db_);
+    // A damaged page met: the next start checks the whole file, and sets
+    // it aside if it fails (said at the close, outside any transaction).
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) damage_met_ = true;
     bool& told = reported_[kind == StateFailure::kRead ? 0 : 1];
     if (told || !listener_) return;
     told = true;
-    listener_(kind, sqlite3_errmsg(db_));
+    listener_(kind, reason.c_str());
 }
 
 bool Database::wrote(bool ok) const {

@@ -25,7 +25,7 @@ namespace zubo::store {
 
 inline constexpr char kDatabaseFile[] = "zubo.db";
 // The schema's version, kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 5;
+inline constexpr int kSchemaVersion = 6;
 inline constexpr int kHistoryLimit = 100;
 inline constexpr int kBusyTimeoutMs = 5000;
 
@@ -218,6 +218,7 @@ private:
     std::unique_ptr<StatementCache> statements_;
     FailureListener listener_;
     mutable bool reported_[2] = {false, false};  // by StateFailure
+    mutable bool damage_met_ = false;            // a damaged page was met
 };
 
 }  // namespace zubo::store

@@ -126,6 +126,44 @@ TEST_F(StoreTest, AFileThatIsNoSoundDatabaseIsSetAsideAndANewOneStarted) {
     }
 }
 
+// The whole file is checked at the first opening of a day, and at the
+// next opening after a run met a damaged page; a damage no read met waits
+// for the day's check.
+TEST_F(StoreTest, TheFileIsCheckedOnceADayAndAfterDamageIsMet) {
+    struct Case {
+        const char* name;
+        bool meet_it;        // a read meets the damage before the next opening
+        const char* next;    // the next opening's clock
+        bool set_aside;
+    } cases[] = {{"the same day", false, kNow, false},
+                 {"the same day, the damage met", true, kNow, true},
+                 {"a day later", false, "1700086400", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::forget_read_state(dir_.path());
+        setenv("ZUBO_NOW", kNow, 1);
+        {
+            std::unique_ptr<Database> db = open_db();
+            for (int k = 0; k < 500; ++k) db->save_thread("b", std::to_string(k) + ".dat", {1, 1});
+        }
+        fold_log();
+        // The threads' last page torn: the check's own row is on an early one.
+        std::string bytes = test::read_file(path());
+        for (std::size_t i = bytes.size() - 4096 + 8; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+        test::write_file(path(), bytes);
+        if (c.meet_it) {
+            Opened opened = Database::open(path());
+            ASSERT_TRUE(opened.db);
+            EXPECT_EQ(opened.set_aside, "");
+            EXPECT_FALSE(opened.db->board_threads("b"));
+        }
+        setenv("ZUBO_NOW", c.next, 1);
+        Opened next = Database::open(path());
+        ASSERT_TRUE(next.db) << next.failed;
+        EXPECT_EQ(next.set_aside != "", c.set_aside);
+    }
+}
+
 TEST_F(StoreTest, TheDocumentedTablesMadeByAnotherToolAreTakenAsTheyAre) {
     run_sql("CREATE TABLE threads (board, dat, seen, count); CREATE TABLE boards (board, visited);"
             "INSERT INTO threads VALUES ('b', '1.dat', 7, 9); INSERT INTO threads VALUES ('b', '1.dat', 8, 9);"
