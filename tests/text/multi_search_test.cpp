@@ -69,28 +69,6 @@ TEST(MultiSearch, AgreesWithStrstrOnRandomWordsAndTexts) {
     }
 }
 
-// The text is skipped to the bytes that start words by strchr when one
-// byte does, else four bytes a step: a word, a word cut short and the
-// text's end at every offset of several steps.
-TEST(MultiSearch, WordsAndEndsAtEveryOffsetOfTheSkip) {
-    for (const char* tail : {"!", "!?", "!?!?!"}) {
-        for (int starts : {1, 2, 8, 9, 40}) {
-            std::vector<std::string> words;
-            for (int k = 0; k < starts; ++k) words.push_back(std::string(1, static_cast<char>('0' + k)) + tail);
-            const std::string last = words.back();
-            for (std::size_t skipped = 0; skipped < 34; ++skipped) {
-                const std::string before(skipped, '.');
-                const std::string cut = last.substr(0, last.size() - 1);
-                EXPECT_TRUE(found(words, before + last)) << tail << starts << " " << skipped;
-                EXPECT_TRUE(found(words, before + last + "....")) << tail << starts << " " << skipped;
-                EXPECT_FALSE(found(words, before + cut)) << tail << starts << " " << skipped;
-                EXPECT_FALSE(found(words, before + cut + "." + last.substr(1))) << tail << starts << " " << skipped;
-                EXPECT_FALSE(found(words, before)) << tail << starts << " " << skipped;
-            }
-        }
-    }
-}
-
 TEST(MultiSearch, WordsAddedAfterASearchCount) {
     MultiSearch search;
     search.add("ab", 2);
