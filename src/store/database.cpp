@@ -440,7 +440,7 @@ void Database::report(StateFailure kind) const {
     const int code = sqlite3_errcode(db_) & 0xff;
     const std::string reason = sqlite3_errmsg(db_);
     // A damaged page met: the next start checks the whole file, and sets
-    // it aside if it fails (said at the close, outside any transaction).
+    // it aside if it fails (noted at the close, outside any transaction).
     if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) damage_met_ = true;
     bool& told = reported_[kind == StateFailure::kRead ? 0 : 1];
     if (told || !listener_) return;
